@@ -1,0 +1,53 @@
+# Pabrix: the two commands a newcomer needs are `make run` and `make test`.
+# Both install what is missing (Debian packages), configure, build and go.
+
+BUILD      ?= build
+GENERATOR  ?= Ninja
+CXX_PICK   := $(shell command -v clang++-14 2>/dev/null)
+CC_PICK    := $(shell command -v clang-14 2>/dev/null)
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+XVFB       := xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp"
+
+.PHONY: all setup configure build run test fuzz bench sanitize clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+configure: setup
+	@cmake -S . -B $(BUILD) -G "$(GENERATOR)" \
+	  $(if $(CXX_PICK),-DCMAKE_CXX_COMPILER=$(CXX_PICK) -DCMAKE_C_COMPILER=$(CC_PICK),)
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@cd $(BUILD)/bin && ./pabrix
+
+# The whole suite under one Xvfb display that the run starts and stops itself;
+# headless tests pick SDL's dummy drivers on their own.
+test: build
+	@cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) --timeout 900
+
+# Long fuzzing runs (10 minutes per target unless FUZZ_SECONDS says otherwise).
+FUZZ_SECONDS ?= 600
+fuzz: build
+	@cd $(BUILD) && for t in $$(ls bin | grep '^fuzz_'); do \
+	  mkdir -p fuzz-corpus/$$t; echo "== $$t"; \
+	  ASAN_OPTIONS=detect_leaks=0 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
+	    ./bin/$$t -max_total_time=$(FUZZ_SECONDS) fuzz-corpus/$$t || exit 1; done
+
+bench: build
+	@cd $(BUILD) && for b in $$(ls bin | grep '^bench_'); do echo "== $$b"; \
+	  SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ./bin/$$b || exit 1; done
+
+# ASan + UBSan build of everything, tested the same way.
+sanitize: setup
+	@cmake -S . -B build-asan -G "$(GENERATOR)" -DPABRIX_SANITIZE=ON -DPABRIX_BENCH=OFF \
+	  $(if $(CXX_PICK),-DCMAKE_CXX_COMPILER=$(CXX_PICK) -DCMAKE_C_COMPILER=$(CC_PICK),)
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=0 $(XVFB) ctest --output-on-failure -j $(JOBS)
+
+clean:
+	@rm -rf $(BUILD) build-asan

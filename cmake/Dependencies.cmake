@@ -1,0 +1,30 @@
+# Every external library comes from Debian packages (scripts/setup.sh installs them).
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(GTest REQUIRED)
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(GLDEPS REQUIRED IMPORTED_TARGET gl)
+pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile vorbisenc vorbis ogg)
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(RSVG REQUIRED IMPORTED_TARGET librsvg-2.0)
+pkg_check_modules(FLUIDSYNTH REQUIRED IMPORTED_TARGET fluidsynth)
+
+# stb: Debian ships the implementations compiled in libstb; never define
+# STB_*_IMPLEMENTATION in our own files.
+find_path(STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb REQUIRED)
+find_library(STB_LIBRARY stb REQUIRED)
+add_library(stb_lib INTERFACE)
+target_include_directories(stb_lib SYSTEM INTERFACE ${STB_INCLUDE_DIR})
+target_link_libraries(stb_lib INTERFACE ${STB_LIBRARY})
+
+# DUMB has no pkg-config file.
+find_path(DUMB_INCLUDE_DIR dumb.h REQUIRED)
+find_library(DUMB_LIBRARY dumb REQUIRED)
+add_library(dumb_lib INTERFACE)
+target_include_directories(dumb_lib SYSTEM INTERFACE ${DUMB_INCLUDE_DIR})
+target_link_libraries(dumb_lib INTERFACE ${DUMB_LIBRARY} m)
+
+if(PABRIX_BENCH)
+  find_package(benchmark REQUIRED)
+endif()

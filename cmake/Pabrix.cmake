@@ -1,0 +1,86 @@
+# Build-wide settings and the small helpers every folder's CMakeLists uses.
+
+add_compile_options(-Wall -Wextra)
+if(PABRIX_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(PABRIX_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# pabrix_module(NAME DIR [EXCLUDE file...] [LIBS lib...])
+# One engine module: every .cpp directly in DIR becomes an OBJECT library named
+# engine_NAME. Modules are separate targets so a half-finished module never
+# stops another from building; the program links them all through pabrix_engine.
+function(pabrix_module name dir)
+  cmake_parse_arguments(M "" "" "EXCLUDE;LIBS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  foreach(ex ${M_EXCLUDE})
+    list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${ex})
+  endforeach()
+  if(srcs)
+    add_library(engine_${name} OBJECT ${srcs})
+    target_include_directories(engine_${name} PUBLIC ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR})
+    target_link_libraries(engine_${name} PUBLIC ${M_LIBS})
+  else()
+    add_library(engine_${name} INTERFACE)
+    target_include_directories(engine_${name} INTERFACE ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR})
+    target_link_libraries(engine_${name} INTERFACE ${M_LIBS})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY PABRIX_ENGINE_MODULES engine_${name})
+endfunction()
+
+# pabrix_test(NAME SOURCES... [LIBS ...] [ENV ...] [DISPLAY])
+# A GoogleTest executable registered with CTest. Tests run headless (dummy video
+# and audio) unless DISPLAY is given, in which case they use the X display the
+# test run provides (make test starts Xvfb around the whole suite).
+function(pabrix_test name)
+  cmake_parse_arguments(T "DISPLAY" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  set(env "PABRIX_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "PABRIX_BINARY_DIR=${CMAKE_BINARY_DIR}" ${T_ENV})
+  if(NOT T_DISPLAY)
+    list(APPEND env "SDL_VIDEODRIVER=dummy" "SDL_AUDIODRIVER=dummy")
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# pabrix_fuzz_target(NAME SOURCES... [LIBS ...] [CORPUS dir])
+# A fuzz target. With clang it is a libFuzzer binary; with another compiler it is
+# linked with a small driver that replays the corpus and random inputs. Either
+# way CTest runs it briefly as a smoke test; `make fuzz` runs them for longer.
+function(pabrix_fuzz_target name)
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES} ${F_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR})
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    set(smoke_args -max_total_time=4 -rss_limit_mb=2048 -timeout=10)
+  else()
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/standalone_driver.cpp)
+    set(smoke_args -max_total_time=4)
+  endif()
+  set(corpus_dir ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+  file(MAKE_DIRECTORY ${corpus_dir})
+  set(seed_args "")
+  if(F_CORPUS)
+    list(APPEND seed_args ${F_CORPUS})
+  endif()
+  add_test(NAME fuzz_smoke.${name}
+           COMMAND ${name} ${smoke_args} ${corpus_dir} ${seed_args}
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(fuzz_smoke.${name} PROPERTIES TIMEOUT 120
+    ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;ASAN_OPTIONS=detect_leaks=0")
+  set_property(GLOBAL APPEND PROPERTY PABRIX_FUZZ_TARGETS ${name})
+endfunction()

@@ -1,0 +1,30 @@
+// KMiscTools: data-file paths, the documents folder, message boxes, the year,
+// the millisecond clock and opening a web address. Static; application thread
+// only (makeFilePath and getUserFolder return shared buffers).
+#pragma once
+
+#include <cstdint>
+
+#include "tools/KLog.h"
+
+class KMiscTools {
+public:
+  static char currentFilePath[260];
+  static char builtPath[260];
+  static char szPath[260];
+  static int _HighFreq;
+  static int64_t _unitsPerSecond;
+  static int64_t tstart;
+  static int64_t tnow;
+  static KLog _kLog;
+
+  static void initMiscTools();
+  // Absolute path of a data file; the result lives in builtPath until the next call.
+  static char *makeFilePath(const char *filename);
+  static char *getUserFolder();
+  static void messageBox(const char *title, const char *text);
+  static long getYear();
+  static void initMillisecond();
+  static unsigned long getMilliseconds();
+  static void launchURL(char *url, bool maximised);
+};

@@ -1,0 +1,14 @@
+// KObjectBase and KObjectListable: the root of the intrusive list KList uses.
+#pragma once
+
+class KObjectBase {
+public:
+  virtual ~KObjectBase() {}
+};
+
+class KObjectListable : public KObjectBase {
+public:
+  KObjectListable *_lpListNext = nullptr;
+  KObjectListable *_lpListPred = nullptr;
+  virtual ~KObjectListable() {}
+};
