@@ -1,0 +1,173 @@
+// KImageCodec: decoding and encoding through the system's stb library. Every
+// size is checked against kMaxSide before stb allocates pixel memory; the file
+// reading half lives in KImageFile.cpp so that this half needs no engine tools.
+#include "graphic/KImageCodec.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+namespace {
+
+std::string lowerAscii(const char *s) {
+  std::string r(s ? s : "");
+  for (char &c : r) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return r;
+}
+
+// stb picks its decoder from the content; the format named by the file must
+// match, so check each format's own signature first.
+bool hasSignature(const uint8_t *d, size_t n, KImageFormat format) {
+  switch (format) {
+    case K_IMAGE_PNG: {
+      static const uint8_t sig[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+      return n >= 8 && std::memcmp(d, sig, 8) == 0;
+    }
+    case K_IMAGE_BMP:
+      return n >= 2 && d[0] == 'B' && d[1] == 'M';
+    case K_IMAGE_JPEG:
+      return n >= 2 && d[0] == 0xFF && d[1] == 0xD8;
+    case K_IMAGE_TGA: {
+      // TGA has no magic; its colour-map type and image type are the only
+      // fixed header fields, and they exclude every other format's magic.
+      if (n < 18) return false;
+      uint8_t mapType = d[1];
+      uint8_t type = d[2];
+      bool typeOk = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+      return (mapType == 0 || mapType == 1) && typeOk;
+    }
+    default:
+      return false;
+  }
+}
+
+void appendBytes(void *context, void *data, int size) {
+  auto *out = static_cast<std::vector<uint8_t> *>(context);
+  const auto *p = static_cast<const uint8_t *>(data);
+  if (size > 0) out->insert(out->end(), p, p + size);
+}
+
+}  // namespace
+
+KImageFormat KImageCodec::formatFromPath(const char *path) {
+  std::string p = lowerAscii(path);
+  if (p.find(".png") != std::string::npos) return K_IMAGE_PNG;
+  if (p.find(".bmp") != std::string::npos) return K_IMAGE_BMP;
+  if (p.find(".jpg") != std::string::npos) return K_IMAGE_JPEG;
+  if (p.find(".tga") != std::string::npos) return K_IMAGE_TGA;
+  return K_IMAGE_NONE;
+}
+
+bool KImageCodec::decode(const uint8_t *data, size_t size, KImageFormat format, KImage &out) {
+  out = KImage();
+  if (data == nullptr || size == 0 || size > kMaxFileBytes) return false;
+  if (!hasSignature(data, size, format)) return false;
+
+  // The header alone tells the size; refuse before stb allocates anything.
+  int w = 0, h = 0, comp = 0;
+  int len = static_cast<int>(size);
+  if (!stbi_info_from_memory(data, len, &w, &h, &comp)) return false;
+  if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return false;
+
+  int lw = 0, lh = 0, channels = 0;
+  stbi_uc *px = stbi_load_from_memory(data, len, &lw, &lh, &channels, 4);
+  if (px == nullptr) return false;
+  if (lw != w || lh != h) {
+    stbi_image_free(px);
+    return false;
+  }
+  size_t bytes = static_cast<size_t>(w) * h * 4;
+  out.width = w;
+  out.height = h;
+  out.rgba.assign(px, px + bytes);
+  stbi_image_free(px);
+
+  // A colour key chunk (PNG tRNS on a true-colour image) gives transparency
+  // without an alpha channel; the pixels tell.
+  bool alpha = channels == 2 || channels == 4;
+  for (size_t i = 3; !alpha && i < bytes; i += 4) {
+    if (out.rgba[i] != 255) alpha = true;
+  }
+  out.hasAlpha = alpha;
+  out.bpp = alpha ? 32 : channels * 8;
+  return true;
+}
+
+bool KImageCodec::readFile(const char *path, KImage &out) {
+  out = KImage();
+  if (path == nullptr) return false;
+  KImageFormat format = formatFromPath(path);
+  if (format == K_IMAGE_NONE) return false;
+
+  std::string given(path);
+  std::string slashed(given);
+  for (char &c : slashed) {
+    if (c == '\\') c = '/';
+  }
+  std::string lower = lowerAscii(slashed.c_str());
+  const std::string *candidates[3] = {&given, &slashed, &lower};
+  std::vector<uint8_t> bytes;
+  bool found = false;
+  for (int i = 0; i < 3 && !found; i++) {
+    if (i > 0 && *candidates[i] == *candidates[i - 1]) continue;
+    found = readWholeFile(candidates[i]->c_str(), bytes);
+  }
+  if (!found) return false;
+  return decode(bytes.data(), bytes.size(), format, out);
+}
+
+bool KImageCodec::encode(KImageFormat format, int width, int height, int comp,
+                         const uint8_t *pixels, size_t stride, bool bottomUp,
+                         std::vector<uint8_t> &out) {
+  out.clear();
+  if (pixels == nullptr || width <= 0 || height <= 0 || (comp != 3 && comp != 4)) return false;
+  if (width > 65535 || height > 65535) return false;
+  size_t row = static_cast<size_t>(width) * comp;
+  if (stride < row) return false;
+
+  // stb writes top row first from a packed array; repack once.
+  std::vector<uint8_t> packed(row * height);
+  for (int y = 0; y < height; y++) {
+    int src = bottomUp ? height - 1 - y : y;
+    std::memcpy(packed.data() + row * y, pixels + stride * src, row);
+  }
+  int ok = 0;
+  switch (format) {
+    case K_IMAGE_BMP:
+      ok = stbi_write_bmp_to_func(appendBytes, &out, width, height, comp, packed.data());
+      break;
+    case K_IMAGE_JPEG:
+      ok = stbi_write_jpg_to_func(appendBytes, &out, width, height, comp, packed.data(),
+                                  kJpegQuality);
+      break;
+    case K_IMAGE_TGA:
+      ok = stbi_write_tga_to_func(appendBytes, &out, width, height, comp, packed.data());
+      break;
+    case K_IMAGE_PNG:
+      ok = stbi_write_png_to_func(appendBytes, &out, width, height, comp, packed.data(),
+                                  static_cast<int>(row));
+      break;
+    default:
+      ok = 0;
+      break;
+  }
+  if (!ok) out.clear();
+  return ok != 0 && !out.empty();
+}
+
+bool KImageCodec::encodeToFile(const char *path, KImageFormat format, int width, int height,
+                               int comp, const uint8_t *pixels, size_t stride, bool bottomUp) {
+  if (path == nullptr) return false;
+  std::vector<uint8_t> bytes;
+  if (!encode(format, width, height, comp, pixels, stride, bottomUp, bytes)) return false;
+  FILE *f = std::fopen(path, "wb");
+  if (f == nullptr) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = (std::fclose(f) == 0) && ok;
+  return ok;
+}
