@@ -39,7 +39,7 @@ public:
 
   // Unlinks `o` (a member of this list); it is not destroyed.
   void remove(T *o) {
-    if (o->_lpListNext == nullptr) return;  // not linked
+    if (o == nullptr || o->_lpListNext == nullptr) return;  // not linked
     o->_lpListPred->_lpListNext = o->_lpListNext;
     o->_lpListNext->_lpListPred = o->_lpListPred;
     o->_lpListNext = o->_lpListPred = nullptr;
@@ -47,7 +47,10 @@ public:
   }
 
 private:
+  // An object already in a list is left where it is: linking it twice would
+  // corrupt both lists.
   void insertAfter(KObjectListable *at, T *o) {
+    if (o == nullptr || o->_lpListNext != nullptr) return;
     o->_lpListPred = at;
     o->_lpListNext = at->_lpListNext;
     at->_lpListNext->_lpListPred = o;

@@ -17,6 +17,9 @@ public:
   static int64_t tstart;
   static int64_t tnow;
   static KLog _kLog;
+  // Millisecond tick count used when no high-resolution clock exists; tests
+  // replace it to drive the 32-bit wrap.
+  static uint32_t (*_tickSource)();
 
   static void initMiscTools();
   // Absolute path of a data file; the result lives in builtPath until the next call.
