@@ -29,6 +29,10 @@ void flipScreen();
 // Draws surf_mouse at the current pointer position, if it exists.
 void drawPointer();
 
+// Full path of a file in the user's documents folder ("pabrix.prf",
+// "pabglow.dat", ...). The result lives in a shared buffer until the next call.
+const char *userFilePath(const char *fileName);
+
 // Main-menu result codes (doMenu) that the main loop acts on.
 enum {
   MENU_NOTHING = 0,

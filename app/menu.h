@@ -1,0 +1,20 @@
+// The main menu: background, three bobbing activity buttons and the options and
+// quit areas, drawn one frame per doMenu call. Application thread only.
+#pragma once
+
+class KGraphic;
+
+struct sGameButton {
+  KGraphic *surf_gamebt;    // normal picture; its size is the hit rectangle
+  KGraphic *surf_gamebton;  // shown while the pointer is over the button
+  long posx, posy;          // resting top-left position
+  float speedx, speedy;     // unused by the menu
+};
+
+extern KGraphic *surf_menu;
+extern sGameButton gamebuttons[3];
+extern float sine;  // bobbing phase in radians, kept across frames and reloads
+
+void initMenu();
+void freeMenu();
+long doMenu();
