@@ -98,27 +98,35 @@ bool KImageCodec::decode(const uint8_t *data, size_t size, KImageFormat format, 
   return true;
 }
 
-bool KImageCodec::readFile(const char *path, KImage &out) {
-  out = KImage();
-  if (path == nullptr) return false;
-  KImageFormat format = formatFromPath(path);
-  if (format == K_IMAGE_NONE) return false;
+int KImageCodec::textureSide(int width, int height) {
+  int larger = width > height ? width : height;
+  int side = 2;
+  do {
+    side *= 2;
+  } while (side < larger && side < (1 << 30));
+  return side;
+}
 
-  std::string given(path);
-  std::string slashed(given);
-  for (char &c : slashed) {
-    if (c == '\\') c = '/';
+bool KImageCodec::toTexels(const KImage &img, int side, bool useAlpha, bool keyOn, uint8_t keyR,
+                           uint8_t keyG, uint8_t keyB, std::vector<uint8_t> &texels) {
+  texels.clear();
+  if (img.width < 0 || img.height < 0 || side < img.width || side < img.height || side <= 0 ||
+      side > 2 * kMaxSide || img.rgba.size() < static_cast<size_t>(img.width) * img.height * 4) {
+    return false;
   }
-  std::string lower = lowerAscii(slashed.c_str());
-  const std::string *candidates[3] = {&given, &slashed, &lower};
-  std::vector<uint8_t> bytes;
-  bool found = false;
-  for (int i = 0; i < 3 && !found; i++) {
-    if (i > 0 && *candidates[i] == *candidates[i - 1]) continue;
-    found = readWholeFile(candidates[i]->c_str(), bytes);
+  texels.assign(static_cast<size_t>(side) * side * 4, 0);
+  for (int y = 0; y < img.height; y++) {
+    const uint8_t *src = img.pixel(0, y);
+    uint8_t *dst = texels.data() + static_cast<size_t>(y) * side * 4;
+    for (int x = 0; x < img.width; x++, src += 4, dst += 4) {
+      dst[0] = src[0];
+      dst[1] = src[1];
+      dst[2] = src[2];
+      dst[3] = useAlpha ? src[3] : 255;
+      if (keyOn && src[0] == keyR && src[1] == keyG && src[2] == keyB) dst[3] = 0;
+    }
   }
-  if (!found) return false;
-  return decode(bytes.data(), bytes.size(), format, out);
+  return true;
 }
 
 bool KImageCodec::encode(KImageFormat format, int width, int height, int comp,

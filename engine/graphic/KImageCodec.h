@@ -64,6 +64,17 @@ public:
   static bool encodeToFile(const char *path, KImageFormat format, int width, int height, int comp,
                            const uint8_t *pixels, size_t stride, bool bottomUp);
 
+  // Side of the square texture that holds a w x h picture: the smallest power
+  // of two that is at least the larger side and at least 4.
+  static int textureSide(int width, int height);
+
+  // Lays a decoded picture into the top-left of a zeroed side x side RGBA8
+  // texel block (row 0 = top row). Alpha is the picture's own when `useAlpha`,
+  // else 255; with `keyOn`, pixels whose RGB equal the key exactly get alpha 0
+  // and keep their colour. False when `side` cannot hold the picture.
+  static bool toTexels(const KImage &img, int side, bool useAlpha, bool keyOn, uint8_t keyR,
+                       uint8_t keyG, uint8_t keyB, std::vector<uint8_t> &texels);
+
   // Quality of the JPEG encoder (1..100).
   static const int kJpegQuality = 90;
 };

@@ -3,7 +3,44 @@
 // KResource per call.
 #include "graphic/KImageCodec.h"
 
+#include <string>
+
 #include "tools/KResource.h"
+
+namespace {
+
+std::string lowered(std::string s) {
+  for (char &c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+}  // namespace
+
+bool KImageCodec::readFile(const char *path, KImage &out) {
+  out = KImage();
+  if (path == nullptr) return false;
+  KImageFormat format = formatFromPath(path);
+  if (format == K_IMAGE_NONE) return false;
+
+  std::string given(path);
+  std::string slashed(given);
+  for (char &c : slashed) {
+    if (c == '\\') c = '/';
+  }
+  std::string lower = lowered(slashed);
+  const std::string *candidates[3] = {&given, &slashed, &lower};
+  std::vector<uint8_t> bytes;
+  bool found = false;
+  for (int i = 0; i < 3 && !found; i++) {
+    if (i > 0 && *candidates[i] == *candidates[i - 1]) continue;
+    found = readWholeFile(candidates[i]->c_str(), bytes);
+  }
+  if (!found) return false;
+  return decode(bytes.data(), bytes.size(), format, out);
+}
+
 
 bool KImageCodec::readWholeFile(const char *path, std::vector<uint8_t> &out) {
   out.clear();

@@ -1,0 +1,245 @@
+// Tests of the picture codec: decoding of hand-made and encoded files in the
+// four formats, the path rule, texel layout, and refusal of bad input.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "graphic/KImageCodec.h"
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+void put16(Bytes &b, size_t at, int v) {
+  b[at] = static_cast<uint8_t>(v & 0xFF);
+  b[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+}
+void put32(Bytes &b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; i++) b[at + i] = static_cast<uint8_t>((v >> (8 * i)) & 0xFF);
+}
+
+// Uncompressed true-colour TGA; `pixels` are RGBA, top row first. Stored
+// bottom row first unless `topOrigin`, as most TGA writers do.
+Bytes makeTga(int w, int h, int bpp, const std::vector<uint32_t> &rgba, bool topOrigin) {
+  Bytes b(18, 0);
+  b[2] = 2;
+  put16(b, 12, w);
+  put16(b, 14, h);
+  b[16] = static_cast<uint8_t>(bpp);
+  b[17] = static_cast<uint8_t>((bpp == 32 ? 8 : 0) | (topOrigin ? 0x20 : 0));
+  for (int row = 0; row < h; row++) {
+    int y = topOrigin ? row : h - 1 - row;
+    for (int x = 0; x < w; x++) {
+      uint32_t p = rgba[y * w + x];
+      b.push_back(static_cast<uint8_t>(p >> 16));  // blue
+      b.push_back(static_cast<uint8_t>(p >> 8));   // green
+      b.push_back(static_cast<uint8_t>(p));        // red
+      if (bpp == 32) b.push_back(static_cast<uint8_t>(p >> 24));
+    }
+  }
+  return b;
+}
+
+// 24-bit bottom-up BMP with padded rows.
+Bytes makeBmp(int w, int h, const std::vector<uint32_t> &rgba) {
+  int rowBytes = (w * 3 + 3) & ~3;
+  Bytes b(54 + rowBytes * h, 0);
+  b[0] = 'B';
+  b[1] = 'M';
+  put32(b, 2, static_cast<uint32_t>(b.size()));
+  put32(b, 10, 54);
+  put32(b, 14, 40);
+  put32(b, 18, static_cast<uint32_t>(w));
+  put32(b, 22, static_cast<uint32_t>(h));
+  put16(b, 26, 1);
+  put16(b, 28, 24);
+  put32(b, 34, static_cast<uint32_t>(rowBytes * h));
+  for (int y = 0; y < h; y++) {
+    size_t row = 54 + static_cast<size_t>(h - 1 - y) * rowBytes;
+    for (int x = 0; x < w; x++) {
+      uint32_t p = rgba[y * w + x];
+      b[row + x * 3] = static_cast<uint8_t>(p >> 16);
+      b[row + x * 3 + 1] = static_cast<uint8_t>(p >> 8);
+      b[row + x * 3 + 2] = static_cast<uint8_t>(p);
+    }
+  }
+  return b;
+}
+
+uint32_t px(const KImage &img, int x, int y) {
+  const uint8_t *p = img.pixel(x, y);
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// 3 x 2 test picture with a distinct colour per pixel and varied alpha.
+const std::vector<uint32_t> kPicture = {0x80FF0000u, 0xFF00FF00u, 0x000000FFu,
+                                        0xFF102030u, 0x40FFFFFFu, 0xFF000000u};
+
+}  // namespace
+
+TEST(ImageCodec, FormatComesFromLowerCasedSubstring) {
+  EXPECT_EQ(KImageCodec::formatFromPath("data/gfx/Mouse.TGA"), K_IMAGE_TGA);
+  EXPECT_EQ(KImageCodec::formatFromPath("a.Png"), K_IMAGE_PNG);
+  EXPECT_EQ(KImageCodec::formatFromPath("photo.JPG"), K_IMAGE_JPEG);
+  EXPECT_EQ(KImageCodec::formatFromPath("x.bmp"), K_IMAGE_BMP);
+  // Anywhere in the path, and in the fixed order png, bmp, jpg, tga.
+  EXPECT_EQ(KImageCodec::formatFromPath("dir.tga/file.png"), K_IMAGE_PNG);
+  EXPECT_EQ(KImageCodec::formatFromPath("x.jpg.bmp"), K_IMAGE_BMP);
+  EXPECT_EQ(KImageCodec::formatFromPath("x.tgax"), K_IMAGE_TGA);
+  EXPECT_EQ(KImageCodec::formatFromPath("photo.jpeg"), K_IMAGE_NONE);
+  EXPECT_EQ(KImageCodec::formatFromPath("noext"), K_IMAGE_NONE);
+  EXPECT_EQ(KImageCodec::formatFromPath(nullptr), K_IMAGE_NONE);
+}
+
+TEST(ImageCodec, HandMadeTgaAndBmpDecodeTopRowFirst) {
+  for (bool topOrigin : {false, true}) {
+    Bytes tga = makeTga(3, 2, 32, kPicture, topOrigin);
+    KImage img;
+    ASSERT_TRUE(KImageCodec::decode(tga.data(), tga.size(), K_IMAGE_TGA, img));
+    EXPECT_EQ(img.width, 3);
+    EXPECT_EQ(img.height, 2);
+    EXPECT_TRUE(img.hasAlpha);
+    EXPECT_EQ(img.bpp, 32);
+    for (int i = 0; i < 6; i++) EXPECT_EQ(px(img, i % 3, i / 3), kPicture[i]) << i;
+  }
+  Bytes tga24 = makeTga(3, 2, 24, kPicture, false);
+  KImage img;
+  ASSERT_TRUE(KImageCodec::decode(tga24.data(), tga24.size(), K_IMAGE_TGA, img));
+  EXPECT_FALSE(img.hasAlpha);
+  EXPECT_EQ(img.bpp, 24);
+  for (int i = 0; i < 6; i++) EXPECT_EQ(px(img, i % 3, i / 3), kPicture[i] | 0xFF000000u);
+
+  Bytes bmp = makeBmp(3, 2, kPicture);
+  ASSERT_TRUE(KImageCodec::decode(bmp.data(), bmp.size(), K_IMAGE_BMP, img));
+  EXPECT_EQ(img.width, 3);
+  EXPECT_FALSE(img.hasAlpha);
+  for (int i = 0; i < 6; i++) EXPECT_EQ(px(img, i % 3, i / 3), kPicture[i] | 0xFF000000u);
+}
+
+TEST(ImageCodec, EncodedFilesDecodeBackInEveryFormat) {
+  // 17 x 9 keeps rows unaligned; the gradient makes orientation errors visible.
+  const int w = 17, h = 9;
+  std::vector<uint8_t> rgba(w * h * 4);
+  for (int y = 0; y < h; y++) {
+    for (int x = 0; x < w; x++) {
+      uint8_t *p = &rgba[(y * w + x) * 4];
+      p[0] = static_cast<uint8_t>(x * 15);
+      p[1] = static_cast<uint8_t>(y * 28);
+      p[2] = static_cast<uint8_t>(255 - x * 15);
+      p[3] = 255;
+    }
+  }
+  for (KImageFormat f : {K_IMAGE_BMP, K_IMAGE_JPEG, K_IMAGE_TGA, K_IMAGE_PNG}) {
+    for (int comp : {3, 4}) {
+      // Pack to `comp` bytes, and once the same rows given bottom row first.
+      std::vector<uint8_t> src(w * h * comp), flipped(w * h * comp);
+      for (int i = 0; i < w * h; i++) std::memcpy(&src[i * comp], &rgba[i * 4], comp);
+      for (int y = 0; y < h; y++) {
+        std::memcpy(&flipped[(h - 1 - y) * w * comp], &src[y * w * comp], w * comp);
+      }
+      for (bool bottomUp : {false, true}) {
+        Bytes file;
+        const uint8_t *in = bottomUp ? flipped.data() : src.data();
+        ASSERT_TRUE(KImageCodec::encode(f, w, h, comp, in, w * comp, bottomUp, file));
+        KImage img;
+        ASSERT_TRUE(KImageCodec::decode(file.data(), file.size(), f, img)) << f;
+        ASSERT_EQ(img.width, w);
+        ASSERT_EQ(img.height, h);
+        int tolerance = f == K_IMAGE_JPEG ? 24 : 0;
+        int worst = 0;
+        for (size_t i = 0; i < rgba.size(); i++) {
+          int d = std::abs(static_cast<int>(img.rgba[i]) - rgba[i]);
+          if (d > worst) worst = d;
+        }
+        EXPECT_LE(worst, tolerance) << "format " << f << " comp " << comp;
+      }
+    }
+  }
+  Bytes out;
+  EXPECT_FALSE(KImageCodec::encode(K_IMAGE_NONE, w, h, 4, rgba.data(), w * 4, false, out));
+  EXPECT_FALSE(KImageCodec::encode(K_IMAGE_PNG, w, h, 4, rgba.data(), w * 2, false, out));
+}
+
+TEST(ImageCodec, TextureSideAndTexelLayout) {
+  EXPECT_EQ(KImageCodec::textureSide(640, 480), 1024);
+  EXPECT_EQ(KImageCodec::textureSide(16, 16), 16);
+  EXPECT_EQ(KImageCodec::textureSide(1, 1), 4);
+  EXPECT_EQ(KImageCodec::textureSide(2, 2), 4);
+  EXPECT_EQ(KImageCodec::textureSide(100, 300), 512);
+  EXPECT_EQ(KImageCodec::textureSide(0, 0), 4);
+  EXPECT_EQ(KImageCodec::textureSide(17, 5), 32);
+
+  Bytes tga = makeTga(3, 2, 32, kPicture, false);
+  KImage img;
+  ASSERT_TRUE(KImageCodec::decode(tga.data(), tga.size(), K_IMAGE_TGA, img));
+  std::vector<uint8_t> t;
+  // Key on pure white: pixel (1, 1) keeps its colour and loses its alpha.
+  ASSERT_TRUE(KImageCodec::toTexels(img, 4, true, true, 255, 255, 255, t));
+  ASSERT_EQ(t.size(), 4u * 4 * 4);
+  auto texel = [&](int x, int y) {
+    const uint8_t *p = &t[(y * 4 + x) * 4];
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  };
+  EXPECT_EQ(texel(0, 0), kPicture[0]);
+  EXPECT_EQ(texel(2, 0), kPicture[2]);  // its own alpha 0 is kept
+  EXPECT_EQ(texel(1, 1), 0x00FFFFFFu);
+  EXPECT_EQ(texel(3, 0), 0u);  // padding is transparent black
+  EXPECT_EQ(texel(0, 3), 0u);
+  // Without alpha every texel is opaque except a keyed one.
+  ASSERT_TRUE(KImageCodec::toTexels(img, 4, false, true, 0xFF, 0, 0, t));
+  EXPECT_EQ(texel(0, 0), kPicture[0] | 0xFF000000u);
+  EXPECT_EQ(texel(2, 0), 0x000000FFu);
+  EXPECT_EQ(texel(1, 1), 0xFFFFFFFFu);
+  EXPECT_FALSE(KImageCodec::toTexels(img, 2, true, false, 0, 0, 0, t));
+}
+
+TEST(ImageCodec, BadInputIsRefusedWithoutCrashing) {
+  KImage img;
+  // Zero bytes, null data, a lone signature.
+  EXPECT_FALSE(KImageCodec::decode(nullptr, 10, K_IMAGE_PNG, img));
+  uint8_t empty = 0;
+  EXPECT_FALSE(KImageCodec::decode(&empty, 0, K_IMAGE_PNG, img));
+  const uint8_t sig[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  EXPECT_FALSE(KImageCodec::decode(sig, 8, K_IMAGE_PNG, img));
+
+  // A TGA header claiming 60000 x 60000 is refused from the header alone.
+  Bytes huge = makeTga(1, 1, 32, {0xFFFFFFFFu}, false);
+  put16(huge, 12, 60000);
+  put16(huge, 14, 60000);
+  EXPECT_FALSE(KImageCodec::decode(huge.data(), huge.size(), K_IMAGE_TGA, img));
+  // Just above the limit, and a zero-sized one.
+  put16(huge, 12, KImageCodec::kMaxSide + 1);
+  put16(huge, 14, 1);
+  EXPECT_FALSE(KImageCodec::decode(huge.data(), huge.size(), K_IMAGE_TGA, img));
+  put16(huge, 12, 0);
+  EXPECT_FALSE(KImageCodec::decode(huge.data(), huge.size(), K_IMAGE_TGA, img));
+
+  // A BMP whose pixel offset points past the end of the file.
+  Bytes bmp = makeBmp(3, 2, kPicture);
+  put32(bmp, 10, 0x7FFFFFF0u);
+  EXPECT_FALSE(KImageCodec::decode(bmp.data(), bmp.size(), K_IMAGE_BMP, img));
+
+  // Data in another format than the one named.
+  Bytes tga = makeTga(3, 2, 24, kPicture, false);
+  Bytes good = makeBmp(3, 2, kPicture);
+  EXPECT_FALSE(KImageCodec::decode(good.data(), good.size(), K_IMAGE_TGA, img));
+  EXPECT_FALSE(KImageCodec::decode(tga.data(), tga.size(), K_IMAGE_PNG, img));
+  EXPECT_FALSE(KImageCodec::decode(good.data(), good.size(), K_IMAGE_NONE, img));
+  EXPECT_TRUE(img.rgba.empty());
+  EXPECT_EQ(img.width, 0);
+
+  // Every truncation of every format either fails or yields a whole picture.
+  std::vector<uint8_t> rgba(40 * 30 * 4, 0x7F);
+  for (KImageFormat f : {K_IMAGE_BMP, K_IMAGE_JPEG, K_IMAGE_TGA, K_IMAGE_PNG}) {
+    Bytes file;
+    ASSERT_TRUE(KImageCodec::encode(f, 40, 30, 4, rgba.data(), 40 * 4, false, file));
+    for (size_t cut = 0; cut < file.size(); cut += 1 + cut / 8) {
+      if (KImageCodec::decode(file.data(), cut, f, img)) {
+        EXPECT_EQ(img.rgba.size(), static_cast<size_t>(img.width) * img.height * 4);
+        EXPECT_EQ(img.width, 40);
+      }
+    }
+  }
+}
