@@ -48,10 +48,14 @@ function(pabrix_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
+  # The environment is set by running each test through env(1): gtest_discover_tests
+  # flattens its PROPERTIES list, so an ENVIRONMENT list would keep only its
+  # first variable. The executor also applies to test discovery.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env}")
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
+    PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # pabrix_fuzz_target(NAME SOURCES... [LIBS ...] [CORPUS dir])
