@@ -1,0 +1,72 @@
+// Helpers for the tools tests: a scratch folder removed on destruction, file
+// writing, and saving/restoring environment variables.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+class ScratchDir {
+public:
+  ScratchDir() {
+    char tmpl[] = "/tmp/pabrix-tools-XXXXXX";
+    const char *p = mkdtemp(tmpl);
+    path_ = p ? p : "";
+    EXPECT_FALSE(path_.empty());
+  }
+  ~ScratchDir() {
+    if (!path_.empty()) {
+      std::string cmd = "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
+      if (system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", path_.c_str());
+    }
+  }
+  ScratchDir(const ScratchDir &) = delete;
+  ScratchDir &operator=(const ScratchDir &) = delete;
+
+  const std::string &path() const { return path_; }
+  std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+  std::string path_;
+};
+
+inline void writeFile(const std::string &path, const std::string &bytes) {
+  FILE *f = fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  if (!bytes.empty()) ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+  fclose(f);
+}
+
+inline bool isDirectory(const std::string &path) {
+  std::string cmd = "test -d '" + path + "'";
+  return system(cmd.c_str()) == 0;
+}
+
+// Sets or clears an environment variable for one test, restoring it afterwards.
+class EnvOverride {
+public:
+  EnvOverride(const char *name, const char *value) : name_(name) {
+    const char *old = getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~EnvOverride() {
+    if (had_)
+      setenv(name_.c_str(), old_.c_str(), 1);
+    else
+      unsetenv(name_.c_str());
+  }
+  EnvOverride(const EnvOverride &) = delete;
+  EnvOverride &operator=(const EnvOverride &) = delete;
+
+private:
+  std::string name_, old_;
+  bool had_ = false;
+};

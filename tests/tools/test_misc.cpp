@@ -1,0 +1,170 @@
+// The millisecond clock, the year, message boxes without a display and the log.
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+#include "tools/KLog.h"
+#include "tools/KMiscTools.h"
+#include "tools/ToolsTestUtil.h"
+
+namespace {
+
+std::vector<uint32_t> g_ticks;
+size_t g_tickIndex = 0;
+uint32_t scriptedTicks() { return g_ticks[g_tickIndex < g_ticks.size() ? g_tickIndex++ : g_ticks.size() - 1]; }
+
+class ClockTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    KMiscTools::initMillisecond();
+    savedTick_ = KMiscTools::_tickSource;
+  }
+  void TearDown() override {
+    KMiscTools::_tickSource = savedTick_;
+    KMiscTools::tstart = 0;
+    KMiscTools::initMillisecond();
+  }
+  // Reads the fallback clock once per scripted tick.
+  std::vector<unsigned long> readFallback(int64_t start, std::vector<uint32_t> ticks) {
+    KMiscTools::_HighFreq = 0;
+    KMiscTools::tstart = start;
+    g_ticks = std::move(ticks);
+    g_tickIndex = 0;
+    KMiscTools::_tickSource = scriptedTicks;
+    std::vector<unsigned long> out;
+    for (size_t i = 0; i < g_ticks.size(); ++i) out.push_back(KMiscTools::getMilliseconds());
+    return out;
+  }
+  uint32_t (*savedTick_)() = nullptr;
+};
+
+TEST_F(ClockTest, HighResolutionClockCountsMillisecondsInThirtyTwoBits) {
+  ASSERT_NE(KMiscTools::_HighFreq, 0);
+  unsigned long a = KMiscTools::getMilliseconds();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  unsigned long b = KMiscTools::getMilliseconds();
+  EXPECT_LE(a, 0xFFFFFFFFul);
+  EXPECT_GE(b - a, 30ul);  // milliseconds, not seconds or microseconds
+
+  // A clock origin further back than 2^32 ms still gives a 32-bit reading.
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  int64_t now = int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+  KMiscTools::tstart = now - (int64_t(1) << 32) * 1000000 - int64_t(5000) * 1000000;
+  unsigned long wrapped = KMiscTools::getMilliseconds();
+  EXPECT_LE(wrapped, 0xFFFFFFFFul);
+  EXPECT_GE(wrapped, 5000ul);
+}
+
+TEST_F(ClockTest, FallbackTickCountStaysMonotonicAcrossTheWrap) {
+  // From origin 0 the reading is the tick itself and wraps with it.
+  auto zero = readFallback(0, {0xFFFFFFFEu, 0xFFFFFFFFu, 0u, 1u});
+  EXPECT_EQ(zero, (std::vector<unsigned long>{0xFFFFFFFEul, 0xFFFFFFFFul, 0ul, 1ul}));
+
+  // From a later origin, ticks below it have wrapped: the reading keeps growing.
+  auto later = readFallback(100, {0xFFFFFFF0u, 0xFFFFFFFFu, 0u, 5u, 99u, 100u, 150u});
+  for (size_t i = 1; i < later.size(); ++i) {
+    if (i == 5) continue;  // 99 → 100: the elapsed count itself passes 2^32
+    EXPECT_GE(later[i], later[i - 1]) << "reading " << i;
+  }
+  EXPECT_EQ(later[0], 0xFFFFFFF0ul - 100);
+  EXPECT_EQ(later[1], 0xFFFFFFFFul - 100);
+  EXPECT_EQ(later[2], 0xFFFFFFFFul - 100);  // the wrap costs one millisecond
+  EXPECT_EQ(later[3], 0xFFFFFFFFul - 95);
+  EXPECT_EQ(later[5], 0ul);
+  EXPECT_EQ(later[6], 50ul);
+}
+
+TEST(MiscTools, YearIsTheLocalCalendarYear) {
+  time_t now = time(nullptr);
+  tm local{};
+  localtime_r(&now, &local);
+  long year = KMiscTools::getYear();
+  EXPECT_GE(year, 2024);
+  // Around midnight on New Year's Eve the two readings may differ by one.
+  EXPECT_LE(std::abs(year - (local.tm_year + 1900L)), 1L);
+}
+
+TEST(MiscTools, MessageBoxWithoutADisplayGoesToStandardError) {
+  // The suite runs with SDL's dummy video driver: a dialog must never block.
+  ASSERT_STREQ(getenv("SDL_VIDEODRIVER"), "dummy");
+  testing::internal::CaptureStderr();
+  KMiscTools::messageBox("Screen Dimensions not specified", "KGraphicGL::SetScreenSize Not Called!");
+  KMiscTools::messageBox(nullptr, nullptr);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("Screen Dimensions not specified"), std::string::npos) << err;
+  EXPECT_NE(err.find("KGraphicGL::SetScreenSize Not Called!"), std::string::npos) << err;
+}
+
+TEST(MiscTools, LaunchURLReturnsWithANullOrOverlongAddress) {
+  KMiscTools::launchURL(nullptr, false);
+  // Longer than the record holds: copied truncated, never overflowing. The
+  // opener finds no desktop here and fails quietly on its own thread.
+  std::string longUrl = "file:///nonexistent/" + std::string(5000, 'u');
+  KMiscTools::launchURL(&longUrl[0], true);
+  SUCCEED();
+}
+
+class LogTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_NE(getcwd(oldCwd_, sizeof oldCwd_), nullptr);
+    ASSERT_EQ(chdir(scratch_.path().c_str()), 0);
+  }
+  void TearDown() override { EXPECT_EQ(chdir(oldCwd_), 0); }
+  bool exists(const char *name) {
+    struct stat st{};
+    return stat((scratch_ / name).c_str(), &st) == 0;
+  }
+  long sizeOf(const char *name) {
+    struct stat st{};
+    return stat((scratch_ / name).c_str(), &st) == 0 ? long(st.st_size) : -1;
+  }
+  ScratchDir scratch_;
+  char oldCwd_[4096];
+};
+
+TEST_F(LogTest, KeepOpenModeCreatesTheFourFilesTruncated) {
+  writeFile(scratch_ / "errors.log", "left over from the last run");
+  {
+    KLog log(kLogKeepFilesOpen);
+    EXPECT_EQ(log._logFileType, kLogKeepFilesOpen);
+    EXPECT_FALSE(log._logInfo);
+    EXPECT_TRUE(log._logError && log._logFatal && log._logDebug);
+    ASSERT_TRUE(log._info && log._error && log._fatal && log._debug);
+    EXPECT_NE(log._info, log._error);
+  }
+  for (const char *name : {"infos.log", "errors.log", "fatals.log", "debug.log"}) {
+    EXPECT_EQ(sizeOf(name), 0) << name;
+  }
+}
+
+TEST_F(LogTest, OpenAndCloseModeCreatesNothing) {
+  {
+    KLog log(kLogOpenAndCloseFiles);
+    EXPECT_FALSE(log._info || log._error || log._fatal || log._debug);
+    EXPECT_FALSE(log._logInfo);
+    EXPECT_TRUE(log._logError && log._logFatal && log._logDebug);
+  }
+  for (const char *name : {"infos.log", "errors.log", "fatals.log", "debug.log"}) {
+    EXPECT_FALSE(exists(name)) << name;
+  }
+  // The engine's own log object is in this mode.
+  EXPECT_EQ(KMiscTools::_kLog._logFileType, kLogOpenAndCloseFiles);
+  EXPECT_EQ(KMiscTools::_kLog._info, nullptr);
+}
+
+TEST_F(LogTest, KeepOpenModeSurvivesAFolderItCannotWriteTo) {
+  // The current folder is gone: no file opens, nothing crashes.
+  ScratchDir doomed;
+  ASSERT_EQ(chdir(doomed.path().c_str()), 0);
+  ASSERT_EQ(rmdir(doomed.path().c_str()), 0);
+  KLog log(kLogKeepFilesOpen);
+  EXPECT_FALSE(log._info || log._error || log._fatal || log._debug);
+}
+
+}  // namespace
