@@ -1,0 +1,109 @@
+// Scripted input for tests: a list of frames consumed one per flip. Application
+// thread only.
+#include "input/KScriptedInput.h"
+
+#include <algorithm>
+
+namespace {
+
+// Left and right modifier codes answer for either side, as with the SDL source.
+uint16_t genericCode(uint16_t vk) {
+  if (vk == 0xA0 || vk == 0xA1) return 0x10;
+  if (vk == 0xA2 || vk == 0xA3) return 0x11;
+  if (vk == 0xA4 || vk == 0xA5) return 0x12;
+  return vk;
+}
+
+}  // namespace
+
+void KScriptedInput::push(const KScriptedFrame &frame, int count) {
+  for (int i = 0; i < count; i++) _frames.push_back(frame);
+  if (count > 0) _finishReported = false;
+}
+
+void KScriptedInput::push(int x, int y, bool left, std::initializer_list<EKeyboardLayout> keys,
+                          int count) {
+  KScriptedFrame f;
+  f.x = x, f.y = y, f.left = left, f.keys = keys;
+  push(f, count);
+}
+
+KScriptedFrame KScriptedInput::lastPosition() const {
+  KScriptedFrame f;
+  if (_frames.size() > _index) {
+    f.x = _frames.back().x, f.y = _frames.back().y;
+  } else {
+    f.x = _after.x, f.y = _after.y;
+  }
+  return f;
+}
+
+void KScriptedInput::click(int x, int y, int hold) {
+  push(x, y, true, {}, std::max(1, hold));
+  push(x, y, false);
+}
+
+void KScriptedInput::tap(EKeyboardLayout key, int hold) {
+  KScriptedFrame f = lastPosition();
+  f.keys = {key};
+  push(f, std::max(1, hold));
+  f.keys.clear();
+  push(f);
+}
+
+void KScriptedInput::idle(int count) { push(lastPosition(), count); }
+
+KScriptedFrame &KScriptedInput::current() {
+  return _index < _frames.size() ? _frames[_index] : _after;
+}
+
+void KScriptedInput::setPointer(int x, int y) {
+  current().x = x;
+  current().y = y;
+}
+
+void KScriptedInput::setLeftButton(bool down) { current().left = down; }
+
+void KScriptedInput::setKey(EKeyboardLayout key, bool down) {
+  std::vector<EKeyboardLayout> &keys = current().keys;
+  keys.erase(std::remove(keys.begin(), keys.end(), key), keys.end());
+  if (down) keys.push_back(key);
+}
+
+void KScriptedInput::clear() {
+  _frames.clear();
+  _after = KScriptedFrame();
+  _index = 0;
+  _finishReported = false;
+}
+
+void KScriptedInput::pointerPosition(int &x, int &y) {
+  x = current().x;
+  y = current().y;
+}
+
+bool KScriptedInput::leftButtonDown() { return current().left; }
+
+bool KScriptedInput::keyDown(uint16_t virtualKey) {
+  const uint16_t wanted = genericCode(virtualKey);
+  for (EKeyboardLayout k : current().keys) {
+    if (k < 0 || k >= K_VK_ERROR) continue;
+    if (genericCode(KeyboardLayout[k].KeyCode) == wanted) return true;
+  }
+  return false;
+}
+
+void KScriptedInput::frameFlipped() {
+  _flips++;
+  if (_index >= _frames.size()) return;
+  _index++;
+  if (_index < _frames.size()) return;
+  // Ran out: the pointer rests where the script left it, nothing held.
+  _after = KScriptedFrame();
+  _after.x = _frames.back().x;
+  _after.y = _frames.back().y;
+  if (!_finishReported) {
+    _finishReported = true;
+    if (_onFinished) _onFinished();
+  }
+}

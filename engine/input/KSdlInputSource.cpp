@@ -1,0 +1,34 @@
+// The SDL input source. SDL's pointer, button and key state follow the events as
+// they are pumped, so answers are as fresh as the last processEvents or flip.
+// Application thread only.
+#include "input/KSdlInputSource.h"
+
+#include <SDL.h>
+
+#include "platform/sdl/KSdlKeys.h"
+#include "platform/sdl/KSdlWindow.h"
+
+void KSdlInputSource::pointerPosition(int &x, int &y) {
+  x = y = 0;
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+  if (KNativeWindow::isWindow(KInput::_hwnd)) {
+    KInput::_hwnd->pointerInFrame(x, y);
+    return;
+  }
+  SDL_GetMouseState(&x, &y);
+}
+
+bool KSdlInputSource::leftButtonDown() {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+  return KNativeWindow::leftButtonHeld();
+}
+
+bool KSdlInputSource::keyDown(uint16_t virtualKey) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+  return kVirtualKeyHeld(virtualKey);
+}
+
+void KSdlInputSource::setSystemPointerVisible(bool visible) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+  KNativeWindow::setSystemPointerVisible(visible);
+}
