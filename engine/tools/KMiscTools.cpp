@@ -150,6 +150,10 @@ bool hasDisplay() {
 
 uint32_t (*KMiscTools::_tickSource)() = platformTicks;
 
+// The desktop opener has no window-size hint, so `maximised` goes unused.
+static void openWithDesktop(const char *url, bool) { SDL_OpenURL(url); }
+void (*KMiscTools::_urlOpener)(const char *, bool) = openWithDesktop;
+
 void KMiscTools::initMiscTools() {
   char exe[260] = {0};
   ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
@@ -291,9 +295,11 @@ void KMiscTools::launchURL(char *url, bool maximised) {
   if (!url) return;
   URLParms *parms = new URLParms();
   snprintf(parms->url, 2047, "%s", url);
-  parms->maximised = maximised;  // the desktop opener has no window-size hint
-  std::thread([parms] {
-    SDL_OpenURL(parms->url);
+  parms->maximised = maximised;
+  void (*opener)(const char *, bool) = _urlOpener ? _urlOpener : openWithDesktop;
+  // The thread owns the record and frees it; it touches nothing else.
+  std::thread([parms, opener] {
+    opener(parms->url, parms->maximised);
     delete parms;
   }).detach();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));

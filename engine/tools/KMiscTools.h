@@ -20,6 +20,9 @@ public:
   // Millisecond tick count used when no high-resolution clock exists; tests
   // replace it to drive the 32-bit wrap.
   static uint32_t (*_tickSource)();
+  // Hands an address to the desktop (on the browser thread); replaceable so
+  // tests never start a browser.
+  static void (*_urlOpener)(const char *url, bool maximised);
 
   static void initMiscTools();
   // Absolute path of a data file; the result lives in builtPath until the next call.

@@ -1,5 +1,8 @@
 // The millisecond clock, the year, message boxes without a display and the log.
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -100,13 +103,37 @@ TEST(MiscTools, MessageBoxWithoutADisplayGoesToStandardError) {
   EXPECT_NE(err.find("KGraphicGL::SetScreenSize Not Called!"), std::string::npos) << err;
 }
 
-TEST(MiscTools, LaunchURLReturnsWithANullOrOverlongAddress) {
-  KMiscTools::launchURL(nullptr, false);
-  // Longer than the record holds: copied truncated, never overflowing. The
-  // opener finds no desktop here and fails quietly on its own thread.
-  std::string longUrl = "file:///nonexistent/" + std::string(5000, 'u');
+std::mutex g_urlMutex;
+std::condition_variable g_urlCv;
+std::vector<std::pair<std::string, bool>> g_opened;
+void recordURL(const char *url, bool maximised) {
+  std::lock_guard<std::mutex> lock(g_urlMutex);
+  g_opened.emplace_back(url, maximised);
+  g_urlCv.notify_all();
+}
+
+TEST(MiscTools, LaunchURLHandsACopyToTheBrowserThread) {
+  auto saved = KMiscTools::_urlOpener;
+  KMiscTools::_urlOpener = recordURL;
+  KMiscTools::launchURL(nullptr, false);  // nothing to open
+  std::string shortUrl = "https://example.org/pabrix";
+  KMiscTools::launchURL(&shortUrl[0], false);
+  std::string longUrl = "https://example.org/" + std::string(5000, 'u');
   KMiscTools::launchURL(&longUrl[0], true);
-  SUCCEED();
+  longUrl.assign(longUrl.size(), 'X');  // the caller's text may change at once
+  {
+    std::unique_lock<std::mutex> lock(g_urlMutex);
+    g_urlCv.wait_for(lock, std::chrono::seconds(30), [] { return g_opened.size() >= 2; });
+    ASSERT_EQ(g_opened.size(), 2u);
+    std::sort(g_opened.begin(), g_opened.end(),
+              [](const auto &a, const auto &b) { return a.first.size() < b.first.size(); });
+    EXPECT_EQ(g_opened[0].first, shortUrl);
+    EXPECT_FALSE(g_opened[0].second);
+    EXPECT_EQ(g_opened[1].first.size(), 2046u);  // cut, never overflowing the record
+    EXPECT_EQ(g_opened[1].first.compare(0, 20, "https://example.org/"), 0);
+    EXPECT_TRUE(g_opened[1].second);
+  }
+  KMiscTools::_urlOpener = saved;
 }
 
 class LogTest : public ::testing::Test {
