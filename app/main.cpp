@@ -1,7 +1,5 @@
-// Entry point of Pabrix. The shell is being assembled; for now it only says so.
-#include <cstdio>
+// Entry point of Pabrix. There are no command-line options: the arguments are
+// ignored and everything configurable lives in the preferences file.
+#include "app/shell.h"
 
-int main() {
-  std::puts("Pabrix: the application shell is not built yet.");
-  return 0;
-}
+int main() { return runPabrix(); }

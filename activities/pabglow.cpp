@@ -1,0 +1,197 @@
+// The glow-peg board screen and its file. The board file is the raw image of
+// allGrids; a damaged file may hold any cell value, and only 0..9 draw a peg.
+// Application thread only; nothing here allocates once the screen is running.
+#include "activities/pabglow.h"
+
+#include <cstdio>
+
+#include "app/fileio.h"
+#include "app/shell.h"
+#include "graphic/KGraphic.h"
+#include "input/KInput.h"
+#include "sound/KSound.h"
+#include "tools/KMiscTools.h"
+#include "window/KQMX.h"
+#include "window/KWindow.h"
+
+long currentGrid = 0;
+long currentPen = 4;
+
+static KGraphic *surf_buttons = nullptr;
+static KGraphic *surf_colors[PABGLOW_PENS] = {};
+static KGraphic *surf_pabglow = nullptr;
+
+const char *pabglowFileName() { return userFilePath("pabglow.dat"); }
+
+void loadBoards() {
+  static unsigned char bytes[PABGLOW_FILE_SIZE];
+  long got = readFilePrefix(pabglowFileName(), bytes, sizeof bytes);
+  decodeBoards(bytes, got > 0 ? (size_t)got : 0);
+}
+
+bool saveBoards() {
+  static unsigned char image[PABGLOW_FILE_SIZE];
+  encodeBoards(image);
+  return writeFileAtomically(pabglowFileName(), image, sizeof image);
+}
+
+void waitForButtonRelease() {
+  if (!gameWindow) return;
+  // A closing window ends the wait too: its release may never be reported.
+  do {
+    gameWindow->processEvents();
+  } while (KInput::getLeftButtonState() && !gameWindow->isQuit());
+}
+
+void pickAcolor() {
+  short x = KInput::getMouseX();
+  short y = KInput::getMouseY();
+  if (x < 90 || x > 370 || y < 406 || y > 445) return;
+  // First x of each pen's band in the colour strip; the eraser runs to 370.
+  static const short bandStart[PABGLOW_PENS] = {90, 118, 142, 167, 188, 212,
+                                                235, 260, 283, 307, 332};
+  long pen = 0;
+  for (int i = 0; i < PABGLOW_PENS; i++)
+    if (x >= bandStart[i]) pen = i;
+  currentPen = pen;
+}
+
+static KGraphic *loadPicture(KGraphic *g, const char *name) {
+  if (g) g->loadPicture(KMiscTools::makeFilePath(name), true, true);
+  return g;
+}
+
+static void freePicture(KGraphic *&g) {
+  if (g) {
+    delete g;
+    g = nullptr;
+  }
+}
+
+static void playSample(KSound *s) {
+  if (s) s->playSample();
+}
+
+// The peg picture of a pen or cell value, or null for anything outside 0..10.
+static KGraphic *penPicture(long value) {
+  if (value < 0 || value >= PABGLOW_PENS) return nullptr;
+  return surf_colors[value];
+}
+
+static void enterPabglow() {
+  surf_buttons = KQMX::createKGraphic();
+  if (surf_buttons) surf_buttons->setTextureQuality(true);
+  loadPicture(surf_buttons, "data\\gfx\\btns.tga");
+
+  emptyBoards();
+  currentGrid = 0;
+
+  char name[64];
+  for (int i = 0; i < PABGLOW_PENS; i++) {
+    std::snprintf(name, sizeof name, "data\\gfx\\pen%d.tga", i);
+    surf_colors[i] = loadPicture(KQMX::createKGraphic(), name);
+  }
+  currentPen = 4;
+  loadBoards();
+  surf_pabglow = loadPicture(KQMX::createKGraphic(), "data\\gfx\\pabglowback.tga");
+}
+
+static void leavePabglow() {
+  playSample(snd_click);
+  saveBoards();
+  for (KGraphic *&g : surf_colors) freePicture(g);
+  freePicture(surf_buttons);
+  freePicture(surf_pabglow);
+}
+
+void doPabglow() {
+  enterPabglow();
+  float logoX = -100;
+  float catX = 516;
+
+  for (;;) {
+    gameWindow->setDefaultWorldView();
+    short mx = KInput::getMouseX();
+    short my = KInput::getMouseY();
+    bool bt = KInput::getLeftButtonState();
+
+    // The logo hides upwards while the pointer is over it.
+    if (mx > 0 && mx < 170 && my > 0 && my < 75) {
+      logoX -= 2;
+      if (logoX <= -25) logoX = -25;
+    } else {
+      logoX += 2;
+      if (logoX > 5) logoX = 5;
+    }
+    // The cat steps aside to the right while the pointer is near it.
+    if (mx > 547 && mx < 640 && my > 329 && my < 395) {
+      catX += 2;
+      if (catX >= 565) catX = 565;
+    } else {
+      catX -= 2;
+      if (catX <= 516) catX = 516;
+    }
+
+    if (surf_pabglow) surf_pabglow->blitRect(0, 0, 640, 480, 0, 0, false, false);
+
+    sGrid &grid = allGrids[currentGrid];
+    if (mx >= 2 && mx <= 68 && my >= 420 && my <= 480) {
+      if (surf_buttons) {
+        surf_buttons->setBlitColor(0, 0, 0, 0.5f);
+        surf_buttons->blitAlphaRectFx(11, 110, 71, 167, 5, 423, 0, 1.1f, 1, false, false);
+        surf_buttons->setBlitColor(1, 1, 1, 1);
+        surf_buttons->blitAlphaRectFx(11, 110, 71, 167, 2, 420, 0, 1.1f, 1, false, false);
+      }
+      if (bt) {
+        playSample(snd_click);
+        playSample(snd_clear);
+        for (int32_t &cell : grid.gridpabglow) cell = PABGLOW_EMPTY;
+        waitForButtonRelease();
+      }
+    } else if (surf_buttons) {
+      surf_buttons->blitAlphaRect(11, 110, 71, 167, 2, 420, false, false);
+    }
+
+    for (int c = 0; c < PABGLOW_COLUMNS; c++) {
+      for (int r = 0; r < PABGLOW_ROWS; r++) {
+        int v = pegColour(grid.gridpabglow[c + PABGLOW_COLUMNS * r]);
+        if (v < 0) continue;
+        if (KGraphic *peg = surf_colors[v])
+          peg->blitAlphaRect(0, 0, 16, 16, (short)(70 + 16 * c), (short)(37 + 16 * r), false,
+                             false);
+      }
+    }
+
+    // Integer division truncates toward zero, so the 15 pixels left of and
+    // above the grid still count as column 0 and row 0.
+    int c = (mx - 70) / 16;
+    int r = (my - 37) / 16;
+    if (c >= 0 && c < PABGLOW_COLUMNS && r >= 0 && r < PABGLOW_ROWS) {
+      if (KGraphic *peg = penPicture(currentPen))
+        peg->blitAlphaRectFx(0, 0, 16, 16, (short)(70 + 16 * c), (short)(37 + 16 * r), 0, 1, 0.5f,
+                             false, false);
+      if (KInput::getLeftButtonState() && currentPen >= 0 && currentPen < PABGLOW_PENS)
+        grid.gridpabglow[c + PABGLOW_COLUMNS * r] = (int32_t)currentPen;
+    }
+
+    if (surf_pabglow) {
+      surf_pabglow->blitAlphaRect(0, 493, 186, 574, 0, (short)logoX, false, false);
+      surf_pabglow->blitAlphaRect(521, 487, 639, 639, (short)catX, 330, false, false);
+    }
+    if (KGraphic *peg = penPicture(currentPen))
+      peg->blitAlphaRect(0, 0, 16, 16, 502, 416, false, false);
+    drawPointer();
+
+    if (KInput::isPressed(K_VK_ESCAPE)) break;
+    if (KInput::getLeftButtonState()) pickAcolor();
+    static const EKeyboardLayout boardKeys[8] = {K_VK_F1, K_VK_F2, K_VK_F3, K_VK_F4,
+                                                 K_VK_F5, K_VK_F6, K_VK_F7, K_VK_F8};
+    for (int i = 0; i < 8; i++)
+      if (KInput::isPressed(boardKeys[i])) currentGrid = i;
+
+    flipScreen();
+    if (gameWindow->isQuit()) break;
+  }
+
+  leavePabglow();
+}

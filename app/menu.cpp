@@ -1,0 +1,101 @@
+// The main menu (see menu.h). Hit rectangles use the exact bobbing position,
+// drawing uses it truncated toward zero. Application thread only.
+#include "app/menu.h"
+
+#include <cmath>
+
+#include "app/preferences.h"
+#include "app/shell.h"
+#include "graphic/KGraphic.h"
+#include "input/KInput.h"
+#include "tools/KMiscTools.h"
+#include "window/KQMX.h"
+#include "window/KWindow.h"
+
+KGraphic *surf_menu = nullptr;
+sGameButton gamebuttons[3] = {
+    {nullptr, nullptr, 65, 160, 0, 0},
+    {nullptr, nullptr, 235, 160, 0, 0},
+    {nullptr, nullptr, 430, 160, 0, 0},
+};
+float sine = 0;
+
+static const char *const kButtonFiles[3][2] = {
+    {"data\\gfx\\pgoff.tga", "data\\gfx\\pgon.tga"},
+    {"data\\gfx\\mgoff.tga", "data\\gfx\\mgon.tga"},
+    {"data\\gfx\\mmoff.tga", "data\\gfx\\mmon.tga"},
+};
+
+static KGraphic *loadMenuPicture(const char *name) {
+  KGraphic *g = KQMX::createKGraphic();
+  if (g) g->loadPicture(KMiscTools::makeFilePath(name), true, true);
+  return g;
+}
+
+static void freePicture(KGraphic *&g) {
+  if (g) {
+    delete g;
+    g = nullptr;
+  }
+}
+
+void initMenu() {
+  doVolume();
+  freeMenu();  // a second init must not leak the first set
+  surf_menu = loadMenuPicture("data\\gfx\\pabrix.bmp");
+  for (int i = 0; i < 3; i++) {
+    gamebuttons[i].surf_gamebt = loadMenuPicture(kButtonFiles[i][0]);
+    gamebuttons[i].surf_gamebton = loadMenuPicture(kButtonFiles[i][1]);
+  }
+}
+
+void freeMenu() {
+  freePicture(surf_menu);
+  for (sGameButton &b : gamebuttons) {
+    freePicture(b.surf_gamebt);
+    freePicture(b.surf_gamebton);
+  }
+}
+
+static float pictureWidth(KGraphic *g) { return g ? g->getWidth() : 0.0f; }
+static float pictureHeight(KGraphic *g) { return g ? g->getHeight() : 0.0f; }
+
+static bool inArea(short x, short y, short x1, short y1, short x2, short y2) {
+  return x >= x1 && x <= x2 && y >= y1 && y <= y2;
+}
+
+long doMenu() {
+  bool bt = KInput::getLeftButtonState();
+  short mx = KInput::getMouseX();
+  short my = KInput::getMouseY();
+
+  if (surf_menu) surf_menu->blitRect(0, 0, 640, 480, 0, 0, false, false);
+
+  // Wrapping to 0 rather than subtracting 2*pi gives a tiny jump once per cycle;
+  // the buttons are drawn where they always were.
+  sine += 0.021f;
+  if (sine > 6.28f) sine = 0;
+
+  for (int i = 0; i < 3; i++) {
+    sGameButton &b = gamebuttons[i];
+    float btx1 = (float)b.posx;
+    float bty1 = (float)(b.posy + 16 * std::sin(i * 3.14 + sine));
+    float btx2 = btx1 + pictureWidth(b.surf_gamebt);
+    float bty2 = bty1 + pictureHeight(b.surf_gamebt);
+    KGraphic *pic = b.surf_gamebt;
+    if (btx1 <= mx && mx <= btx2 && bty1 <= my && my <= bty2) {
+      if (bt) return i + 1;
+      pic = b.surf_gamebton;
+    }
+    if (pic)
+      pic->blitAlphaRect(0, 0, pic->getWidth(), pic->getHeight(), (short)btx1, (short)bty1, false,
+                         false);
+  }
+
+  if (bt) {
+    if (inArea(mx, my, 559, 422, 639, 479)) return MENU_QUIT;
+    if (inArea(mx, my, 200, 403, 429, 479)) return MENU_OPTIONS;
+  }
+  if (gameWindow) gameWindow->setDefaultWorldView();
+  return MENU_NOTHING;
+}

@@ -1,0 +1,106 @@
+// The options screen: two volume sliders, the full-screen and printing boxes and
+// the back area. Each box acts once per press because the screen waits for the
+// button's release. Application thread only.
+#include "app/preferences.h"
+#include "app/shell.h"
+#include "graphic/KGraphic.h"
+#include "input/KInput.h"
+#include "sound/KSound.h"
+#include "tools/KMiscTools.h"
+#include "window/KQMX.h"
+#include "window/KWindow.h"
+
+static KGraphic *surf_options = nullptr;
+static KGraphic *surf_cross = nullptr;
+static KGraphic *surf_volume = nullptr;
+
+static KGraphic *loadOptionsPicture(const char *name) {
+  KGraphic *g = KQMX::createKGraphic();
+  if (g) g->loadPicture(KMiscTools::makeFilePath(name), true, true);
+  return g;
+}
+
+static void freePicture(KGraphic *&g) {
+  if (g) {
+    delete g;
+    g = nullptr;
+  }
+}
+
+static bool inArea(short x, short y, short x1, short y1, short x2, short y2) {
+  return x >= x1 && x <= x2 && y >= y1 && y <= y2;
+}
+
+// Pumps messages until the button is up; a closing window ends the wait too, so
+// a release that can no longer arrive does not hang the program.
+static void waitRelease() {
+  do {
+    gameWindow->processEvents();
+  } while (KInput::getLeftButtonState() && !gameWindow->isQuit());
+}
+
+static void click() {
+  if (snd_click) snd_click->playSample();
+}
+
+long doOptions() {
+  surf_options = loadOptionsPicture("data\\gfx\\options.bmp");
+  surf_cross = loadOptionsPicture("data\\gfx\\cross.bmp");
+  surf_volume = loadOptionsPicture("data\\gfx\\note.tga");
+
+  do {
+    gameWindow->setDefaultWorldView();
+    doVolume();
+    short mx = KInput::getMouseX();
+    short my = KInput::getMouseY();
+
+    if (surf_options) surf_options->blitRect(0, 0, 640, 480, 0, 0, false, false);
+    if (surf_volume) {
+      float w = surf_volume->getWidth(), h = surf_volume->getHeight();
+      surf_volume->blitAlphaRect(0, 0, w, h, (short)preferences.music, 127, false, false);
+      surf_volume->blitAlphaRect(0, 0, w, h, (short)preferences.sfx, 203, false, false);
+    }
+    if (surf_cross) {
+      float w = surf_cross->getWidth(), h = surf_cross->getHeight();
+      if (preferences.fullscreen == 1) surf_cross->blitRect(0, 0, w, 60, 300, 247, false, false);
+      if (preferences.printing == 1) surf_cross->blitRect(0, 60, w, h, 300, 307, false, false);
+    }
+    drawPointer();
+
+    if (KInput::getLeftButtonState()) {
+      int x = mx - 16;
+      if (x > SLIDER_MIN && x < SLIDER_MAX) {
+        if (my > 127 && my < 167) preferences.music = x;
+        if (my > 203 && my < 243) preferences.sfx = x;
+      }
+      if (inArea(mx, my, 559, 422, 639, 479)) break;
+      if (inArea(mx, my, 302, 247, 357, 298)) {
+        if (preferences.fullscreen == 1) {
+          preferences.fullscreen = 0;
+          gameWindow->toggleFullScreen(false);
+        } else {
+          gameWindow->toggleFullScreen(true);
+          preferences.fullscreen = 1;
+        }
+        gameWindow->processEvents();
+        click();
+        waitRelease();
+      }
+      if (inArea(mx, my, 302, 316, 357, 365)) {
+        preferences.printing = preferences.printing == 1 ? 0 : 1;
+        click();
+        waitRelease();
+      }
+      // Printing is only offered in a window.
+      if (preferences.fullscreen == 1) preferences.printing = 0;
+    }
+    gameWindow->flipBackBuffer(true, true);
+  } while (!gameWindow->isQuit());
+
+  click();
+  freePicture(surf_options);
+  freePicture(surf_cross);
+  freePicture(surf_volume);
+  waitRelease();
+  return 0;
+}

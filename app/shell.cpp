@@ -1,0 +1,169 @@
+// The shell: shared globals, music changes, frame presentation, and the start-up,
+// main loop and shutdown sequence. Application thread only; the current music
+// stream's worker is owned by its KSound and stopped when that is destroyed.
+#include "app/shell.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/closeRequest.h"
+#include "app/menu.h"
+#include "app/preferences.h"
+#include "graphic/KGraphic.h"
+#include "input/KInput.h"
+#include "sound/KSound.h"
+#include "tools/KMiscTools.h"
+#include "window/KQMX.h"
+#include "window/KWindow.h"
+
+KWindow *gameWindow = nullptr;
+KGraphic *surf_mouse = nullptr;
+KSound *snd_music = nullptr;
+KSound *snd_click = nullptr;
+KSound *snd_grow = nullptr;
+KSound *snd_clear = nullptr;
+KSound *snd_cloud = nullptr;
+
+void playMusic(const char *name) {
+  // The old stream goes first: its destructor stops the worker that refills it.
+  if (snd_music) {
+    delete snd_music;
+    snd_music = nullptr;
+  }
+  snd_music = new KSound();
+  snd_music->loadStream(KMiscTools::makeFilePath(name));
+  snd_music->playStream(true);
+}
+
+void flipScreen() {
+  if (gameWindow) gameWindow->flipBackBuffer(false, true);
+}
+
+void drawPointer() {
+  if (!surf_mouse) return;
+  surf_mouse->blitAlphaRect(0, 0, surf_mouse->getWidth(), surf_mouse->getHeight(),
+                            KInput::getMouseX(), KInput::getMouseY(), false, false);
+}
+
+const char *userFilePath(const char *fileName) {
+  static char path[1024];
+  const char *folder = KMiscTools::getUserFolder();
+  if (!folder) folder = "";
+  size_t len = std::strlen(folder);
+  bool hasSeparator = len > 0 && (folder[len - 1] == '/' || folder[len - 1] == '\\');
+  std::snprintf(path, sizeof path, "%s%s%s", folder, hasSeparator || len == 0 ? "" : "/",
+                fileName);
+  // makeFilePath leaves an absolute path as it is and resolves a relative one
+  // (the program-folder fallback) against the program folder.
+  std::snprintf(path, sizeof path, "%s", KMiscTools::makeFilePath(path));
+  return path;
+}
+
+static KSound *loadSharedSample(const char *name) {
+  KSound *s = new KSound();
+  s->loadSample(KMiscTools::makeFilePath(name), 100, false, 1);
+  return s;
+}
+
+template <class T>
+static void destroy(T *&p) {
+  if (p) {
+    delete p;
+    p = nullptr;
+  }
+}
+
+static bool startUp() {
+  KMiscTools::initMiscTools();
+  loadPrefs();
+  gameWindow = KQMX::createKWindow(K_DIRECTX, false);
+  if (!gameWindow) {
+    // Only a build without any renderer gets here; there is nothing to show.
+    std::fprintf(stderr, "Pabrix: no renderer is available.\n");
+    return false;
+  }
+  gameWindow->createGameWindow(640, 480, -1, preferences.fullscreen == 0, "Pabrix");
+  installCloseRequestHandlers();
+  KInput::hidePointer();
+  surf_mouse = KQMX::createKGraphic();
+  if (surf_mouse) surf_mouse->loadPicture(KMiscTools::makeFilePath("data\\gfx\\mouse.tga"), true, true);
+  KInput::hidePointer();
+  initMenu();
+  snd_grow = loadSharedSample("data\\audio\\grow.ogg");
+  snd_click = loadSharedSample("data\\audio\\click.ogg");
+  snd_clear = loadSharedSample("data\\audio\\clear.ogg");
+  snd_clear->setVolume(50);
+  snd_cloud = loadSharedSample("data\\audio\\cloud.ogg");
+  playMusic("data\\audio\\musicintro.ogg");
+  return true;
+}
+
+// Leaves the menu for a screen and comes back to it: the menu's pictures are
+// freed while the screen runs so only one screen's pictures are loaded.
+static void runScreen(void (*screen)(), const char *music) {
+  snd_click->playSample();
+  freeMenu();
+  if (music) playMusic(music);
+  screen();
+  initMenu();
+  playMusic("data\\audio\\musicintro.ogg");
+}
+
+static void runOptions() { doOptions(); }
+
+static void mainLoop() {
+  while (!gameWindow->isQuit()) {
+    gameWindow->setDefaultWorldView();
+    long code = doMenu();
+    switch (code) {
+      case MENU_PABGLOW:
+        runScreen(doPabglow, "data\\audio\\game2.ogg");
+        break;
+      case MENU_GARDEN:
+        runScreen(doMyGarden, nullptr);  // the garden starts its own music
+        break;
+      case MENU_MONSTER:
+        runScreen(doMisterMonster, "data\\audio\\game3.ogg");
+        break;
+      case MENU_QUIT:
+        gameWindow->terminate();
+        break;
+      case MENU_OPTIONS:
+        snd_click->playSample();
+        freeMenu();
+        runOptions();
+        initMenu();
+        break;
+      default:
+        break;
+    }
+    drawPointer();
+    // Display-mode hot keys; they leave the stored preference alone.
+    if (KInput::isPressed(K_VK_W) && KInput::isPressed(K_VK_L_SHIFT))
+      gameWindow->toggleFullScreen(false);
+    if (KInput::isPressed(K_VK_F) && KInput::isPressed(K_VK_L_SHIFT))
+      gameWindow->toggleFullScreen(true);
+    gameWindow->flipBackBuffer(true, true);
+  }
+}
+
+static void shutDown() {
+  KInput::showPointer();
+  savePrefs();
+  destroy(snd_click);
+  destroy(snd_music);
+  destroy(surf_mouse);
+  destroy(snd_cloud);
+  destroy(snd_clear);
+  destroy(snd_grow);
+  freeMenu();
+  removeCloseRequestHandlers();
+  destroy(gameWindow);
+}
+
+int runPabrix() {
+  if (!startUp()) return 1;
+  mainLoop();
+  shutDown();
+  return 0;
+}

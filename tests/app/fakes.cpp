@@ -1,0 +1,166 @@
+// Test doubles (see fakes.h), and a KQMX that makes them: test programs link
+// this in place of the engine's factory.
+#include "app/fakes.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "window/KQMX.h"
+
+Recorder rec;
+
+void Recorder::reset() {
+  calls.clear();
+  windowCalls.clear();
+  frames = 0;
+  events = 0;
+  quit = false;
+  onEvents = nullptr;
+}
+
+std::vector<DrawCall> Recorder::find(const std::string &picture, const std::string &op,
+                                     int frame) const {
+  std::vector<DrawCall> out;
+  for (const DrawCall &c : calls)
+    if ((picture.empty() || c.picture == picture) && (op.empty() || c.op == op) &&
+        (frame < 0 || c.frame == frame))
+      out.push_back(c);
+  return out;
+}
+
+bool Recorder::drewAt(const std::string &picture, const std::string &op, float destX,
+                      float destY, int frame) const {
+  for (const DrawCall &c : find(picture, op, frame))
+    if (c.args.size() >= 6 && c.args[4] == destX && c.args[5] == destY) return true;
+  return false;
+}
+
+void ScriptInput::play(std::vector<InputFrame> script) {
+  frames = std::move(script);
+  index = 0;
+  eventsAtFrameStart = rec.events;
+}
+
+const InputFrame &ScriptInput::now() const {
+  static const InputFrame none;
+  if (frames.empty()) return none;
+  return frames[index < frames.size() ? index : frames.size() - 1];
+}
+
+void ScriptInput::pointerPosition(int &x, int &y) {
+  x = now().x;
+  y = now().y;
+}
+
+bool ScriptInput::leftButtonDown() {
+  if (releaseAfterEvents >= 0 && rec.events - eventsAtFrameStart >= releaseAfterEvents)
+    return false;
+  return now().button;
+}
+
+bool ScriptInput::keyDown(uint16_t virtualKey) {
+  for (EKeyboardLayout k : now().keys)
+    if (KeyboardLayout[k].KeyCode == virtualKey) return true;
+  return false;
+}
+
+void ScriptInput::frameFlipped() {
+  index++;
+  eventsAtFrameStart = rec.events;
+  if (index < frames.size() && frames[index].action) frames[index].action();
+}
+
+ScopedInput::ScopedInput(ScriptInput &script) { KInput::setSource(&script); }
+ScopedInput::~ScopedInput() { KInput::setSource(nullptr); }
+
+bool RecordingWindow::createGameWindow(short width, short height, short depth, bool windowed,
+                                       const char *title) {
+  char text[128];
+  std::snprintf(text, sizeof text, "create %d %d %d %s %s", width, height, depth,
+                windowed ? "windowed" : "fullscreen", title ? title : "");
+  rec.windowCalls.push_back(text);
+  return true;
+}
+
+void RecordingWindow::toggleFullScreen(bool fullscreen) {
+  rec.windowCalls.push_back(fullscreen ? "fullscreen 1" : "fullscreen 0");
+}
+
+void RecordingWindow::flipBackBuffer(bool, bool) {
+  rec.frames++;
+  if (rec.frames > 100000) {
+    std::fprintf(stderr, "a hundred thousand frames: a screen never left\n");
+    std::abort();
+  }
+  KInput::frameFlipped();
+}
+
+void RecordingWindow::processEvents() {
+  rec.events++;
+  if (rec.onEvents) rec.onEvents();
+  // A wait that never sees a release would spin forever: fail loudly instead.
+  if (rec.events > 1000000) {
+    std::fprintf(stderr, "processEvents called a million times: a wait never ended\n");
+    std::abort();
+  }
+}
+
+bool RecordingGraphic::loadPicture(const char *filename, bool, bool) {
+  std::string path = filename ? filename : "";
+  size_t slash = path.find_last_of("/\\");
+  name = slash == std::string::npos ? path : path.substr(slash + 1);
+  auto it = rec.pictureSizes.find(name);
+  if (it == rec.pictureSizes.end()) {
+    width = height = 0;
+    return false;
+  }
+  width = it->second.first;
+  height = it->second.second;
+  return true;
+}
+
+void RecordingGraphic::log(const char *op, std::vector<float> args) {
+  rec.calls.push_back(DrawCall{name, op, std::move(args), rec.frames});
+}
+
+Erenderer KQMX::_renderer = K_DIRECTX;
+KWindow *KQMX::createKWindow(Erenderer er, bool) {
+  _renderer = er;
+  return new RecordingWindow();
+}
+KGraphic *KQMX::createKGraphic() { return new RecordingGraphic(); }
+
+TempDocuments::TempDocuments() {
+  char tmpl[] = "/tmp/pabrix-test-XXXXXX";
+  const char *made = mkdtemp(tmpl);
+  path = made ? made : "/tmp";
+  setenv("XDG_DOCUMENTS_DIR", path.c_str(), 1);
+}
+
+TempDocuments::~TempDocuments() {
+  std::error_code ec;
+  std::filesystem::remove_all(path, ec);
+  unsetenv("XDG_DOCUMENTS_DIR");
+}
+
+std::vector<unsigned char> readWholeFile(const std::string &path) {
+  std::vector<unsigned char> out;
+  FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f) return out;
+  unsigned char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+  std::fclose(f);
+  return out;
+}
+
+void writeWholeFile(const std::string &path, const std::vector<unsigned char> &bytes) {
+  FILE *f = std::fopen(path.c_str(), "wb");
+  if (!f) return;
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}

@@ -1,0 +1,177 @@
+// Test doubles for running the shell and the peg board in-process: a window
+// and pictures that record every call, a factory that makes them, and a
+// scripted input source whose frames advance on each presented frame.
+// Single-threaded, like the screens they stand in for.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "graphic/KGraphic.h"
+#include "input/KInput.h"
+#include "window/KWindow.h"
+
+// One drawing call on a picture: the picture's file name (base name only), the
+// operation and its arguments in order.
+struct DrawCall {
+  std::string picture;
+  std::string op;
+  std::vector<float> args;
+  int frame = 0;  // the number of frames presented before this call
+};
+
+class RecordingGraphic;
+
+// Everything the doubles saw, shared by all of them; reset() between tests.
+struct Recorder {
+  std::vector<DrawCall> calls;
+  std::vector<std::string> windowCalls;  // "create 640 480 -1 windowed Pabrix", "fullscreen 1", ...
+  std::map<std::string, std::pair<float, float>> pictureSizes;  // base name -> size; missing = fails
+  int frames = 0;          // flipBackBuffer calls
+  int events = 0;          // processEvents calls
+  int livePictures = 0;    // created minus deleted
+  bool quit = false;
+  std::function<void()> onEvents;  // run inside each processEvents
+
+  void reset();
+  // Calls of `op` on `picture` (both exact; empty matches any).
+  std::vector<DrawCall> find(const std::string &picture, const std::string &op,
+                             int frame = -1) const;
+  bool drewAt(const std::string &picture, const std::string &op, float destX, float destY,
+              int frame = -1) const;
+};
+extern Recorder rec;
+
+// One frame of scripted input.
+struct InputFrame {
+  InputFrame() = default;
+  InputFrame(int x_, int y_, bool button_, std::vector<EKeyboardLayout> keys_ = {},
+             std::function<void()> action_ = nullptr)
+      : x(x_), y(y_), button(button_), keys(std::move(keys_)), action(std::move(action_)) {}
+  int x = 0, y = 0;
+  bool button = false;
+  std::vector<EKeyboardLayout> keys;
+  std::function<void()> action;  // run when this frame becomes current (not for frame 0)
+};
+
+// Scripted input: frame i of the script answers until the i-th presented frame;
+// the last frame repeats. `releaseAfterEvents` releases the button once that
+// many processEvents calls have happened since the frame began (a wait for a
+// release sees it without any frame being presented).
+class ScriptInput : public KInputSource {
+public:
+  std::vector<InputFrame> frames;
+  size_t index = 0;
+  int releaseAfterEvents = -1;
+  int eventsAtFrameStart = 0;
+  bool systemPointerVisible = true;
+
+  // Starts a new script from its first frame.
+  void play(std::vector<InputFrame> script);
+  const InputFrame &now() const;
+  void pointerPosition(int &x, int &y) override;
+  bool leftButtonDown() override;
+  bool keyDown(uint16_t virtualKey) override;
+  void setSystemPointerVisible(bool visible) override { systemPointerVisible = visible; }
+  void frameFlipped() override;
+};
+
+// Installs `script` as KInput's source for the life of the object.
+class ScopedInput {
+public:
+  explicit ScopedInput(ScriptInput &script);
+  ~ScopedInput();
+};
+
+class RecordingWindow : public KWindow {
+public:
+  void setDefaultWorldView() override {}
+  void setWorldView(float, float, float, float, bool) override {}
+  void setClearColor(float, float, float, float) override {}
+  bool createGameWindow(short width, short height, short depth, bool windowed,
+                        const char *title) override;
+  void terminate() override { rec.quit = true; }
+  void toggleFullScreen(bool fullscreen) override;
+  bool hasFocus() override { return true; }
+  void setTitle(const char *) override {}
+  void flipBackBuffer(bool waitForBackWindow, bool restoreView) override;
+  void processEvents() override;
+  bool isQuit() override { return rec.quit; }
+  HWND getWindowHandle() override { return nullptr; }
+  void setMaxFrameRate(long) override {}
+  bool getRectangleTexCap() override { return false; }
+  bool getAccelerationCap() override { return false; }
+  void setRectangleTexCap(bool) override {}
+  void setGamma(float) override {}
+  long getWindowWidth() override { return 640; }
+  long getWindowHeight() override { return 480; }
+  void restore() override {}
+  void minimize() override {}
+  void displayMouse(bool) override {}
+  void setCallBack(bool (*)(HWND, unsigned int, unsigned int, long)) override {}
+  void setQMXCallBack(bool (*)(KEvent *)) override {}
+};
+
+class RecordingGraphic : public KGraphic {
+public:
+  std::string name;
+  float width = 0, height = 0;
+
+  RecordingGraphic() { rec.livePictures++; }
+  ~RecordingGraphic() override { rec.livePictures--; }
+  bool loadPicture(const char *filename, bool, bool) override;
+  void freePicture() override { width = height = 0; }
+  float getWidth() override { return width; }
+  float getHeight() override { return height; }
+  void setTextureQuality(bool quality) override { log("setTextureQuality", {(float)quality}); }
+  void drawRect(float, float, float, float, float, float, float, float) override {}
+  void drawLine(float, float, float, float, float, float, float, float) override {}
+  void plotPixel(float, float, float, float, float, float) override {}
+  void blitRect(float x1, float y1, float x2, float y2, short dx, short dy, bool, bool) override {
+    log("blitRect", {x1, y1, x2, y2, (float)dx, (float)dy});
+  }
+  void blitRectFx(float, float, float, float, short, short, float, float, bool, bool) override {}
+  void blitAlphaRect(float x1, float y1, float x2, float y2, short dx, short dy, bool,
+                     bool) override {
+    log("blitAlphaRect", {x1, y1, x2, y2, (float)dx, (float)dy});
+  }
+  void blitAlphaRectFx(float x1, float y1, float x2, float y2, short dx, short dy, float angle,
+                       float zoom, float blend, bool, bool) override {
+    log("blitAlphaRectFx", {x1, y1, x2, y2, (float)dx, (float)dy, angle, zoom, blend});
+  }
+  void blitTiledRect(short, short, short, short, float, float) override {}
+  void blitArbitraryQuad(float, float, float, float, float, float, float, float, float, float,
+                         float, float, float, float, float, float) override {}
+  void setAlphaMode(long) override {}
+  void stretchAlphaRect(float, float, float, float, float, float, float, float, float,
+                        float) override {}
+  bool grabBackBuffer(KPixelTransformation) override { return false; }
+  bool grabFrontBuffer() override { return false; }
+  void setColorKey(bool, unsigned char, unsigned char, unsigned char) override {}
+  void allowTextureWrap(bool) override {}
+  bool saveBackBuffer(const char *, long, long, long) override { return false; }
+  void setBlitColor(float r, float g, float b, float a) override {
+    log("setBlitColor", {r, g, b, a});
+  }
+  bool makePictureFromArray(uint32_t *, long, long, bool) override { return false; }
+  void pollArray() override {}
+  void selectTexture() override {}
+
+private:
+  void log(const char *op, std::vector<float> args);
+};
+
+// A fresh documents folder for one test: XDG_DOCUMENTS_DIR points at it.
+class TempDocuments {
+public:
+  TempDocuments();
+  ~TempDocuments();
+  std::string path;
+  std::string file(const std::string &name) const { return path + "/" + name; }
+};
+
+std::vector<unsigned char> readWholeFile(const std::string &path);
+void writeWholeFile(const std::string &path, const std::vector<unsigned char> &bytes);

@@ -1,0 +1,138 @@
+// The options screen run in-process: slider dragging and its limits, the two
+// boxes acting once per press, printing forced off in full screen, and the
+// release wait on leaving.
+#include <gtest/gtest.h>
+
+#include "app/fakes.h"
+#include "app/preferences.h"
+#include "app/shell.h"
+
+namespace {
+
+const InputFrame kBack{600, 450, true, {}};
+
+class Options : public ::testing::Test {
+protected:
+  ScriptInput input;
+  ScopedInput scoped{input};
+  RecordingWindow window;
+
+  void SetUp() override {
+    rec.reset();
+    rec.pictureSizes = {{"options.bmp", {640, 480}}, {"cross.bmp", {60, 120}},
+                        {"note.tga", {32, 32}}, {"mouse.tga", {32, 32}}};
+    gameWindow = &window;
+    preferences = sPreferences();
+    input.releaseAfterEvents = 2;
+  }
+  void TearDown() override {
+    gameWindow = nullptr;
+    preferences = sPreferences();
+  }
+  void run(std::vector<InputFrame> frames) {
+    input.play(std::move(frames));
+    EXPECT_EQ(doOptions(), 0);
+  }
+  // Frames on which the lower (printing) or upper (full-screen) mark was drawn.
+  std::vector<int> markFrames(bool lower) {
+    std::vector<int> out;
+    for (const DrawCall &c : rec.find("cross.bmp", "blitRect"))
+      if (c.args[1] == (lower ? 60 : 0)) out.push_back(c.frame);
+    return out;
+  }
+};
+
+TEST_F(Options, DraggingStopsAtTheLastAcceptedPosition) {
+  run({{300, 140, true, {}}, {355, 140, true, {}}, {356, 140, true, {}}, {600, 150, true, {}},
+       {200, 220, true, {}}, {137, 220, true, {}}, {136, 220, true, {}}, {10, 220, true, {}},
+       kBack});
+  EXPECT_EQ(preferences.music, 339);
+  EXPECT_EQ(preferences.sfx, 121);
+  // The knobs are drawn where the values are, every frame.
+  EXPECT_TRUE(rec.drewAt("note.tga", "blitAlphaRect", 300, 127, 0));
+  EXPECT_TRUE(rec.drewAt("note.tga", "blitAlphaRect", 284, 127, 1));
+  EXPECT_TRUE(rec.drewAt("note.tga", "blitAlphaRect", 339, 127, 3));
+  EXPECT_TRUE(rec.drewAt("note.tga", "blitAlphaRect", 121, 203, 7));
+}
+
+TEST_F(Options, GrabBandsExcludeTheirEdges) {
+  run({{200, 127, true, {}}, {200, 167, true, {}}, {200, 203, true, {}}, {200, 243, true, {}},
+       kBack});
+  EXPECT_EQ(preferences.music, 300);
+  EXPECT_EQ(preferences.sfx, 280);
+  run({{200, 128, true, {}}, {250, 242, true, {}}, kBack});
+  EXPECT_EQ(preferences.music, 184);
+  EXPECT_EQ(preferences.sfx, 234);
+}
+
+TEST_F(Options, OutOfRangeSlidersAreClampedWhileShown) {
+  preferences.music = 20;
+  preferences.sfx = 9000;
+  run({kBack});
+  EXPECT_EQ(preferences.music, 120);
+  EXPECT_EQ(preferences.sfx, 340);
+}
+
+TEST_F(Options, FullScreenBoxActsOncePerPressAndClearsPrinting) {
+  preferences.fullscreen = 0;
+  preferences.printing = 1;
+  input.releaseAfterEvents = 5;  // the button stays down through several message pumps
+  run({{330, 270, true, {}}, {330, 270, false, {}}, kBack});
+  EXPECT_EQ(rec.windowCalls, (std::vector<std::string>{"fullscreen 1"}));
+  EXPECT_EQ(preferences.fullscreen, 1);
+  EXPECT_EQ(preferences.printing, 0);
+  EXPECT_EQ(markFrames(true), (std::vector<int>{0}));  // drawn before the click cleared it
+  EXPECT_EQ(markFrames(false), (std::vector<int>{1, 2}));
+
+  // And back to a window on the next press, on the box's far corner.
+  rec.reset();
+  run({{357, 298, true, {}}, kBack});
+  EXPECT_EQ(rec.windowCalls, (std::vector<std::string>{"fullscreen 0"}));
+  EXPECT_EQ(preferences.fullscreen, 0);
+}
+
+TEST_F(Options, PrintingBoxTogglesInAWindowOnly) {
+  preferences.fullscreen = 0;
+  run({{302, 316, true, {}}, {330, 340, false, {}}, kBack});
+  EXPECT_EQ(preferences.printing, 1);
+  EXPECT_EQ(markFrames(true), (std::vector<int>{1, 2}));
+  auto marks = rec.find("cross.bmp", "blitRect", 1);
+  ASSERT_EQ(marks.size(), 1u);
+  EXPECT_EQ(marks[0].args, (std::vector<float>{0, 60, 60, 120, 300, 307}));
+
+  rec.reset();
+  run({{357, 365, true, {}}, kBack});
+  EXPECT_EQ(preferences.printing, 0);
+
+  // A damaged value counts as off: one press turns it on.
+  preferences.printing = 2;
+  run({{330, 340, true, {}}, kBack});
+  EXPECT_EQ(preferences.printing, 1);
+
+  // In full screen the mark is set and cleared in the same frame.
+  preferences.fullscreen = 1;
+  preferences.printing = 0;
+  rec.reset();
+  run({{330, 340, true, {}}, {330, 340, false, {}}, kBack});
+  EXPECT_EQ(preferences.printing, 0);
+  EXPECT_TRUE(markFrames(true).empty());
+  EXPECT_TRUE(rec.windowCalls.empty());
+}
+
+TEST_F(Options, BackAreaLeavesAfterTheReleaseAndFreesPictures) {
+  int live = rec.livePictures;
+  run({{500, 450, true, {}}, {558, 450, true, {}}, {559, 422, true, {}}, {0, 0, false, {}}});
+  // Left on the third frame, without presenting it, and only once released.
+  EXPECT_EQ(rec.frames, 2);
+  EXPECT_GE(rec.events, 2);
+  EXPECT_FALSE(KInput::getLeftButtonState());
+  EXPECT_EQ(rec.livePictures, live);
+}
+
+TEST_F(Options, ClosedWindowEndsTheScreenAfterOneFrame) {
+  rec.quit = true;
+  run({{330, 270, false, {}}});
+  EXPECT_EQ(rec.frames, 1);
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+// The whole program run in-process on the recording window: start-up with the
+// preferences' window mode, the menu codes, hot keys, a signal as a close
+// request, and shutdown writing the preferences and freeing everything.
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "activities/pabglow.h"
+#include "app/fakes.h"
+#include "app/menu.h"
+#include "app/preferences.h"
+#include "app/shell.h"
+
+namespace {
+
+const InputFrame kQuit{600, 450, true, {}};
+
+class Shell : public ::testing::Test {
+protected:
+  TempDocuments docs;
+  ScriptInput input;
+  ScopedInput scoped{input};
+
+  void SetUp() override {
+    rec.reset();
+    rec.pictureSizes = {{"pabrix.bmp", {640, 480}}, {"pgoff.tga", {150, 140}},
+                        {"pgon.tga", {150, 140}},   {"mouse.tga", {32, 32}},
+                        {"pen4.tga", {16, 16}}};
+    preferences = sPreferences();
+    input.releaseAfterEvents = 1;
+  }
+  void TearDown() override { preferences = sPreferences(); }
+  int run(std::vector<InputFrame> frames) {
+    input.play(std::move(frames));
+    return runPabrix();
+  }
+};
+
+TEST_F(Shell, QuitAreaEndsTheRunAndWritesDefaults) {
+  int live = rec.livePictures;
+  EXPECT_EQ(run({kQuit}), 0);
+  ASSERT_FALSE(rec.windowCalls.empty());
+  EXPECT_EQ(rec.windowCalls[0], "create 640 480 -1 fullscreen Pabrix");
+  EXPECT_EQ(rec.frames, 1);  // the quitting pass still presents its frame
+  EXPECT_TRUE(rec.drewAt("mouse.tga", "blitAlphaRect", 600, 450, 0));
+  EXPECT_EQ(readWholeFile(docs.file("pabrix.prf")),
+            (std::vector<unsigned char>{0x2C, 0x01, 0, 0, 0x18, 0x01, 0, 0, 0x01, 0, 0, 0, 0, 0,
+                                        0, 0}));
+  EXPECT_EQ(gameWindow, nullptr);
+  EXPECT_EQ(surf_mouse, nullptr);
+  EXPECT_EQ(snd_click, nullptr);
+  EXPECT_EQ(snd_music, nullptr);
+  EXPECT_EQ(rec.livePictures, live);
+}
+
+TEST_F(Shell, WindowedPreferenceOpensAWindowAndHotKeysKeepThePreference) {
+  writeWholeFile(docs.file("pabrix.prf"), {0x2C, 0x01, 0, 0, 0x18, 0x01, 0, 0, 0, 1, 0, 0, 0, 0,
+                                            0, 0});
+  run({{10, 10, false, {K_VK_L_SHIFT, K_VK_F}},
+       {10, 10, false, {K_VK_W}},  // W alone does nothing
+       {10, 10, false, {K_VK_L_SHIFT, K_VK_W}},
+       kQuit});
+  EXPECT_EQ(rec.windowCalls, (std::vector<std::string>{"create 640 480 -1 windowed Pabrix",
+                                                       "fullscreen 1", "fullscreen 0"}));
+  auto saved = readWholeFile(docs.file("pabrix.prf"));
+  ASSERT_EQ(saved.size(), 16u);
+  EXPECT_EQ(saved[8], 0);
+  EXPECT_EQ(saved[9], 1);
+}
+
+TEST_F(Shell, OptionsChangesAreSavedAtShutdown) {
+  // Options, drag the upper knob to 200, back, then quit from the menu.
+  run({{300, 450, true, {}}, {216, 140, true, {}}, {600, 450, true, {}}, kQuit});
+  auto saved = readWholeFile(docs.file("pabrix.prf"));
+  ASSERT_EQ(saved.size(), 16u);
+  EXPECT_EQ(saved[0], 200);
+  EXPECT_EQ(saved[1], 0);
+}
+
+TEST_F(Shell, PegBoardRunsAndItsBoardsAreSaved) {
+  // Menu frame 0 opens the board; the board's first frame paints the hole under
+  // the pointer (column 1, row 10); Escape leaves; the menu then quits.
+  run({{100, 200, true, {}}, {100, 200, false, {K_VK_ESCAPE}}, kQuit});
+  auto board = readWholeFile(docs.file("pabglow.dat"));
+  ASSERT_EQ(board.size(), (size_t)PABGLOW_FILE_SIZE);
+  EXPECT_EQ(board[(1 + 32 * 10) * 4], 4);
+  EXPECT_EQ(board[0], PABGLOW_EMPTY);
+}
+
+TEST_F(Shell, UnbuiltActivitiesReturnToTheMenu) {
+  // Garden and monster buttons with their screens answering Escape at once.
+  rec.pictureSizes["mgoff.tga"] = {170, 140};
+  rec.pictureSizes["mmoff.tga"] = {140, 150};
+  run({{300, 250, true, {}}, {0, 0, false, {K_VK_ESCAPE}}, {0, 0, false, {}},
+       {500, 250, true, {}}, {0, 0, false, {K_VK_ESCAPE}}, {0, 0, false, {}}, kQuit});
+  EXPECT_TRUE(rec.quit);
+  EXPECT_EQ(gameWindow, nullptr);
+}
+
+TEST_F(Shell, TerminationSignalClosesLikeTheWindow) {
+  for (int sig : {SIGTERM, SIGINT}) {
+    rec.reset();
+    struct sigaction before {};
+    sigaction(sig, nullptr, &before);
+    // Inside the peg board, a signal arrives on its second frame.
+    run({{100, 200, true, {}},
+         {110, 200, true, {}, [sig] { std::raise(sig); }},
+         {120, 200, true, {}}});
+    EXPECT_TRUE(rec.quit);
+    // The board saved what was painted before the request, the preferences too.
+    auto board = readWholeFile(docs.file("pabglow.dat"));
+    ASSERT_EQ(board.size(), (size_t)PABGLOW_FILE_SIZE);
+    EXPECT_EQ(board[(1 + 32 * 10) * 4], 4);
+    EXPECT_EQ(readWholeFile(docs.file("pabrix.prf")).size(), 16u);
+    // The handler is gone with the window: what was there before is back.
+    struct sigaction now {};
+    sigaction(sig, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, before.sa_handler);
+  }
+}
+
+}  // namespace

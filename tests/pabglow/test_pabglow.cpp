@@ -1,0 +1,254 @@
+// The peg board run in-process on the recording window: first visit, painting,
+// the hovered cell's truncating division, the colour strip, the clear button,
+// board keys, and the board file (short, damaged, failed saves).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "activities/pabglow.h"
+#include "app/fakes.h"
+#include "app/shell.h"
+
+namespace {
+
+const InputFrame kEscape{0, 0, false, {K_VK_ESCAPE}};
+
+int cellIndex(int c, int r) { return c + 32 * r; }
+
+class Pabglow : public ::testing::Test {
+protected:
+  TempDocuments docs;
+  ScriptInput input;
+  ScopedInput scoped{input};
+  RecordingWindow window;
+
+  void SetUp() override {
+    rec.reset();
+    rec.pictureSizes = {{"btns.tga", {256, 256}}, {"pabglowback.tga", {640, 640}},
+                        {"mouse.tga", {32, 32}}};
+    for (int i = 0; i <= 10; i++) rec.pictureSizes["pen" + std::to_string(i) + ".tga"] = {16, 16};
+    gameWindow = &window;
+    input.releaseAfterEvents = 3;
+  }
+  void TearDown() override { gameWindow = nullptr; }
+
+  void run(std::vector<InputFrame> frames) {
+    input.play(std::move(frames));
+    doPabglow();
+  }
+  std::vector<unsigned char> file() { return readWholeFile(docs.file("pabglow.dat")); }
+  static std::vector<unsigned char> boardsImage() {
+    std::vector<unsigned char> out(PABGLOW_FILE_SIZE);
+    encodeBoards(out.data());
+    return out;
+  }
+  // Pegs (not the hovered or current-pen ones) drawn on `frame`.
+  int pegsDrawn(int frame) {
+    int n = 0;
+    for (const DrawCall &c : rec.calls)
+      if (c.frame == frame && c.op == "blitAlphaRect" && c.picture.rfind("pen", 0) == 0 &&
+          !(c.args[4] == 502 && c.args[5] == 416))
+        n++;
+    return n;
+  }
+};
+
+TEST_F(Pabglow, FirstVisitShowsEmptyBoardZeroAndPenFour) {
+  currentGrid = 6;
+  currentPen = 9;
+  run({{0, 0, false, {}}, kEscape});
+  EXPECT_EQ(currentGrid, 0);
+  EXPECT_EQ(currentPen, 4);
+  EXPECT_EQ(pegsDrawn(0), 0);
+  EXPECT_TRUE(rec.drewAt("pen4.tga", "blitAlphaRect", 502, 416, 0));
+  // Texture quality is set on the button picture before it loads.
+  ASSERT_FALSE(rec.calls.empty());
+  EXPECT_EQ(rec.calls[0].op, "setTextureQuality");
+  EXPECT_EQ(rec.calls[0].args, std::vector<float>{1});
+  // Leaving writes all ten empty boards, and Escape presents no frame.
+  EXPECT_EQ(rec.frames, 1);
+  auto bytes = file();
+  ASSERT_EQ(bytes.size(), (size_t)PABGLOW_FILE_SIZE);
+  for (size_t i = 0; i < bytes.size(); i += 4) ASSERT_EQ(bytes[i], 10) << i;
+  EXPECT_EQ(rec.livePictures, 0);
+}
+
+TEST_F(Pabglow, HeldButtonPaintsOneCellPerFrame) {
+  // Across row 2: x 70..85 is column 0, 86..101 column 1, ...
+  run({{75, 70, true, {}}, {90, 70, true, {}}, {91, 70, true, {}}, {140, 70, true, {}},
+       {160, 70, false, {}}, kEscape});
+  const int32_t *g = allGrids[0].gridpabglow;
+  EXPECT_EQ(g[cellIndex(0, 2)], 4);
+  EXPECT_EQ(g[cellIndex(1, 2)], 4);
+  EXPECT_EQ(g[cellIndex(2, 2)], 10);  // passed over between frames: not painted
+  EXPECT_EQ(g[cellIndex(4, 2)], 4);
+  EXPECT_EQ(g[cellIndex(5, 2)], 10);  // hovered with the button up
+  // The hovered peg is half transparent, at the cell's place.
+  auto hover = rec.find("pen4.tga", "blitAlphaRectFx", 4);
+  ASSERT_EQ(hover.size(), 1u);
+  EXPECT_EQ(hover[0].args, (std::vector<float>{0, 0, 16, 16, 150, 69, 0, 1, 0.5f}));
+  // Pegs are drawn from the next frame on, columns outermost.
+  EXPECT_EQ(pegsDrawn(4), 3);
+  auto pegs = rec.find("pen4.tga", "blitAlphaRect", 4);
+  ASSERT_GE(pegs.size(), 3u);
+  EXPECT_EQ(pegs[0].args[4], 70);
+  EXPECT_EQ(pegs[2].args[4], 134);
+}
+
+TEST_F(Pabglow, PointerJustOutsideTheGridTruncatesToTheFirstCell) {
+  // (55 - 70) / 16 is 0 when truncated toward zero; 54 gives -1.
+  run({{55, 22, true, {}}, {54, 60, true, {}}, {80, 21, true, {}},
+       {70 + 16 * 32, 60, true, {}}, {75, 37 + 16 * 21, true, {}}, kEscape});
+  const int32_t *g = allGrids[0].gridpabglow;
+  EXPECT_EQ(g[cellIndex(0, 0)], 4);
+  EXPECT_EQ(g[cellIndex(0, 1)], 10);
+  EXPECT_EQ(g[cellIndex(31, 1)], 10);
+  EXPECT_EQ(g[cellIndex(0, 20)], 10);
+  EXPECT_TRUE(rec.drewAt("pen4.tga", "blitAlphaRectFx", 70, 37, 0));
+  EXPECT_TRUE(rec.find("pen4.tga", "blitAlphaRectFx", 1).empty());
+}
+
+TEST_F(Pabglow, ColourStripBands) {
+  struct Probe {
+    int x, y;
+    long pen;
+  } probes[] = {{90, 406, 0},   {117, 445, 0},  {118, 420, 1}, {141, 420, 1}, {142, 420, 2},
+                {166, 420, 2},  {167, 420, 3},  {187, 420, 3}, {188, 420, 4}, {211, 420, 4},
+                {212, 420, 5},  {234, 420, 5},  {235, 420, 6}, {259, 420, 6}, {260, 420, 7},
+                {282, 420, 7},  {283, 420, 8},  {306, 420, 8}, {307, 420, 9}, {331, 420, 9},
+                {332, 420, 10}, {370, 420, 10}};
+  for (const Probe &p : probes) {
+    run({{p.x, p.y, true, {}}, {p.x, p.y, false, {K_VK_ESCAPE}}});
+    EXPECT_EQ(currentPen, p.pen) << p.x << "," << p.y;
+  }
+  // Outside the strip the pen stays.
+  for (auto xy : {std::pair<int, int>{89, 420}, {371, 420}, {200, 405}, {200, 446}}) {
+    run({{332, 420, true, {}}, {xy.first, xy.second, true, {}}, kEscape});
+    EXPECT_EQ(currentPen, 10) << xy.first << "," << xy.second;
+  }
+}
+
+TEST_F(Pabglow, EraserEmptiesCellsAndShowsItsLook) {
+  run({{100, 100, true, {}}, {340, 420, true, {}}, {100, 100, true, {}}, {0, 0, false, {}},
+       kEscape});
+  EXPECT_EQ(allGrids[0].gridpabglow[cellIndex(1, 3)], 10);
+  EXPECT_TRUE(rec.drewAt("pen10.tga", "blitAlphaRect", 502, 416, 2));
+  EXPECT_TRUE(rec.drewAt("pen10.tga", "blitAlphaRectFx", 86, 85, 2));
+  EXPECT_EQ(pegsDrawn(3), 0);
+}
+
+TEST_F(Pabglow, ClearButtonEmptiesOnlyTheShownBoardAndWaitsForRelease) {
+  std::vector<unsigned char> start(PABGLOW_FILE_SIZE);
+  for (size_t i = 0; i < start.size(); i += 4) start[i] = (unsigned char)((i / 4) % 10);
+  writeWholeFile(docs.file("pabglow.dat"), start);
+  // Board 2 (F3), then the clear button held.
+  run({{200, 200, false, {K_VK_F3}}, {30, 450, true, {}}, {30, 450, false, {}}, kEscape});
+  for (int b = 0; b < PABGLOW_BOARDS; b++) {
+    for (int i = 0; i < PABGLOW_CELLS; i++) {
+      int32_t expected = b == 2 ? 10 : (b * PABGLOW_CELLS + i) % 10;
+      ASSERT_EQ(allGrids[b].gridpabglow[i], expected) << b << "/" << i;
+    }
+  }
+  EXPECT_EQ(rec.events, 3);  // pumped until released, before that frame went on
+  EXPECT_EQ(pegsDrawn(1), 0);  // the frame that cleared draws no pegs
+  // The hovered button casts a shadow and is zoomed.
+  auto fx = rec.find("btns.tga", "blitAlphaRectFx", 1);
+  ASSERT_EQ(fx.size(), 2u);
+  EXPECT_EQ(fx[0].args, (std::vector<float>{11, 110, 71, 167, 5, 423, 0, 1.1f, 1}));
+  EXPECT_EQ(fx[1].args, (std::vector<float>{11, 110, 71, 167, 2, 420, 0, 1.1f, 1}));
+  auto colours = rec.find("btns.tga", "setBlitColor", 1);
+  ASSERT_EQ(colours.size(), 2u);
+  EXPECT_EQ(colours[0].args, (std::vector<float>{0, 0, 0, 0.5f}));
+  EXPECT_EQ(colours[1].args, (std::vector<float>{1, 1, 1, 1}));
+  EXPECT_TRUE(rec.drewAt("btns.tga", "blitAlphaRect", 2, 420, 0));
+}
+
+TEST_F(Pabglow, FunctionKeysChooseBoardsLastOneWins) {
+  run({{0, 0, false, {K_VK_F1, K_VK_F5}}, {0, 0, false, {}}, kEscape});
+  EXPECT_EQ(currentGrid, 4);
+  run({{0, 0, false, {K_VK_F8}}, {0, 0, false, {K_VK_F9}}, kEscape});
+  EXPECT_EQ(currentGrid, 7);
+}
+
+TEST_F(Pabglow, ShortFileFillsFromTheStartAndIsWrittenBackWhole) {
+  // Board 0 wholly and 3 bytes of board 1's first cell.
+  std::vector<unsigned char> bytes(PABGLOW_CELLS * 4 + 3, 0);
+  for (int i = 0; i < PABGLOW_CELLS; i++) bytes[i * 4] = 7;
+  bytes[PABGLOW_CELLS * 4] = 2;
+  writeWholeFile(docs.file("pabglow.dat"), bytes);
+  run({kEscape});
+  EXPECT_EQ(allGrids[0].gridpabglow[100], 7);
+  // The missing fourth byte keeps the empty cell's top byte (zero).
+  EXPECT_EQ(allGrids[1].gridpabglow[0], 2);
+  EXPECT_EQ(allGrids[1].gridpabglow[1], 10);
+  EXPECT_EQ(allGrids[9].gridpabglow[671], 10);
+  auto saved = file();
+  ASSERT_EQ(saved.size(), (size_t)PABGLOW_FILE_SIZE);
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), saved.begin()));
+}
+
+TEST_F(Pabglow, UnreachableBoardsAndDamagedCellsSurviveUntouched) {
+  std::vector<unsigned char> bytes(PABGLOW_FILE_SIZE);
+  for (size_t i = 0; i < bytes.size(); i++) bytes[i] = (unsigned char)(i * 7 + 3);
+  // Board 0: cell 0 holds -5, cell 1 holds 1000, cell 2 a peg of colour 3.
+  const int32_t cells[3] = {-5, 1000, 3};
+  for (int c = 0; c < 3; c++)
+    for (int k = 0; k < 4; k++) bytes[c * 4 + k] = (unsigned char)((uint32_t)cells[c] >> (8 * k));
+  writeWholeFile(docs.file("pabglow.dat"), bytes);
+  run({{600, 20, false, {}}, kEscape});
+  EXPECT_EQ(allGrids[0].gridpabglow[0], -5);
+  EXPECT_EQ(allGrids[0].gridpabglow[1], 1000);
+  // Only real colours are drawn: nothing at columns 0 and 1 of row 0.
+  EXPECT_FALSE(rec.drewAt("", "blitAlphaRect", 70, 37, 0));
+  EXPECT_FALSE(rec.drewAt("", "blitAlphaRect", 86, 37, 0));
+  EXPECT_TRUE(rec.drewAt("pen3.tga", "blitAlphaRect", 102, 37, 0));
+  for (const DrawCall &c : rec.calls)
+    if (c.op.rfind("blit", 0) == 0) EXPECT_FALSE(c.picture.empty());
+  EXPECT_EQ(file(), bytes);  // every board, damaged cells included, written back as read
+}
+
+TEST_F(Pabglow, FailedSaveKeepsTheOldFile) {
+  std::vector<unsigned char> old(PABGLOW_FILE_SIZE, 0);
+  writeWholeFile(docs.file("pabglow.dat"), old);
+  std::string blocker = docs.file("pabglow.dat.tmp" + std::to_string((long)getpid()));
+  ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+  run({{100, 100, true, {}}, kEscape});
+  EXPECT_EQ(file(), old);
+  rmdir(blocker.c_str());
+  run({kEscape});
+  EXPECT_EQ(file(), old);  // the board reloads from the file, not from memory
+}
+
+TEST_F(Pabglow, LogoAndCatSlide) {
+  std::vector<InputFrame> frames(60, InputFrame{300, 300, false, {}});
+  frames[58] = {100, 40, false, {}};  // over the logo
+  frames[59] = {600, 350, false, {}};  // near the cat
+  frames.push_back(kEscape);
+  run(frames);
+  auto logo = [&](int f) {
+    for (const DrawCall &c : rec.find("pabglowback.tga", "blitAlphaRect", f))
+      if (c.args[1] == 493) return c.args[5];
+    return -1000.0f;
+  };
+  auto cat = [&](int f) {
+    for (const DrawCall &c : rec.find("pabglowback.tga", "blitAlphaRect", f))
+      if (c.args[1] == 487) return c.args[4];
+    return -1000.0f;
+  };
+  EXPECT_EQ(logo(0), -98);
+  EXPECT_EQ(logo(51), 4);
+  EXPECT_EQ(logo(52), 5);
+  EXPECT_EQ(logo(57), 5);
+  EXPECT_EQ(logo(58), 3);
+  EXPECT_EQ(cat(0), 516);
+  EXPECT_EQ(cat(59), 518);
+}
+
+TEST_F(Pabglow, ClosedWindowLeavesAfterTheFrameAndSaves) {
+  rec.quit = true;
+  run({{100, 100, true, {}}});
+  EXPECT_EQ(rec.frames, 1);
+  EXPECT_EQ(file()[cellIndex(1, 3) * 4], 4);
+}
+
+}  // namespace
