@@ -72,6 +72,7 @@ TEST_F(PathsTest, AProgramFolderEntryWinsOverARootEntryOfTheSameName) {
   // "tmp" exists at the root; once the program folder has one too, "/tmp/..."
   // is a data name, as on every other platform.
   ASSERT_EQ(mkdir((program_ + "/tmp").c_str(), 0755), 0);
+  EnvOverride home("HOME", (scratch_ / "home").c_str());
   EXPECT_EQ(path("/tmp/x.tga"), program_ + "/tmp/x.tga");
   // Names that are not at the root stay data names.
   EXPECT_EQ(path("/no-such-root-entry-xyz/x.tga"), program_ + "/no-such-root-entry-xyz/x.tga");
