@@ -1,4 +1,5 @@
 // KObjectBase and KObjectListable: the root of the intrusive list KList uses.
+// The links belong to whichever list holds the object; no locking.
 #pragma once
 
 class KObjectBase {
