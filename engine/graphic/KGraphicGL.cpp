@@ -641,6 +641,12 @@ bool KGraphicGL::saveBackBuffer(const char *cpcFileName, long imageFormat, long 
     return false;
   }
 
+  // blitRect below restores the frame with the current colour: remember the
+  // colour earlier drawing left so the frame comes back untinted and the
+  // caller's colour survives.
+  GLfloat colour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+
   KGraphicGL shot;
   if (!shot.grabBackBuffer(nullptr)) return false;
   if (scaled) {
@@ -681,10 +687,6 @@ bool KGraphicGL::saveBackBuffer(const char *cpcFileName, long imageFormat, long 
                                         static_cast<size_t>(outW) * comp, true);
   }
 
-  // Put the frame back in opaque white whatever colour earlier drawing left,
-  // then give that colour back: blitRect draws with the current colour.
-  GLfloat colour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-  glGetFloatv(GL_CURRENT_COLOR, colour);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   shot.blitRect(0, 0, static_cast<float>(W), static_cast<float>(H), 0, 0, false, false);
   glColor4fv(colour);

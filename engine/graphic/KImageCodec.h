@@ -48,8 +48,9 @@ public:
   static bool decode(const uint8_t *data, size_t size, KImageFormat format, KImage &out);
 
   // Reads a file through KResource and decodes it by the format its path names.
-  // The path is tried as given, then with slashes for backslashes, then in
-  // lower case, so that data names written in any case still open.
+  // The path is tried as given, then with slashes for backslashes, then with
+  // each component matched ignoring ASCII case, so that data names written in
+  // any case still open.
   static bool readFile(const char *path, KImage &out);
 
   // Reads a whole file through KResource; false when it cannot be opened, is

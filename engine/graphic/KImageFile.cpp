@@ -3,6 +3,9 @@
 // KResource per call.
 #include "graphic/KImageCodec.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <string>
 
 #include "tools/KResource.h"
@@ -14,6 +17,45 @@ std::string lowered(std::string s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return s;
+}
+
+bool exists(const std::string &p) {
+  struct stat st;
+  return stat(p.c_str(), &st) == 0;
+}
+
+// Data names were written for a file system that ignores case; resolve each
+// component that does not exist as written against its folder, ignoring ASCII
+// case. Empty when nothing matches.
+std::string resolveIgnoringCase(const std::string &path) {
+  std::string done = path.size() > 0 && path[0] == '/' ? "/" : "";
+  size_t pos = done.size();
+  while (pos <= path.size()) {
+    size_t slash = path.find('/', pos);
+    if (slash == std::string::npos) slash = path.size();
+    std::string part = path.substr(pos, slash - pos);
+    pos = slash + 1;
+    if (part.empty()) continue;
+    std::string next = done + part;
+    if (!exists(next)) {
+      DIR *dir = opendir(done.empty() ? "." : done.c_str());
+      if (dir == nullptr) return std::string();
+      std::string want = lowered(part);
+      std::string found;
+      while (dirent *e = readdir(dir)) {
+        if (lowered(e->d_name) == want) {
+          found = e->d_name;
+          break;
+        }
+      }
+      closedir(dir);
+      if (found.empty()) return std::string();
+      next = done + found;
+    }
+    done = next;
+    if (pos <= path.size()) done += '/';
+  }
+  return done;
 }
 
 }  // namespace
@@ -29,12 +71,12 @@ bool KImageCodec::readFile(const char *path, KImage &out) {
   for (char &c : slashed) {
     if (c == '\\') c = '/';
   }
-  std::string lower = lowered(slashed);
-  const std::string *candidates[3] = {&given, &slashed, &lower};
+  std::string resolved = resolveIgnoringCase(slashed);
+  const std::string *candidates[3] = {&given, &slashed, &resolved};
   std::vector<uint8_t> bytes;
   bool found = false;
   for (int i = 0; i < 3 && !found; i++) {
-    if (i > 0 && *candidates[i] == *candidates[i - 1]) continue;
+    if (candidates[i]->empty() || (i > 0 && *candidates[i] == *candidates[i - 1])) continue;
     found = readWholeFile(candidates[i]->c_str(), bytes);
   }
   if (!found) return false;
