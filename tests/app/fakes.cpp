@@ -19,6 +19,7 @@ void Recorder::reset() {
   frames = 0;
   events = 0;
   quit = false;
+  quiet = false;
   onEvents = nullptr;
 }
 
@@ -123,8 +124,9 @@ bool RecordingGraphic::loadPicture(const char *filename, bool, bool) {
   return true;
 }
 
-void RecordingGraphic::log(const char *op, std::vector<float> args) {
-  rec.calls.push_back(DrawCall{name, op, std::move(args), rec.frames});
+void RecordingGraphic::log(const char *op, std::initializer_list<float> args) {
+  if (rec.quiet) return;
+  rec.calls.push_back(DrawCall{name, op, std::vector<float>(args), rec.frames});
 }
 
 Erenderer KQMX::_renderer = K_DIRECTX;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,6 +35,7 @@ struct Recorder {
   int events = 0;          // processEvents calls
   int livePictures = 0;    // created minus deleted
   bool quit = false;
+  bool quiet = false;      // drawing calls are not recorded (no allocation either)
   std::function<void()> onEvents;  // run inside each processEvents
 
   void reset();
@@ -161,7 +163,7 @@ public:
   void selectTexture() override {}
 
 private:
-  void log(const char *op, std::vector<float> args);
+  void log(const char *op, std::initializer_list<float> args);
 };
 
 // A fresh documents folder for one test: XDG_DOCUMENTS_DIR points at it.

@@ -5,9 +5,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 #include "activities/pabglow.h"
 #include "app/fakes.h"
 #include "app/shell.h"
+
+// Counts every allocation in the process, to show the running screen makes none.
+static std::atomic<long> allocations{0};
+void *operator new(std::size_t n) {
+  allocations++;
+  if (void *p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept { std::free(p); }
+void operator delete(void *p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -242,6 +256,25 @@ TEST_F(Pabglow, LogoAndCatSlide) {
   EXPECT_EQ(logo(58), 3);
   EXPECT_EQ(cat(0), 516);
   EXPECT_EQ(cat(59), 518);
+}
+
+TEST_F(Pabglow, FullBoardFramesAllocateNothing) {
+  std::vector<unsigned char> full(PABGLOW_FILE_SIZE, 0);
+  for (size_t i = 0; i < full.size(); i += 4) full[i] = (unsigned char)(i / 4 % 10);
+  writeWholeFile(docs.file("pabglow.dat"), full);
+  long before = 0, after = 0;
+  std::vector<InputFrame> frames;
+  // Frames 2..41 are counted: pointer over the board painting, over the strip,
+  // over the clear button, with function keys.
+  for (int i = 0; i < 44; i++) frames.push_back({100 + i * 10, 40 + i * 9, true, {K_VK_F2}});
+  frames[2].action = [&] { before = allocations.load(); };
+  frames[42].action = [&] { after = allocations.load(); };
+  frames.push_back(kEscape);
+  rec.quiet = true;
+  input.releaseAfterEvents = -1;
+  run(frames);
+  EXPECT_GT(rec.frames, 42);
+  EXPECT_EQ(after - before, 0);
 }
 
 TEST_F(Pabglow, ClosedWindowLeavesAfterTheFrameAndSaves) {
