@@ -1,0 +1,301 @@
+// The monster builder screen: palette, body, placed parts, buttons, arrows and
+// the drag of one part at a time. Parts are saved when the screen closes.
+// Application thread only.
+#include "activities/misterMonster.h"
+
+#include "activities/buttonRelease.h"
+#include "activities/cloud.h"
+#include "activities/monster.h"
+#include "activities/printMonster.h"
+#include "app/shell.h"
+#include "graphic/KGraphic.h"
+#include "input/KInput.h"
+#include "sound/KSound.h"
+#include "tools/KMiscTools.h"
+#include "window/KQMX.h"
+#include "window/KWindow.h"
+
+long inHand = -1;
+long decalX = 0, decalY = 0;
+long cleary = 420;
+long trashy = 480;
+KGraphic *surf_back = nullptr;
+
+namespace {
+
+KGraphic *loadScreenPicture(const char *name) {
+  KGraphic *g = KQMX::createKGraphic();
+  if (g) g->loadPicture(KMiscTools::makeFilePath(name), true, true);
+  return g;
+}
+
+void deletePicture(KGraphic *&g) {
+  if (g) {
+    delete g;
+    g = nullptr;
+  }
+}
+
+void play(KSound *s) {
+  if (s) s->playSample();
+}
+
+// Pumps messages while a key or the button is held. A closing window ends the
+// wait too, so a release lost with the window can never hang the program.
+void waitWhile(bool (*held)()) {
+  if (!gameWindow) return;
+  do {
+    gameWindow->processEvents();
+  } while (held() && !gameWindow->isQuit());
+}
+
+bool leftHeld() { return KInput::getLeftButtonState(); }
+bool leftKeyHeld() { return KInput::isPressed(K_VK_LEFT); }
+bool rightKeyHeld() { return KInput::isPressed(K_VK_RIGHT); }
+
+// Source rectangle of a catalogue entry; callers have checked the index.
+void blitPart(const sRealPart &p, long x, long y) {
+  if (!surf_monster) return;
+  surf_monster->blitAlphaRect(float(p.x1), float(p.y1), float(p.x2), float(p.y2), short(x),
+                              short(y), false, false);
+}
+
+void blitZoomed(KGraphic *g, float x1, float y1, float x2, float y2, long x, long y, float zoom) {
+  g->blitAlphaRectFx(x1, y1, x2, y2, short(x), short(y), 0, zoom, 1, false, false);
+}
+
+bool inDiscardZone(long x, long y) {
+  if (x < 250) return true;  // the palette side
+  return x >= 465 && x <= 640 && y >= 425 && y <= 480;  // the trash corner
+}
+
+}  // namespace
+
+void previousMonster() {
+  if (inHand > 0) return;
+  play(snd_click);
+  currentAlien -= 1;
+  if (currentAlien <= 0) currentAlien = maxMonsters;
+  loadMonster(currentAlien);
+  waitWhile(leftHeld);
+  waitWhile(leftKeyHeld);
+}
+
+void nextMonster() {
+  if (inHand > 0) return;
+  play(snd_click);
+  currentAlien += 1;
+  if (currentAlien > maxMonsters) currentAlien = 1;
+  loadMonster(currentAlien);
+  // Deliberately no wait for the button: holding it on the arrow keeps stepping.
+  waitWhile(rightKeyHeld);
+}
+
+void doButtons(KGraphic *surf_btns) {
+  if (!surf_btns) return;
+  long mx = KInput::getMouseX();
+  long my = KInput::getMouseY();
+  bool bt = KInput::getLeftButtonState();
+
+  cleary += inHand > 0 ? 4 : -4;
+  if (cleary < 420) cleary = 420;
+  if (cleary > 499) cleary = 499;
+
+  // Clear.
+  if (mx >= 202 && mx <= 268 && my >= 420 && my <= 480 && inHand <= 0) {
+    surf_btns->setBlitColor(0, 0, 0, 0.5f);
+    blitZoomed(surf_btns, 11, 110, 71, 167, 205, cleary + 3, 1.1f);
+    surf_btns->setBlitColor(1, 1, 1, 1);
+    blitZoomed(surf_btns, 11, 110, 71, 167, 202, cleary, 1.1f);
+    if (bt) {
+      play(snd_click);
+      play(snd_clear);
+      if (sMonster *m = shownMonster()) {
+        for (sMonsterPart &s : m->allMonsterPart) s.partID = 0;
+      }
+      waitForButtonRelease();
+    }
+  } else {
+    surf_btns->blitAlphaRect(11, 110, 71, 167, 202, short(cleary), false, false);
+  }
+
+  // Print, only offered when the options allow it.
+  if (preferences.printing) {
+    if (mx >= 286 && mx <= 370 && my >= 405 && my <= 470 && inHand <= 0) {
+      blitZoomed(surf_btns, 88, 10, 167, 89, 286, cleary - 15, 1.1f);
+      if (bt) {
+        play(snd_click);
+        waitForButtonRelease();
+        printMonster();
+      }
+    } else {
+      surf_btns->blitAlphaRect(88, 10, 167, 89, 286, short(cleary - 15), false, false);
+    }
+  }
+
+  // Trash: rises from below the screen while a part is held.
+  if (inHand > 0) {
+    trashy -= 4;
+    if (trashy < 403) trashy = 403;
+  } else {
+    trashy += 4;
+    if (trashy > 480) trashy = 480;
+  }
+  if (mx > 571 && mx < 640 && my > 403 && my < 480 && inHand > 0)
+    blitZoomed(surf_btns, 177, 12, 244, 89, 571, trashy, 1.1f);
+  else
+    surf_btns->blitAlphaRect(177, 12, 244, 89, 571, short(trashy), false, false);
+
+  if (KInput::isPressed(K_VK_RIGHT)) nextMonster();
+  if (KInput::isPressed(K_VK_LEFT)) previousMonster();
+
+  // Arrows: they zoom under the pointer even while a part is held, but stepping
+  // itself refuses then.
+  if (mx > 510 && mx < 550 && my > 0 && my < 70) {
+    blitZoomed(surf_btns, 107, 105, 133, 174, 510, 0, 1.2f);
+    if (bt) previousMonster();
+  } else {
+    surf_btns->blitAlphaRect(107, 105, 133, 174, 510, 0, false, false);
+  }
+  surf_btns->blitAlphaRect(133, 105, 205, 174, 540, 0, false, false);
+  if (mx > 600 && mx < 635 && my > 0 && my < 70) {
+    blitZoomed(surf_btns, 205, 105, 228, 174, 615, 0, 1.2f);
+    if (bt) nextMonster();
+  } else {
+    surf_btns->blitAlphaRect(205, 105, 228, 174, 615, 0, false, false);
+  }
+}
+
+void dropPiece(long pieceID) {
+  long mx = KInput::getMouseX();
+  long my = KInput::getMouseY();
+  if (inDiscardZone(mx, my)) {
+    if (pieceID != -1) doCloud(mx, my);
+    return;
+  }
+  sMonster *m = shownMonster();
+  if (!m) return;
+  for (int s = 1; s < kMonsterSlots; s++) {
+    sMonsterPart &slot = m->allMonsterPart[s];
+    if (isPlacedPart(slot.partID)) continue;
+    slot.partID = int32_t(pieceID);
+    slot.x = int32_t(mx + decalX);
+    slot.y = int32_t(my + decalY);
+    inHand = -1;
+    return;
+  }
+  // Every slot in use: the part is lost.
+}
+
+void drawPieces() {
+  sMonster *m = shownMonster();
+  if (!m) return;
+  for (int s = 1; s < kMonsterSlots; s++) {
+    const sMonsterPart &slot = m->allMonsterPart[s];
+    if (isPlacedPart(slot.partID)) blitPart(allParts[slot.partID], slot.x, slot.y);
+  }
+
+  if (!KInput::getLeftButtonState() || inHand > 0) return;
+  long mx = KInput::getMouseX();
+  long my = KInput::getMouseY();
+  // From slot 1 up: where parts overlap, the one placed earliest (underneath) wins.
+  for (int s = 1; s < kMonsterSlots; s++) {
+    sMonsterPart &slot = m->allMonsterPart[s];
+    if (!isPlacedPart(slot.partID)) continue;
+    const sRealPart &p = allParts[slot.partID];
+    long w = p.x2 - p.x1, h = p.y2 - p.y1;
+    if (slot.x < mx && mx < slot.x + w && slot.y < my && my < slot.y + h) {
+      inHand = slot.partID;
+      decalX = slot.x - mx;
+      decalY = slot.y - my;
+      slot.partID = -1;
+      return;
+    }
+  }
+}
+
+void displayMonster(bool forprinting) {
+  long mx = KInput::getMouseX();
+  long my = KInput::getMouseY();
+  bool bt = KInput::getLeftButtonState();
+  if (!bt) {
+    dropPiece(inHand);
+    inHand = -1;
+  }
+  if (forprinting) bt = false;
+
+  for (sRealPart &p : allParts) p.zoom = 0;
+  for (long i = 1; i < kCatalogueSize && inHand <= 0; i++) {
+    sRealPart &p = allParts[i];
+    if (p.dx < mx && mx < p.dx + (p.x2 - p.x1) && p.dy < my && my < p.dy + (p.y2 - p.y1)) {
+      p.zoom = 1;
+      if (bt && p.id > 0) {
+        inHand = i;
+        decalX = p.dx - mx;
+        decalY = p.dy - my;
+      }
+      break;
+    }
+  }
+
+  if (forprinting && gameWindow) {
+    gameWindow->setClearColor(1, 1, 1, 1);
+    gameWindow->setWorldView(0, 0, 0, 0, true);
+    gameWindow->setDefaultWorldView();
+  }
+
+  if (surf_monster) {
+    surf_monster->blitAlphaRect(float(monstreX1), float(monstreY1), float(monstreX2),
+                                float(monstreY2), short(monstreX1), short(monstreY1), false,
+                                false);
+  }
+
+  if (!forprinting && surf_monster) {
+    for (long i = 1; i < kCatalogueSize; i++) {
+      const sRealPart &p = allParts[i];
+      if (p.id <= 0) continue;
+      if (p.zoom)
+        blitZoomed(surf_monster, float(p.x1), float(p.y1), float(p.x2), float(p.y2), p.dx, p.dy,
+                   1.2f);
+      else
+        blitPart(p, p.dx, p.dy);
+    }
+  }
+
+  drawPieces();
+
+  if (bt && isPlacedPart(inHand)) blitPart(allParts[inHand], mx + decalX, my + decalY);
+}
+
+void doMisterMonster() {
+  inHand = -1;
+  for (sMonster &m : allMonsters) {
+    for (sMonsterPart &s : m.allMonsterPart) s.partID = 0;
+  }
+
+  initCloud();
+  surf_back = loadScreenPicture("data\\gfx\\misterback.bmp");
+  KGraphic *surf_buttons = loadScreenPicture("data\\gfx\\btns.tga");
+  if (surf_buttons) surf_buttons->setTextureQuality(true);
+
+  loadMonsters();
+  loadMonster(currentAlien);
+
+  while (gameWindow) {
+    gameWindow->setDefaultWorldView();
+    if (surf_back) surf_back->blitRect(0, 0, 640, 480, 0, 0, false, false);
+    doButtons(surf_buttons);
+    displayMonster(false);
+    animateCloud();
+    drawPointer();
+    if (KInput::isPressed(K_VK_ESCAPE)) break;
+    flipScreen();
+    if (gameWindow->isQuit()) break;
+  }
+
+  freeCloud();
+  saveMonsters();
+  deletePicture(surf_back);
+  deletePicture(surf_buttons);
+  deletePicture(surf_monster);
+}

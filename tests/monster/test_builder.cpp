@@ -1,0 +1,247 @@
+// The monster builder screen run in-process on recording pictures: dragging,
+// drop zones, picking overlapped parts, a full monster, the buttons' slides,
+// printing on and off, clear, stepping through monsters, and the smoke cloud.
+#include "activities/cloud.h"
+#include "activities/misterMonster.h"
+#include "activities/monster.h"
+#include "app/preferences.h"
+#include "monster/activity_fixture.h"
+
+namespace {
+
+class Builder : public ActivityTest {
+protected:
+  void SetUp() override {
+    ActivityTest::SetUp();
+    // Part 1 is 40×30 at palette (20, 100); part 2 is 20×20 and not offered.
+    catalogue = writeIni("m.ini", {"[DATA]", "e1id=1", "e1x1=0", "e1y1=0", "e1x2=40", "e1y2=30",
+                                   "e1dx=20", "e1dy=100", "active1=1", "e2id=2", "e2x1=50",
+                                   "e2y1=0", "e2x2=70", "e2y2=20", "e2dx=20", "e2dy=200",
+                                   "active2=0", "[MONSTER]", "x1=300", "y1=40", "x2=560",
+                                   "y2=400"});
+    loadCatalogue(catalogue.c_str());
+    surf_monster = &sheet;
+  }
+  void TearDown() override {
+    surf_monster = nullptr;
+    ActivityTest::TearDown();
+  }
+  // Lets go of the part in hand at (x, y).
+  void releaseAt(int x, int y) {
+    input.setPointer(x, y);
+    input.setLeftButton(false);
+    displayMonster(false);
+  }
+  sMonsterPart *slots() { return allMonsters[currentAlien].allMonsterPart; }
+
+  std::string catalogue;
+  RecordingGraphic sheet;
+  RecordingGraphic buttons;
+};
+
+}  // namespace
+
+TEST_F(Builder, APartDraggedOntoTheBodyIsInTheFileAfterEscape) {
+  surf_monster = nullptr;  // the screen makes its own pictures
+  window->onFlip = [&](int n) {
+    if (n == 1) loadCatalogue(catalogue.c_str());  // our catalogue instead of the data's
+  };
+  input.push(0, 0, false);
+  input.push(30, 110, true);   // press on palette part 1: grabbed 10 px in
+  input.push(200, 150, true, {}, 3);
+  input.push(400, 200, true);  // over the body
+  input.push(400, 200, false);  // let go
+  input.push(400, 200, false, {K_VK_ESCAPE});
+  doMisterMonster();
+
+  std::string bytes = readFile(dir + "/mistermon.dat");
+  ASSERT_EQ(bytes.size(), 120000u);
+  size_t at = (500 * 1 + 1) * 12;  // monster 1, slot 1
+  EXPECT_EQ(bytes.substr(at, 12), std::string("\x01\0\0\0\x86\x01\0\0\xbe\0\0\0", 12))
+      << "part 1 with its top-left at (390, 190)";
+  EXPECT_EQ(surf_monster, nullptr);
+  EXPECT_EQ(surf_back, nullptr);
+}
+
+TEST_F(Builder, DropZonesDiscardOnThePaletteSideAndInTheTrashCorner) {
+  struct Case {
+    int x, y;
+    bool placed;
+  } cases[] = {{249, 300, false}, {250, 300, true}, {465, 425, false},
+               {464, 425, true},  {640, 480, false}, {465, 424, true}};
+  for (const Case &c : cases) {
+    slots()[1] = {};
+    cloud1.alive = false;
+    inHand = 1;
+    releaseAt(c.x, c.y);
+    EXPECT_EQ(slots()[1].partID == 1, c.placed) << c.x << "," << c.y;
+    EXPECT_EQ(cloud1.alive, !c.placed) << c.x << "," << c.y;
+    EXPECT_EQ(inHand, -1);
+  }
+  // With nothing in hand the discard zones raise no smoke.
+  cloud1.alive = false;
+  releaseAt(100, 300);
+  EXPECT_FALSE(cloud1.alive);
+}
+
+TEST_F(Builder, PicksTheLowerOfOverlappingPartsAndEveryPlacedKindIsDrawn) {
+  slots()[1] = {1, 300, 100};
+  slots()[2] = {2, 310, 105};  // inactive kind, drawn over part 1
+  input.setPointer(315, 110);
+  input.setLeftButton(true);
+  displayMonster(false);
+  EXPECT_EQ(inHand, 1);
+  EXPECT_EQ(decalX, -15);
+  EXPECT_EQ(slots()[1].partID, -1);
+  // The inactive kind is not in the palette but its placed part is drawn.
+  EXPECT_EQ(sheet.blitsOf(50, 0, 70, 20).size(), 1u);
+  EXPECT_EQ(sheet.blitsOf(50, 0, 70, 20)[0].destX, 310);
+  // The held part follows the pointer.
+  ASSERT_FALSE(sheet.blitsOf(0, 0, 40, 30).empty());
+  EXPECT_EQ(sheet.blitsOf(0, 0, 40, 30).back().destX, 300);
+
+  releaseAt(400, 300);
+  EXPECT_EQ(slots()[1].partID, 1) << "back in the first free slot";
+  EXPECT_EQ(slots()[1].x, 385);
+
+  // The inactive kind can be taken once placed.
+  input.setPointer(312, 107);
+  input.setLeftButton(true);
+  displayMonster(false);
+  EXPECT_EQ(inHand, 2);
+}
+
+TEST_F(Builder, AFullMonsterSwallowsTheDrop) {
+  for (int s = 1; s < 500; s++) slots()[s] = {1, 0, 0};
+  inHand = 1;
+  releaseAt(400, 300);
+  EXPECT_EQ(inHand, -1);
+  EXPECT_FALSE(cloud1.alive);
+  for (int s = 1; s < 500; s++) ASSERT_EQ(slots()[s].x, 0) << s;
+}
+
+TEST_F(Builder, ButtonsSlideAwayAndTheTrashRisesWhileAPartIsHeld) {
+  input.setPointer(400, 300);
+  inHand = 1;
+  std::vector<int> clearY, trashY;
+  for (int f = 0; f < 22; f++) {
+    buttons.calls.clear();
+    doButtons(&buttons);
+    clearY.push_back(buttons.blitsOf(11, 110, 71, 167).at(0).destY);
+    trashY.push_back(buttons.blitsOf(177, 12, 244, 89).at(0).destY);
+  }
+  EXPECT_EQ(clearY[0], 424);
+  EXPECT_EQ(clearY[1], 428);
+  EXPECT_EQ(clearY[19], 499);
+  EXPECT_EQ(trashY[0], 476);
+  EXPECT_EQ(trashY[18], 404);
+  EXPECT_EQ(trashY[19], 403);
+
+  inHand = -1;
+  buttons.calls.clear();
+  doButtons(&buttons);
+  EXPECT_EQ(cleary, 495);
+  EXPECT_EQ(trashy, 407);
+  // Hovering the trash zooms it only with a part in hand.
+  input.setPointer(600, 450);
+  doButtons(&buttons);
+  EXPECT_EQ(buttons.blitsOf(177, 12, 244, 89).back().op, "blitAlphaRect");
+}
+
+TEST_F(Builder, PrintButtonOnlyWhenPrintingIsEnabled) {
+  window->onPump = [&] { input.setLeftButton(false); };
+  input.setPointer(300, 430);
+  input.setLeftButton(true);
+  doButtons(&buttons);
+  EXPECT_TRUE(buttons.blitsOf(88, 10, 167, 89).empty());
+  EXPECT_EQ(printMonsterCalls, 0);
+
+  preferences.printing = 1;
+  input.setLeftButton(true);
+  buttons.calls.clear();
+  doButtons(&buttons);
+  ASSERT_EQ(buttons.blitsOf(88, 10, 167, 89).size(), 1u);
+  EXPECT_FLOAT_EQ(buttons.blitsOf(88, 10, 167, 89)[0].zoom, 1.1f);
+  EXPECT_EQ(buttons.blitsOf(88, 10, 167, 89)[0].destY, 405);
+  EXPECT_EQ(printMonsterCalls, 1);
+  EXPECT_GE(window->pumps, 1) << "printing waits for the release";
+
+  // Not while a part is held.
+  inHand = 1;
+  input.setLeftButton(true);
+  doButtons(&buttons);
+  EXPECT_EQ(printMonsterCalls, 1);
+}
+
+TEST_F(Builder, ClearEmptiesOnlyTheMonsterShownAndWaitsForTheRelease) {
+  slots()[4] = {1, 300, 100};
+  allMonsters[2].allMonsterPart[4] = {1, 300, 100};
+  window->onPump = [&] { input.setLeftButton(false); };
+  input.setPointer(230, 450);
+  input.setLeftButton(true);
+  doButtons(&buttons);
+  EXPECT_EQ(slots()[4].partID, 0);
+  EXPECT_EQ(allMonsters[2].allMonsterPart[4].partID, 1);
+  EXPECT_EQ(window->pumps, 1);
+  EXPECT_FALSE(buttons.blitsOf(11, 110, 71, 167).empty());
+  EXPECT_EQ(buttons.calls[0].op, "setBlitColor") << "the hovered button casts a shadow";
+}
+
+TEST_F(Builder, StepsWrapAroundAndWaitForTheirKeys) {
+  surf_monster = nullptr;  // each step loads a sheet of its own
+  long count = maxMonsters;
+  previousMonster();
+  EXPECT_EQ(currentAlien, count);
+  currentAlien = maxMonsters;
+  nextMonster();
+  EXPECT_EQ(currentAlien, 1);
+
+  // Left arrow: waits for the button, then for the key.
+  int pumpsLeft = 3;
+  input.setKey(K_VK_LEFT, true);
+  input.setLeftButton(true);
+  window->onPump = [&] {
+    if (--pumpsLeft == 1) input.setLeftButton(false);
+    if (pumpsLeft == 0) input.setKey(K_VK_LEFT, false);
+  };
+  window->pumps = 0;
+  input.setPointer(400, 300);
+  doButtons(&buttons);
+  EXPECT_EQ(pumpsLeft, 0);
+  EXPECT_EQ(window->pumps, 3);
+
+  // Holding the button on the next arrow steps once a frame; arrows refuse a held part.
+  window->onPump = nullptr;
+  currentAlien = 1;
+  input.setPointer(620, 30);
+  input.setLeftButton(true);
+  doButtons(&buttons);
+  doButtons(&buttons);
+  EXPECT_EQ(currentAlien, maxMonsters >= 3 ? 3 : 1);
+  inHand = 1;
+  doButtons(&buttons);
+  EXPECT_EQ(buttons.blitsOf(205, 105, 228, 174).back().zoom, 1.2f);
+  EXPECT_EQ(currentAlien, maxMonsters >= 3 ? 3 : 1);
+}
+
+TEST_F(Builder, TheSmokeCloudPlaysNineteenFrames) {
+  RecordingGraphic smoke;
+  surf_cloud = &smoke;
+  doCloud(100, 200);
+  int frames = 0;
+  while (cloud1.alive && frames < 100) {
+    animateCloud();
+    frames++;
+  }
+  surf_cloud = nullptr;
+  EXPECT_EQ(frames, 20) << "19 frames drawn, the 20th call ends it";
+  ASSERT_EQ(smoke.calls.size(), 19u);
+  const float image[4][2] = {{0, 0}, {124, 0}, {0, 124}, {124, 124}};
+  for (size_t i = 0; i < smoke.calls.size(); i++) {
+    int f = i < 4 ? 0 : int(i + 1) / 5;
+    EXPECT_EQ(smoke.calls[i].x1, image[f][0]) << i;
+    EXPECT_EQ(smoke.calls[i].y1, image[f][1]) << i;
+    EXPECT_EQ(smoke.calls[i].destX, 38);
+    EXPECT_EQ(smoke.calls[i].destY, 138);
+  }
+}
