@@ -1,0 +1,182 @@
+// The garden screen: sky, drifting clouds, seed panel and soil; seeds are dragged
+// from the panel and planted or lost in smoke. Its tables outlive the screen, so
+// plants and clouds carry on from where they were. Application thread only.
+#include "activities/garden.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "activities/cloud.h"
+#include "activities/seeds.h"
+#include "app/shell.h"
+#include "graphic/KGraphic.h"
+#include "input/KInput.h"
+#include "sound/KSound.h"
+#include "tools/KMiscTools.h"
+#include "window/KQMX.h"
+#include "window/KWindow.h"
+
+sSeed menuSeeds[11] = {
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {1, 204, 147, 247, 180, 17, 104, 0, 0, 0, 0, 0, 0, 0, 0},
+    {2, 196, 204, 240, 239, 81, 117, 0, 0, 0, 0, 0, 0, 0, 0},
+    {3, 194, 251, 233, 278, 39, 149, 0, 0, 0, 0, 0, 0, 0, 0},
+    {4, 205, 288, 244, 316, 91, 195, 0, 0, 0, 0, 0, 0, 0, 0},
+    {5, 393, 159, 427, 185, 80, 275, 0, 0, 0, 0, 0, 0, 0, 0},
+    {6, 277, 229, 311, 258, 101, 156, 0, 0, 0, 0, 0, 0, 0, 0},
+    {7, 277, 155, 305, 192, 45, 230, 0, 0, 0, 0, 0, 0, 0, 0},
+    {8, 332, 154, 364, 191, 100, 230, 0, 0, 0, 0, 0, 0, 0, 0},
+    {9, 335, 212, 370, 236, 27, 280, 0, 0, 0, 0, 0, 0, 0, 0},
+    {10, 256, 292, 296, 325, 22, 190, 0, 0, 0, 0, 0, 0, 0, 0},
+};
+
+long _seedInHand = 0;
+
+// Start positions at program start; entering the garden does not reset them.
+sRainCloud allRainClouds[10] = {
+    {300, 70, 0.1f, 350, 241, 612, 328},
+    {-150, 10, 0.2f, 429, 5, 638, 78},
+    {-400, 40, 0.3f, 379, 92, 495, 156},
+    {-50, 10, 0.4f, 429, 5, 638, 78},
+    {-100, 40, 0.5f, 379, 92, 495, 156},
+};
+
+KGraphic *surf_garden = nullptr;
+KGraphic *surf_tiges = nullptr;
+KGraphic *surf_sky = nullptr;
+
+namespace {
+
+constexpr int kDriftingClouds = 5;
+
+KGraphic *loadScreenPicture(const char *name) {
+  KGraphic *g = KQMX::createKGraphic();
+  if (g) g->loadPicture(KMiscTools::makeFilePath(name), true, true);
+  return g;
+}
+
+void deletePicture(KGraphic *&g) {
+  if (g) {
+    delete g;
+    g = nullptr;
+  }
+}
+
+short whole(float v) { return short(static_cast<int>(v)); }
+
+}  // namespace
+
+void moveRainClouds() {
+  if (!surf_garden) return;
+  if (gameWindow) gameWindow->setDefaultWorldView();
+  for (int i = 0; i < kDriftingClouds; i++) {
+    sRainCloud &c = allRainClouds[i];
+    c.x += c.speedx;
+    if (c.x > 640) {
+      c.x = -100;
+      c.y = float(rand() % 100);
+      c.speedx = float(rand() % 30) / 100.0f + 0.1f;
+    }
+    surf_garden->blitAlphaRect(c.x1, c.y1, c.x2, c.y2, whole(c.x), whole(c.y), false, false);
+  }
+}
+
+void displayMenuSeeds() {
+  if (!surf_garden) return;
+  if (gameWindow) gameWindow->setDefaultWorldView();
+  long mx = KInput::getMouseX();
+  long my = KInput::getMouseY();
+
+  for (int i = 1; i <= 10; i++) {
+    sSeed &s = menuSeeds[i];
+    bool hovered = s.dx < mx && mx < s.dx + (s.x2 - s.x1) && s.dy < my &&
+                   my < s.dy + (s.y2 - s.y1) && _seedInHand == 0;
+    if (hovered) {
+      s.zoom += 0.1f;
+      if (s.zoom >= 6.28f) s.zoom = 0.1f;
+      if (KInput::getLeftButtonState()) _seedInHand = i;
+    } else {
+      s.zoom = 0;
+    }
+  }
+
+  for (int i = 1; i <= 10; i++) {
+    const sSeed &s = menuSeeds[i];
+    if (s.zoom == 0) {
+      surf_garden->setBlitColor(0, 0, 0, 0.2f);
+      surf_garden->blitAlphaRect(s.x1, s.y1, s.x2, s.y2, whole(s.dx + 5), whole(s.dy + 5), false,
+                                 false);
+      surf_garden->setBlitColor(1, 1, 1, 1);
+      surf_garden->blitAlphaRect(s.x1, s.y1, s.x2, s.y2, whole(s.dx), whole(s.dy), false, false);
+    } else {
+      // Breathes between 1.0 and 1.2 times its size, a cycle in about 62 frames.
+      surf_garden->setTextureQuality(true);
+      float scale = 1.1f + 0.1f * std::sin(s.zoom);
+      surf_garden->setBlitColor(0, 0, 0, 0.2f);
+      surf_garden->blitAlphaRectFx(s.x1, s.y1, s.x2, s.y2, whole(s.dx + 5), whole(s.dy + 5), 0,
+                                   scale, 1, false, false);
+      surf_garden->setBlitColor(1, 1, 1, 1);
+      surf_garden->blitAlphaRectFx(s.x1, s.y1, s.x2, s.y2, whole(s.dx), whole(s.dy), 0, scale, 1,
+                                   false, false);
+      surf_garden->setTextureQuality(false);
+    }
+  }
+}
+
+void doMyGarden() {
+  if (!gameWindow) return;
+  surf_garden = loadScreenPicture("data\\gfx\\flower1.tga");
+  surf_tiges = loadScreenPicture("data\\gfx\\tiges.tga");
+  surf_sky = loadScreenPicture("data\\gfx\\sky.bmp");
+  initCloud();
+  playMusic("data\\audio\\flower.ogg");
+  if (snd_grow) snd_grow->setVolume(30);
+
+  while (true) {
+    gameWindow->setDefaultWorldView();
+    long mx = KInput::getMouseX();
+    long my = KInput::getMouseY();
+    bool bt = KInput::getLeftButtonState();
+
+    if (surf_sky) surf_sky->blitRect(0, 0, 640, 480, 0, 0, false, false);
+    moveRainClouds();
+    if (surf_garden) {
+      surf_garden->blitAlphaRect(0, 0, 181, 480, 0, 0, false, false);
+      surf_garden->blitAlphaRect(181, 354, 640, 480, 181, 354, false, false);
+    }
+    displayMenuSeeds();
+    animateCloud();
+    doAllSeed();
+
+    if (_seedInHand > 0 && _seedInHand <= 10) {
+      const sSeed &s = menuSeeds[_seedInHand];
+      if (surf_garden)
+        surf_garden->blitAlphaRect(s.x1, s.y1, s.x2, s.y2, short(mx - 23), short(my - 22), false,
+                                   false);
+      if (!bt) {
+        long x = KInput::getMouseX();
+        long y = KInput::getMouseY();
+        if (x < 169 || y < 390) {
+          doCloud(x, y);  // let go off the soil: the seed is lost
+        } else {
+          if (snd_click) {
+            snd_click->setVolume(20);
+            snd_click->playSample();
+          }
+          addSeed();
+        }
+        _seedInHand = 0;
+      }
+    }
+
+    drawPointer();
+    gameWindow->flipBackBuffer(true, true);
+    if (KInput::isPressed(K_VK_ESCAPE) || gameWindow->isQuit()) break;
+  }
+
+  deletePicture(surf_garden);
+  deletePicture(surf_tiges);
+  deletePicture(surf_sky);
+  freeCloud();
+  if (snd_click) snd_click->setVolume(80);
+}

@@ -1,0 +1,39 @@
+// The garden screen: a sky with drifting clouds, the soil strip and the panel of
+// ten seeds that the child drags into the soil. Nothing is saved; plants, clouds
+// and the seed in hand live for the process. Application thread only.
+#pragma once
+
+#include <cstdint>
+
+class KGraphic;
+
+// A seed of the panel. Its fields have the layout of a planted seed's first ones;
+// the panel uses the id, the rectangle, the position and zoom (the hover pulse's
+// phase in radians), the rest stays 0.
+struct sSeed {
+  int16_t ID;
+  int16_t x1, y1, x2, y2;  // source rectangle in surf_garden
+  float dx, dy;  // position in the panel
+  float progress, zoom;
+  int16_t tige, flower;
+  float flowerProgress, growSpeed, lifeTime, rotation;
+};
+
+// A drifting cloud of the sky.
+struct sRainCloud {
+  float x, y;  // top-left on the screen
+  float speedx;  // pixels per frame to the right
+  int16_t x1, y1, x2, y2;  // source rectangle in surf_garden
+};
+
+extern sSeed menuSeeds[11];  // entry 0 empty, 1..10 the seeds
+extern long _seedInHand;  // seed being dragged 1..10, 0 when none
+extern sRainCloud allRainClouds[10];  // the first five drift
+extern KGraphic *surf_garden;
+extern KGraphic *surf_tiges;
+extern KGraphic *surf_sky;
+
+void doMyGarden();
+void displayMenuSeeds();
+// One frame of the five drifting clouds: move, wrap past the right edge, draw.
+void moveRainClouds();
