@@ -1,0 +1,513 @@
+// The Direct3D device of the software renderer: render target and viewport,
+// render and texture-stage states, the three transforms, Clear, scenes and
+// DrawPrimitive of lit vertices (transform, clipping, viewport mapping, then the
+// rasteriser). Lighting is not evaluated: vertex colours are used as given, and
+// texture coordinates are interpolated without perspective. One thread.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "platform/swd3d/SwInternal.h"
+
+namespace {
+
+// D3D caps one call at this many vertices; it also bounds our scratch memory.
+const uint32_t kMaxVertices = 0xFFFF;
+// Guard band in normalised device units: triangles are clipped against it
+// instead of the viewport edges (the rasteriser scissors exactly), which keeps
+// shared edges free of interpolation seams while bounding screen coordinates.
+const double kGuard = 32.0;
+
+struct ClipVertex {
+  double x, y, z, w;
+  double c[4];  // a, r, g, b, 0..255
+  double u, v;
+};
+
+ClipVertex lerp(const ClipVertex &a, const ClipVertex &b, double t) {
+  ClipVertex r;
+  r.x = a.x + (b.x - a.x) * t;
+  r.y = a.y + (b.y - a.y) * t;
+  r.z = a.z + (b.z - a.z) * t;
+  r.w = a.w + (b.w - a.w) * t;
+  for (int i = 0; i < 4; ++i) r.c[i] = a.c[i] + (b.c[i] - a.c[i]) * t;
+  r.u = a.u + (b.u - a.u) * t;
+  r.v = a.v + (b.v - a.v) * t;
+  return r;
+}
+
+const int kPlanes = 7;
+// Signed distance to clip plane i; inside when >= 0.
+double planeDist(const ClipVertex &p, int i) {
+  switch (i) {
+    case 0: return p.z;
+    case 1: return p.w - p.z;
+    case 2: return p.x + kGuard * p.w;
+    case 3: return kGuard * p.w - p.x;
+    case 4: return p.y + kGuard * p.w;
+    case 5: return kGuard * p.w - p.y;
+    default: return p.w - 1e-6;
+  }
+}
+
+bool inside(const ClipVertex &p) {
+  for (int i = 0; i < kPlanes; ++i)
+    if (!(planeDist(p, i) >= 0)) return false;
+  return true;
+}
+
+void mul(const D3DMATRIX &a, const D3DMATRIX &b, double out[4][4]) {
+  const float *pa = &a._11, *pb = &b._11;
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      double s = 0;
+      for (int k = 0; k < 4; ++k) s += double(pa[r * 4 + k]) * double(pb[k * 4 + c]);
+      out[r][c] = s;
+    }
+}
+
+void mulD(const double a[4][4], const D3DMATRIX &b, double out[4][4]) {
+  const float *pb = &b._11;
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      double s = 0;
+      for (int k = 0; k < 4; ++k) s += a[r][k] * double(pb[k * 4 + c]);
+      out[r][c] = s;
+    }
+}
+
+D3DMATRIX identity() {
+  D3DMATRIX m;
+  std::memset(&m, 0, sizeof m);
+  m._11 = m._22 = m._33 = m._44 = 1;
+  return m;
+}
+
+class SwDevice final : public IDirect3DDevice7 {
+public:
+  explicit SwDevice(SwSurface *target) {
+    std::memset(_rs, 0, sizeof _rs);
+    std::memset(_tss, 0, sizeof _tss);
+    _rs[D3DRENDERSTATE_ZENABLE] = D3DZB_FALSE;
+    _rs[D3DRENDERSTATE_FILLMODE] = D3DFILL_SOLID;
+    _rs[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_GOURAUD;
+    _rs[D3DRENDERSTATE_SRCBLEND] = D3DBLEND_ONE;
+    _rs[D3DRENDERSTATE_DESTBLEND] = D3DBLEND_ZERO;
+    _rs[D3DRENDERSTATE_CULLMODE] = D3DCULL_CCW;
+    _rs[D3DRENDERSTATE_TEXTUREPERSPECTIVE] = 1;
+    _rs[D3DRENDERSTATE_CLIPPING] = 1;
+    _rs[D3DRENDERSTATE_LIGHTING] = 1;
+    _rs[D3DRENDERSTATE_COLORVERTEX] = 1;
+    _tss[D3DTSS_COLOROP] = D3DTOP_MODULATE;
+    _tss[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+    _tss[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+    _tss[D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
+    _tss[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+    _tss[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+    _tss[D3DTSS_ADDRESS] = _tss[D3DTSS_ADDRESSU] = _tss[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+    _tss[D3DTSS_MAGFILTER] = D3DTFG_POINT;
+    _tss[D3DTSS_MINFILTER] = D3DTFN_POINT;
+    _tss[D3DTSS_MIPFILTER] = D3DTFP_NONE;
+    _world = _view = _proj = identity();
+    setTarget(target);
+  }
+  ~SwDevice() override {
+    if (_target) _target->Release();
+    if (_texture) _texture->Release();
+  }
+
+  unsigned long AddRef() override { return ++_refs; }
+  unsigned long Release() override {
+    unsigned long n = --_refs;
+    if (n == 0) delete this;
+    return n;
+  }
+  HRESULT QueryInterface(REFIID, void **out) override {
+    if (out) *out = nullptr;
+    return E_NOINTERFACE;
+  }
+
+  HRESULT SetViewport(D3DVIEWPORT7 *vp) override {
+    if (!vp || !_target) return DDERR_INVALIDPARAMS;
+    uint64_t right = uint64_t(vp->dwX) + vp->dwWidth, bottom = uint64_t(vp->dwY) + vp->dwHeight;
+    if (vp->dwWidth == 0 || vp->dwHeight == 0 || right > uint64_t(_target->width()) ||
+        bottom > uint64_t(_target->height()))
+      return DDERR_INVALIDPARAMS;
+    if (!std::isfinite(vp->dvMinZ) || !std::isfinite(vp->dvMaxZ)) return DDERR_INVALIDPARAMS;
+    _vp = *vp;
+    return D3D_OK;
+  }
+  HRESULT GetViewport(D3DVIEWPORT7 *vp) override {
+    if (!vp) return DDERR_INVALIDPARAMS;
+    *vp = _vp;
+    return D3D_OK;
+  }
+
+  HRESULT SetRenderTarget(IDirectDrawSurface7 *target, uint32_t) override {
+    SwSurface *s = static_cast<SwSurface *>(target);
+    if (!s) return DDERR_INVALIDPARAMS;
+    if (!(s->caps() & DDSCAPS_3DDEVICE)) return DDERR_INVALIDCAPS;
+    setTarget(s);
+    return D3D_OK;
+  }
+  HRESULT GetRenderTarget(IDirectDrawSurface7 **out) override {
+    if (!out) return DDERR_INVALIDPARAMS;
+    *out = _target;
+    if (_target) _target->AddRef();
+    return D3D_OK;
+  }
+
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, uint32_t value) override {
+    if (unsigned(state) >= kStates) return DDERR_INVALIDPARAMS;
+    _rs[state] = value;
+    return D3D_OK;
+  }
+  HRESULT GetRenderState(D3DRENDERSTATETYPE state, uint32_t *value) override {
+    if (unsigned(state) >= kStates || !value) return DDERR_INVALIDPARAMS;
+    *value = _rs[state];
+    return D3D_OK;
+  }
+
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE type, D3DMATRIX *m) override {
+    D3DMATRIX *slot = transform(type);
+    if (!slot || !m) return DDERR_INVALIDPARAMS;
+    *slot = *m;
+    return D3D_OK;
+  }
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE type, D3DMATRIX *m) override {
+    D3DMATRIX *slot = transform(type);
+    if (!slot || !m) return DDERR_INVALIDPARAMS;
+    *m = *slot;
+    return D3D_OK;
+  }
+
+  HRESULT Clear(uint32_t count, D3DRECT *rects, uint32_t flags, D3DCOLOR color, float,
+                uint32_t) override {
+    if (count > 0 && !rects) return DDERR_INVALIDPARAMS;
+    if (!(flags & D3DCLEAR_TARGET)) return D3D_OK;  // there is no depth or stencil buffer
+    if (!_target || _target->lost()) return DDERR_SURFACELOST;
+    if (_target->locked()) return DDERR_SURFACEBUSY;
+    D3DRECT whole = {long(_vp.dwX), long(_vp.dwY), long(_vp.dwX + _vp.dwWidth),
+                     long(_vp.dwY + _vp.dwHeight)};
+    if (count == 0) {
+      rects = &whole;
+      count = 1;
+    }
+    uint32_t native = swNativeFromArgb(_target->format(), color);
+    int bpp = swBytesPerPixel(_target->format());
+    for (uint32_t i = 0; i < count; ++i) {
+      // Clearing never reaches outside the viewport.
+      long x0 = std::max(rects[i].x1, whole.x1), y0 = std::max(rects[i].y1, whole.y1);
+      long x1 = std::min(rects[i].x2, whole.x2), y1 = std::min(rects[i].y2, whole.y2);
+      for (long y = y0; y < y1; ++y) {
+        uint8_t *row = _target->bits() + y * _target->pitch();
+        if (bpp == 4) {
+          uint32_t *p = reinterpret_cast<uint32_t *>(row);
+          std::fill(p + x0, p + x1, native);
+        } else {
+          uint16_t *p = reinterpret_cast<uint16_t *>(row);
+          std::fill(p + x0, p + x1, uint16_t(native));
+        }
+      }
+    }
+    _target->touched();
+    return D3D_OK;
+  }
+
+  HRESULT BeginScene() override {
+    if (_inScene) return D3DERR_SCENE_IN_SCENE;
+    _inScene = true;
+    return D3D_OK;
+  }
+  HRESULT EndScene() override {
+    if (!_inScene) return D3DERR_SCENE_NOT_IN_SCENE;
+    _inScene = false;
+    return D3D_OK;
+  }
+
+  HRESULT SetTexture(uint32_t stage, IDirectDrawSurface7 *texture) override {
+    if (stage >= 8) return DDERR_INVALIDPARAMS;
+    SwSurface *s = static_cast<SwSurface *>(texture);
+    if (s && !(s->caps() & DDSCAPS_TEXTURE)) return DDERR_INVALIDCAPS;
+    if (stage != 0) return D3D_OK;  // one stage is all this device blends
+    if (s) s->AddRef();
+    if (_texture) _texture->Release();
+    _texture = s;
+    return D3D_OK;
+  }
+  HRESULT GetTexture(uint32_t stage, IDirectDrawSurface7 **out) override {
+    if (!out || stage >= 8) return DDERR_INVALIDPARAMS;
+    *out = stage == 0 ? _texture : nullptr;
+    if (*out) (*out)->AddRef();
+    return D3D_OK;
+  }
+
+  HRESULT SetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
+                               uint32_t value) override {
+    if (stage >= 8 || unsigned(type) >= kStageStates) return DDERR_INVALIDPARAMS;
+    if (stage != 0) return D3D_OK;
+    _tss[type] = value;
+    if (type == D3DTSS_ADDRESS) _tss[D3DTSS_ADDRESSU] = _tss[D3DTSS_ADDRESSV] = value;
+    return D3D_OK;
+  }
+  HRESULT GetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
+                               uint32_t *value) override {
+    if (stage >= 8 || unsigned(type) >= kStageStates || !value) return DDERR_INVALIDPARAMS;
+    *value = stage == 0 ? _tss[type] : 0;
+    return D3D_OK;
+  }
+
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, uint32_t fvf, void *vertices, uint32_t count,
+                        uint32_t) override {
+    if (!_inScene) return D3DERR_SCENE_NOT_IN_SCENE;
+    if (fvf != D3DFVF_LVERTEX) return D3DERR_INVALIDVERTEXFORMAT;
+    if (!vertices || count == 0 || count > kMaxVertices) return DDERR_INVALIDPARAMS;
+    if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return DDERR_INVALIDPARAMS;
+    if (!_target || _target->lost()) return DDERR_SURFACELOST;
+    if (_target->locked() || (_texture && _texture->locked())) return DDERR_SURFACEBUSY;
+
+    prepare();
+    const D3DLVERTEX *in = static_cast<const D3DLVERTEX *>(vertices);
+    _clip.resize(count);
+    for (uint32_t i = 0; i < count; ++i) transformVertex(in[i], _clip[i]);
+
+    switch (type) {
+      case D3DPT_POINTLIST:
+        for (uint32_t i = 0; i < count; ++i) drawPoint(_clip[i]);
+        break;
+      case D3DPT_LINELIST:
+        for (uint32_t i = 0; i + 1 < count; i += 2) drawLine(_clip[i], _clip[i + 1]);
+        break;
+      case D3DPT_LINESTRIP:
+        for (uint32_t i = 0; i + 1 < count; ++i) drawLine(_clip[i], _clip[i + 1]);
+        break;
+      case D3DPT_TRIANGLELIST:
+        for (uint32_t i = 0; i + 2 < count; i += 3)
+          drawTriangle(_clip[i], _clip[i + 1], _clip[i + 2], in[i].color);
+        break;
+      case D3DPT_TRIANGLESTRIP:
+        if (count == 4 && drawQuad()) break;
+        for (uint32_t i = 0; i + 2 < count; ++i) {
+          // Odd triangles swap their first two vertices so the strip keeps one winding.
+          if (i & 1)
+            drawTriangle(_clip[i + 1], _clip[i], _clip[i + 2], in[i].color);
+          else
+            drawTriangle(_clip[i], _clip[i + 1], _clip[i + 2], in[i].color);
+        }
+        break;
+      case D3DPT_TRIANGLEFAN:
+        for (uint32_t i = 1; i + 1 < count; ++i)
+          drawTriangle(_clip[0], _clip[i], _clip[i + 1], in[i - 1].color);
+        break;
+    }
+    _target->touched();
+    return D3D_OK;
+  }
+
+  HRESULT PreLoad(IDirectDrawSurface7 *texture) override {
+    SwSurface *s = static_cast<SwSurface *>(texture);
+    if (!s) return DDERR_INVALIDPARAMS;
+    if (s->lost()) return DDERR_SURFACELOST;
+    s->texels();
+    return D3D_OK;
+  }
+
+private:
+  static const unsigned kStates = 256;
+  static const unsigned kStageStates = 32;
+
+  void setTarget(SwSurface *s) {
+    s->AddRef();
+    if (_target) _target->Release();
+    _target = s;
+    _vp = {0, 0, uint32_t(s->width()), uint32_t(s->height()), 0.0f, 1.0f};
+  }
+
+  D3DMATRIX *transform(D3DTRANSFORMSTATETYPE type) {
+    switch (type) {
+      case D3DTRANSFORMSTATE_WORLD: return &_world;
+      case D3DTRANSFORMSTATE_VIEW: return &_view;
+      case D3DTRANSFORMSTATE_PROJECTION: return &_proj;
+    }
+    return nullptr;
+  }
+
+  static bool usesTex(uint32_t op, uint32_t a1, uint32_t a2) {
+    if (op == D3DTOP_SELECTARG1) return a1 == D3DTA_TEXTURE;
+    if (op == D3DTOP_SELECTARG2) return a2 == D3DTA_TEXTURE;
+    if (op == D3DTOP_DISABLE) return false;
+    return a1 == D3DTA_TEXTURE || a2 == D3DTA_TEXTURE;
+  }
+  static bool usesDiffuse(uint32_t op, uint32_t a1, uint32_t a2) {
+    if (op == D3DTOP_SELECTARG1) return a1 != D3DTA_TEXTURE;
+    if (op == D3DTOP_SELECTARG2) return a2 != D3DTA_TEXTURE;
+    if (op == D3DTOP_DISABLE) return true;
+    return a1 != D3DTA_TEXTURE || a2 != D3DTA_TEXTURE;
+  }
+
+  // Gathers the state the rasteriser needs, once per call.
+  void prepare() {
+    double wv[4][4];
+    mul(_world, _view, wv);
+    mulD(wv, _proj, _m);
+
+    SwRasterState &st = _st;
+    st = SwRasterState();
+    st.blend = _rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0;
+    st.srcBlend = int(_rs[D3DRENDERSTATE_SRCBLEND]);
+    st.dstBlend = int(_rs[D3DRENDERSTATE_DESTBLEND]);
+    st.flatShade = _rs[D3DRENDERSTATE_SHADEMODE] == D3DSHADE_FLAT;
+    uint32_t cop = _tss[D3DTSS_COLOROP], aop = _tss[D3DTSS_ALPHAOP];
+    if (cop == D3DTOP_DISABLE) aop = D3DTOP_DISABLE;  // a disabled stage passes the diffuse on
+    st.colorUsesTex = usesTex(cop, _tss[D3DTSS_COLORARG1], _tss[D3DTSS_COLORARG2]);
+    st.colorUsesDiffuse = usesDiffuse(cop, _tss[D3DTSS_COLORARG1], _tss[D3DTSS_COLORARG2]);
+    st.alphaUsesTex = usesTex(aop, _tss[D3DTSS_ALPHAARG1], _tss[D3DTSS_ALPHAARG2]);
+    st.alphaUsesDiffuse = usesDiffuse(aop, _tss[D3DTSS_ALPHAARG1], _tss[D3DTSS_ALPHAARG2]);
+    // A stage with no texture reads its texture argument as opaque white.
+    st.hasTexture = _texture && (st.colorUsesTex || st.alphaUsesTex);
+    if (st.hasTexture) {
+      st.tex.texels = _texture->texels();
+      st.tex.width = _texture->width();
+      st.tex.height = _texture->height();
+    }
+    st.addressU = int(_tss[D3DTSS_ADDRESSU]);
+    st.addressV = int(_tss[D3DTSS_ADDRESSV]);
+    st.magFilter = int(_tss[D3DTSS_MAGFILTER]);
+    st.minFilter = int(_tss[D3DTSS_MINFILTER]);
+    st.clipX0 = int(_vp.dwX);
+    st.clipY0 = int(_vp.dwY);
+    st.clipX1 = std::min(int(_vp.dwX + _vp.dwWidth), _target->width());
+    st.clipY1 = std::min(int(_vp.dwY + _vp.dwHeight), _target->height());
+
+    _tg.bits = _target->bits();
+    _tg.pitch = _target->pitch();
+    _tg.width = _target->width();
+    _tg.height = _target->height();
+    _tg.fmt = _target->format();
+  }
+
+  void transformVertex(const D3DLVERTEX &v, ClipVertex &o) const {
+    double x = v.x, y = v.y, z = v.z;
+    o.x = x * _m[0][0] + y * _m[1][0] + z * _m[2][0] + _m[3][0];
+    o.y = x * _m[0][1] + y * _m[1][1] + z * _m[2][1] + _m[3][1];
+    o.z = x * _m[0][2] + y * _m[1][2] + z * _m[2][2] + _m[3][2];
+    o.w = x * _m[0][3] + y * _m[1][3] + z * _m[2][3] + _m[3][3];
+    for (int i = 0; i < 4; ++i) o.c[i] = double((v.color >> (24 - 8 * i)) & 255);
+    o.u = v.tu;
+    o.v = v.tv;
+  }
+
+  SwVertex project(const ClipVertex &p) const {
+    double iw = 1.0 / p.w;
+    SwVertex s;
+    s.x = float(_vp.dwX + (1.0 + p.x * iw) * _vp.dwWidth * 0.5);
+    s.y = float(_vp.dwY + (1.0 - p.y * iw) * _vp.dwHeight * 0.5);
+    uint32_t col = 0;
+    for (int i = 0; i < 4; ++i) {
+      long c = std::lround(std::max(0.0, std::min(255.0, p.c[i])));
+      col |= uint32_t(c) << (24 - 8 * i);
+    }
+    s.color = col;
+    s.u = float(p.u);
+    s.v = float(p.v);
+    return s;
+  }
+
+  // True when the screen winding of the triangle is one the cull mode removes.
+  bool culled(const SwVertex &a, const SwVertex &b, const SwVertex &c) const {
+    uint32_t mode = _rs[D3DRENDERSTATE_CULLMODE];
+    if (mode != D3DCULL_CW && mode != D3DCULL_CCW) return false;
+    double area = (double(b.x) - a.x) * (double(c.y) - a.y) - (double(c.x) - a.x) * (double(b.y) - a.y);
+    // With y growing downward, a positive area is clockwise on screen.
+    return mode == D3DCULL_CW ? area > 0 : area < 0;
+  }
+
+  bool drawQuad() {
+    for (int i = 0; i < 4; ++i)
+      if (!inside(_clip[i])) return false;
+    SwVertex v[4];
+    for (int i = 0; i < 4; ++i) v[i] = project(_clip[i]);
+    if (culled(v[0], v[1], v[2]) || culled(v[2], v[1], v[3])) return false;
+    swDrawQuadStrip(_tg, _st, v[0], v[1], v[2], v[3]);
+    return true;
+  }
+
+  void drawTriangle(const ClipVertex &a, const ClipVertex &b, const ClipVertex &c,
+                    D3DCOLOR flatColor) {
+    if (inside(a) && inside(b) && inside(c)) {
+      SwVertex sa = project(a), sb = project(b), sc = project(c);
+      if (!culled(sa, sb, sc)) swDrawTriangle(_tg, _st, sa, sb, sc, flatColor);
+      return;
+    }
+    // Sutherland-Hodgman against each plane in turn.
+    ClipVertex bufA[16], bufB[16];
+    ClipVertex *in = bufA, *out = bufB;
+    int n = 3;
+    in[0] = a;
+    in[1] = b;
+    in[2] = c;
+    for (int p = 0; p < kPlanes && n > 0; ++p) {
+      int m = 0;
+      for (int i = 0; i < n; ++i) {
+        const ClipVertex &s = in[i], &e = in[(i + 1) % n];
+        double ds = planeDist(s, p), de = planeDist(e, p);
+        if (!(ds == ds) || !(de == de)) return;  // not a number: nothing sensible to draw
+        if (ds >= 0) out[m++] = s;
+        if ((ds >= 0) != (de >= 0)) out[m++] = lerp(s, e, ds / (ds - de));
+      }
+      n = m;
+      std::swap(in, out);
+    }
+    if (n < 3) return;
+    SwVertex sv[16];
+    for (int i = 0; i < n; ++i) sv[i] = project(in[i]);
+    for (int i = 1; i + 1 < n; ++i) {
+      if (culled(sv[0], sv[i], sv[i + 1])) continue;
+      swDrawTriangle(_tg, _st, sv[0], sv[i], sv[i + 1], flatColor);
+    }
+  }
+
+  void drawPoint(const ClipVertex &p) {
+    if (!inside(p)) return;
+    swDrawPoint(_tg, _st, project(p));
+  }
+
+  void drawLine(ClipVertex a, ClipVertex b) {
+    double t0 = 0, t1 = 1;
+    for (int p = 0; p < kPlanes; ++p) {
+      double da = planeDist(a, p), db = planeDist(b, p);
+      if (!(da == da) || !(db == db)) return;
+      if (da < 0 && db < 0) return;
+      if (da < 0) t0 = std::max(t0, da / (da - db));
+      if (db < 0) t1 = std::min(t1, da / (da - db));
+    }
+    if (t0 > t1) return;
+    ClipVertex ca = t0 > 0 ? lerp(a, b, t0) : a, cb = t1 < 1 ? lerp(a, b, t1) : b;
+    swDrawLine(_tg, _st, project(ca), project(cb));
+  }
+
+  std::atomic<unsigned long> _refs{1};
+  SwSurface *_target = nullptr;
+  SwSurface *_texture = nullptr;
+  D3DVIEWPORT7 _vp{};
+  uint32_t _rs[kStates];
+  uint32_t _tss[kStageStates];
+  D3DMATRIX _world, _view, _proj;
+  bool _inScene = false;
+
+  // Per-call scratch.
+  double _m[4][4];
+  SwRasterState _st;
+  SwTarget _tg;
+  std::vector<ClipVertex> _clip;
+};
+
+}  // namespace
+
+HRESULT swCreateDevice(SwSurface *target, IDirect3DDevice7 **out) {
+  if (!(target->caps() & DDSCAPS_3DDEVICE)) return DDERR_INVALIDCAPS;
+  if (target->lost()) return DDERR_SURFACELOST;
+  *out = new (std::nothrow) SwDevice(target);
+  return *out ? D3D_OK : DDERR_OUTOFMEMORY;
+}

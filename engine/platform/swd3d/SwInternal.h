@@ -1,0 +1,164 @@
+// Private parts of the software device shared by its source files: pixel formats,
+// the surface and DirectDraw objects, and the rasteriser's entry points.
+// Same thread rules as SwD3D.h: one thread owns a device and its surfaces.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/swd3d/SwD3D.h"
+
+// ---------------------------------------------------------------------------
+// Pixel formats
+enum class SwFmt : uint8_t { Unknown, ARGB8888, XRGB8888, ARGB4444, XRGB1555, ARGB1555, RGB565 };
+
+int swBytesPerPixel(SwFmt f);
+bool swHasAlpha(SwFmt f);
+SwFmt swFormatFromPixelFormat(const DDPIXELFORMAT &pf);
+void swPixelFormatOf(SwFmt f, DDPIXELFORMAT &pf);
+// One pixel as 0xAARRGGBB; formats without alpha read as opaque. Narrow channels
+// are widened by repeating their top bits, so full intensity stays 255.
+uint32_t swReadArgb(SwFmt f, const uint8_t *p);
+// One pixel from 0xAARRGGBB, narrowing by truncation.
+void swWriteArgb(SwFmt f, uint8_t *p, uint32_t argb);
+uint32_t swNativeFromArgb(SwFmt f, uint32_t argb);
+
+// ---------------------------------------------------------------------------
+// DirectDraw objects
+class SwSurface;
+
+// What every surface of one DirectDraw object shares: the display mode and the
+// cooperative level, and the list of surfaces to mark lost when either changes.
+// Kept alive by the DirectDraw object and by each of its surfaces.
+struct SwDDCore {
+  std::vector<SwSurface *> surfaces;  // not owned; each unregisters itself
+  bool alive = true;                  // the DirectDraw object still exists
+  HWND hwnd = nullptr;
+  bool coopSet = false;
+  bool exclusive = false;
+  bool modeSet = false;
+  int modeWidth = 0, modeHeight = 0, modeBpp = 32;
+
+  void loseAll();
+  // Size and depth of the screen as the surfaces see it: the set mode, else
+  // the window's client area (640x480 without a display), 32 bits.
+  void screenMode(int &w, int &h, int &bpp) const;
+  SwDisplay *display() const { return SwDisplayFor(hwnd); }
+};
+
+class SwSurface final : public IDirectDrawSurface7 {
+public:
+  SwSurface(std::shared_ptr<SwDDCore> core, int width, int height, SwFmt fmt, uint32_t caps,
+            uint32_t caps2);
+  ~SwSurface() override;
+
+  unsigned long AddRef() override;
+  unsigned long Release() override;
+  HRESULT QueryInterface(REFIID riid, void **out) override;
+
+  HRESULT Blt(RECT *destRect, IDirectDrawSurface7 *src, RECT *srcRect, uint32_t flags,
+              DDBLTFX *fx) override;
+  HRESULT Flip(IDirectDrawSurface7 *target, uint32_t flags) override;
+  HRESULT GetAttachedSurface(DDSCAPS2 *caps, IDirectDrawSurface7 **out) override;
+  HRESULT SetClipper(IDirectDrawClipper *clipper) override;
+  HRESULT IsLost() override;
+  HRESULT Restore() override;
+  HRESULT Lock(RECT *rect, DDSURFACEDESC2 *desc, uint32_t flags, void *event) override;
+  HRESULT Unlock(RECT *rect) override;
+  HRESULT GetSurfaceDesc(DDSURFACEDESC2 *desc) override;
+
+  // The device's view of the surface.
+  int width() const { return _width; }
+  int height() const { return _height; }
+  SwFmt format() const { return _fmt; }
+  long pitch() const { return _pitch; }
+  uint8_t *bits() { return _mem.data(); }
+  uint32_t caps() const { return _caps; }
+  bool lost() const { return _lost; }
+  bool locked() const { return _locked; }
+  // The texels as 0xAARRGGBB, width x height, row after row. Surfaces in another
+  // format keep a converted copy, rebuilt after every change.
+  const uint32_t *texels();
+  // Marks the contents changed (a draw or blit into it).
+  void touched() { _shadowValid = false; }
+  void markLost();
+  void attachBack(SwSurface *back);  // a flip chain of two
+  void presentIfPrimary();
+
+private:
+  std::atomic<unsigned long> _refs{1};
+  std::shared_ptr<SwDDCore> _core;
+  int _width, _height;
+  SwFmt _fmt;
+  long _pitch;
+  uint32_t _caps, _caps2;
+  std::vector<uint8_t> _mem;
+  std::vector<uint32_t> _shadow;
+  bool _shadowValid = false;
+  bool _lost = false;
+  bool _locked = false;
+  bool _lockReadOnly = false;
+  SwSurface *_back = nullptr;   // owned reference: the flip chain's back buffer
+  SwSurface *_front = nullptr;  // not owned: the primary this back buffer belongs to
+  IDirectDrawClipper *_clipper = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Rasteriser
+struct SwTarget {
+  uint8_t *bits = nullptr;
+  long pitch = 0;
+  int width = 0, height = 0;
+  SwFmt fmt = SwFmt::Unknown;
+};
+
+struct SwTexture {
+  const uint32_t *texels = nullptr;  // ARGB, width * height
+  int width = 0, height = 0;
+};
+
+// Everything a primitive's pixels depend on, gathered once per draw call.
+struct SwRasterState {
+  bool blend = false;
+  int srcBlend = D3DBLEND_ONE, dstBlend = D3DBLEND_ZERO;
+  bool hasTexture = false;
+  SwTexture tex;
+  int addressU = D3DTADDRESS_WRAP, addressV = D3DTADDRESS_WRAP;
+  int magFilter = D3DTFG_POINT, minFilter = D3DTFN_POINT;
+  // Stage 0 reduced to which inputs feed the colour and the alpha; an input
+  // that is absent reads as full intensity, and two inputs are multiplied.
+  bool colorUsesTex = true, colorUsesDiffuse = true;
+  bool alphaUsesTex = true, alphaUsesDiffuse = false;
+  bool flatShade = false;
+  // Pixels outside [clipX0, clipX1) x [clipY0, clipY1) are never written.
+  int clipX0 = 0, clipY0 = 0, clipX1 = 0, clipY1 = 0;
+};
+
+// A vertex in screen space after the viewport mapping: pixel centres sit on
+// whole coordinates; u and v are in texture units (1.0 = the whole texture).
+struct SwVertex {
+  float x, y;
+  D3DCOLOR color;
+  float u, v;
+};
+
+// Positions are snapped to 1/256 pixel before any coverage decision.
+constexpr int kSubBits = 8;
+
+void swDrawTriangle(const SwTarget &t, const SwRasterState &st, const SwVertex &a,
+                    const SwVertex &b, const SwVertex &c, D3DCOLOR flatColor);
+// Two triangles (a, b, c) and (c, b, d) of a strip. Takes the whole-rectangle
+// path when they form an axis-aligned rectangle with one affine mapping; else
+// draws them as two triangles.
+void swDrawQuadStrip(const SwTarget &t, const SwRasterState &st, const SwVertex &a,
+                     const SwVertex &b, const SwVertex &c, const SwVertex &d);
+void swDrawPoint(const SwTarget &t, const SwRasterState &st, const SwVertex &a);
+void swDrawLine(const SwTarget &t, const SwRasterState &st, const SwVertex &a, const SwVertex &b);
+
+// Rounded a * b / 255 for bytes: the one multiplication every path uses.
+inline uint32_t swMul8(uint32_t a, uint32_t b) {
+  uint32_t t = a * b + 128;
+  return (t + (t >> 8)) >> 8;
+}

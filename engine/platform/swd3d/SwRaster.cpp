@@ -1,0 +1,622 @@
+// The software device's rasteriser: triangles with the top-left fill rule and
+// pixel centres on whole coordinates, points, lines, texture sampling (point or
+// bilinear, wrap/mirror/clamp), modulation by the vertex colour and blending.
+// Fast span functions are picked once per primitive; the per-pixel reference path
+// below is the specification the fast paths are tested against. One thread.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/swd3d/SwInternal.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Attributes (texel coordinates, colour channels) are planes in 40.24 fixed point
+// evaluated at pixel centres. Integer stepping equals direct evaluation exactly,
+// which is what lets the fast spans match the reference bit for bit.
+constexpr int kAttrBits = 24;
+constexpr int64_t kAttrOne = int64_t(1) << kAttrBits;
+constexpr int64_t kAttrHalf = kAttrOne >> 1;
+constexpr int kSubOne = 1 << kSubBits;
+// Vertices further out than this are refused; the device clips to a guard band
+// well inside it, so only direct callers with absurd input get here.
+constexpr double kMaxCoord = 1 << 20;
+
+enum { ADDR_NONE = 0 };  // texel indices known to be in range
+
+struct Plane {
+  int64_t a = 0, b = 0, c = 0;
+  int64_t at(int64_t px, int64_t py) const { return c + a * px + b * py; }
+  bool operator==(const Plane &o) const { return a == o.a && b == o.b && c == o.c; }
+};
+
+struct Edge {
+  int64_t x0, y0, dx, dy, bias;
+  int64_t at(int64_t X, int64_t Y) const { return dx * (Y - y0) - dy * (X - x0) + bias; }
+};
+
+struct Tri {
+  Edge e[3];
+  int px0, px1, py0, py1;  // pixel-centre bounding box, inclusive, clipped
+  Plane u, v, col[4];      // col: a, r, g, b
+  bool flat;
+  uint32_t flatColor;
+  int filter;  // the filter that applies: D3DTFG_POINT or D3DTFG_LINEAR
+};
+
+inline int64_t floorDiv(int64_t a, int64_t b) {  // b > 0
+  int64_t q = a / b;
+  if ((a % b) != 0 && a < 0) --q;
+  return q;
+}
+inline int64_t ceilDiv(int64_t a, int64_t b) { return -floorDiv(-a, b); }
+
+inline bool finite(float f) { return std::isfinite(f) && std::fabs(f) < kMaxCoord; }
+
+int64_t toFixed(double v, double limit) {
+  if (!(v == v)) return 0;
+  v = std::max(-limit, std::min(limit, v));
+  return std::llround(v * double(kAttrOne));
+}
+
+// The pixel pipeline's inputs, identical for every pixel of a primitive.
+struct PixelCtx {
+  const uint32_t *tex = nullptr;
+  int tw = 0, th = 0;
+  bool pow2w = false, pow2h = false;
+  int addrU = D3DTADDRESS_CLAMP, addrV = D3DTADDRESS_CLAMP;
+  bool useTex = false, useDiff = false;
+  uint32_t texOr = 0, diffOr = 0;  // channels an input does not feed read as 255
+  bool blend = false;
+  int srcBlend = D3DBLEND_ONE, dstBlend = D3DBLEND_ZERO;
+  uint32_t dstAlphaOr = 0;  // targets without alpha read as opaque
+  const Tri *tri = nullptr;
+};
+
+inline int address(int64_t i, int n, int mode, bool pow2) {
+  switch (mode) {
+    case ADDR_NONE:
+      return int(i);
+    case D3DTADDRESS_WRAP:
+      if (pow2) return int(i & (n - 1));
+      return int(((i % n) + n) % n);
+    case D3DTADDRESS_MIRROR: {
+      int64_t p = 2 * int64_t(n);
+      int64_t m = ((i % p) + p) % p;
+      return int(m < n ? m : p - 1 - m);
+    }
+    default:  // clamp, border
+      return i < 0 ? 0 : (i >= n ? n - 1 : int(i));
+  }
+}
+
+inline uint32_t samplePoint(const PixelCtx &c, int64_t u, int64_t v) {
+  int x = address(u >> kAttrBits, c.tw, c.addrU, c.pow2w);
+  int y = address(v >> kAttrBits, c.th, c.addrV, c.pow2h);
+  return c.tex[size_t(y) * size_t(c.tw) + size_t(x)];
+}
+
+inline uint32_t sampleLinear(const PixelCtx &c, int64_t u, int64_t v) {
+  int64_t su = u - kAttrHalf, sv = v - kAttrHalf;
+  int64_t i0 = su >> kAttrBits, j0 = sv >> kAttrBits;
+  uint32_t fx = uint32_t(su >> (kAttrBits - 8)) & 255, fy = uint32_t(sv >> (kAttrBits - 8)) & 255;
+  int x0 = address(i0, c.tw, c.addrU, c.pow2w), x1 = address(i0 + 1, c.tw, c.addrU, c.pow2w);
+  int y0 = address(j0, c.th, c.addrV, c.pow2h), y1 = address(j0 + 1, c.th, c.addrV, c.pow2h);
+  const uint32_t *r0 = c.tex + size_t(y0) * size_t(c.tw);
+  const uint32_t *r1 = c.tex + size_t(y1) * size_t(c.tw);
+  uint32_t t00 = r0[x0], t10 = r0[x1], t01 = r1[x0], t11 = r1[x1];
+  uint32_t out = 0;
+  for (int s = 0; s < 32; s += 8) {
+    uint32_t top = ((t00 >> s) & 255) * (256 - fx) + ((t10 >> s) & 255) * fx;
+    uint32_t bot = ((t01 >> s) & 255) * (256 - fx) + ((t11 >> s) & 255) * fx;
+    out |= (((top * (256 - fy) + bot * fy) + 32768) >> 16) << s;
+  }
+  return out;
+}
+
+inline uint32_t mulArgb(uint32_t a, uint32_t b) {
+  return (swMul8(a >> 24, b >> 24) << 24) | (swMul8((a >> 16) & 255, (b >> 16) & 255) << 16) |
+         (swMul8((a >> 8) & 255, (b >> 8) & 255) << 8) | swMul8(a & 255, b & 255);
+}
+
+inline uint32_t factor(int f, uint32_t s, uint32_t d, int shift) {
+  switch (f) {
+    case D3DBLEND_ZERO:
+      return 0;
+    case D3DBLEND_ONE:
+      return 255;
+    case D3DBLEND_SRCCOLOR:
+      return (s >> shift) & 255;
+    case D3DBLEND_INVSRCCOLOR:
+      return 255 - ((s >> shift) & 255);
+    case D3DBLEND_SRCALPHA:
+      return s >> 24;
+    case D3DBLEND_INVSRCALPHA:
+      return 255 - (s >> 24);
+    case D3DBLEND_DESTALPHA:
+      return d >> 24;
+    case D3DBLEND_INVDESTALPHA:
+      return 255 - (d >> 24);
+    case D3DBLEND_DESTCOLOR:
+      return (d >> shift) & 255;
+    case D3DBLEND_INVDESTCOLOR:
+      return 255 - ((d >> shift) & 255);
+  }
+  return 0;
+}
+
+// source × source factor + destination × destination factor, per channel, saturated.
+inline uint32_t blendGeneric(uint32_t s, uint32_t d, int sf, int df) {
+  uint32_t out = 0;
+  for (int sh = 0; sh < 32; sh += 8) {
+    uint32_t v =
+        swMul8((s >> sh) & 255, factor(sf, s, d, sh)) + swMul8((d >> sh) & 255, factor(df, s, d, sh));
+    out |= std::min(v, 255u) << sh;
+  }
+  return out;
+}
+
+inline uint32_t blendOver(uint32_t s, uint32_t d) {
+  uint32_t a = s >> 24, ia = 255 - a, out = 0;
+  for (int sh = 0; sh < 32; sh += 8)
+    out |= (swMul8((s >> sh) & 255, a) + swMul8((d >> sh) & 255, ia)) << sh;
+  return out;
+}
+
+inline uint32_t diffuseAt(const Tri &t, int64_t px, int64_t py) {
+  uint32_t out = 0;
+  for (int i = 0; i < 4; ++i) {
+    int64_t v = (t.col[i].at(px, py) + kAttrHalf) >> kAttrBits;
+    out |= uint32_t(std::max<int64_t>(0, std::min<int64_t>(255, v))) << (24 - 8 * i);
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Triangle set-up, shared by every path.
+bool setupTriangle(const SwRasterState &st, const SwVertex &va, const SwVertex &vb,
+                   const SwVertex &vc, D3DCOLOR flatColor, Tri &t) {
+  const SwVertex *v[3] = {&va, &vb, &vc};
+  for (const SwVertex *p : v)
+    if (!finite(p->x) || !finite(p->y) || !std::isfinite(p->u) || !std::isfinite(p->v))
+      return false;
+  int64_t X[3], Y[3];
+  for (int i = 0; i < 3; ++i) {
+    X[i] = std::llround(double(v[i]->x) * kSubOne);
+    Y[i] = std::llround(double(v[i]->y) * kSubOne);
+  }
+  int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+  if (area == 0) return false;
+  if (area < 0) {  // make the interior the positive side of every edge
+    std::swap(v[1], v[2]);
+    std::swap(X[1], X[2]);
+    std::swap(Y[1], Y[2]);
+    area = -area;
+  }
+  for (int i = 0; i < 3; ++i) {
+    int j = (i + 1) % 3;
+    Edge &e = t.e[i];
+    e.x0 = X[i];
+    e.y0 = Y[i];
+    e.dx = X[j] - X[i];
+    e.dy = Y[j] - Y[i];
+    bool topLeft = e.dy < 0 || (e.dy == 0 && e.dx > 0);
+    e.bias = topLeft ? 0 : -1;
+  }
+  int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
+  int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
+  t.px0 = int(std::max<int64_t>(st.clipX0, ceilDiv(minX, kSubOne)));
+  t.px1 = int(std::min<int64_t>(st.clipX1 - 1, floorDiv(maxX, kSubOne)));
+  t.py0 = int(std::max<int64_t>(st.clipY0, ceilDiv(minY, kSubOne)));
+  t.py1 = int(std::min<int64_t>(st.clipY1 - 1, floorDiv(maxY, kSubOne)));
+  if (t.px0 > t.px1 || t.py0 > t.py1) return false;
+
+  double x0 = double(X[0]) / kSubOne, y0 = double(Y[0]) / kSubOne;
+  double dx1 = double(X[1] - X[0]) / kSubOne, dy1 = double(Y[1] - Y[0]) / kSubOne;
+  double dx2 = double(X[2] - X[0]) / kSubOne, dy2 = double(Y[2] - Y[0]) / kSubOne;
+  double ar = double(area) / (double(kSubOne) * kSubOne);
+  auto plane = [&](double a0, double a1, double a2, Plane &p) {
+    double ddx = ((a1 - a0) * dy2 - (a2 - a0) * dy1) / ar;
+    double ddy = ((a2 - a0) * dx1 - (a1 - a0) * dx2) / ar;
+    // Limits keep c + a*x + b*y inside 64 bits for any on-screen pixel.
+    p.a = toFixed(ddx, 1 << 20);
+    p.b = toFixed(ddy, 1 << 20);
+    p.c = toFixed(a0 - ddx * x0 - ddy * y0, double(int64_t(1) << 36));
+  };
+  double tw = st.hasTexture ? st.tex.width : 1, th = st.hasTexture ? st.tex.height : 1;
+  plane(double(v[0]->u) * tw, double(v[1]->u) * tw, double(v[2]->u) * tw, t.u);
+  plane(double(v[0]->v) * th, double(v[1]->v) * th, double(v[2]->v) * th, t.v);
+
+  t.flat = st.flatShade || (v[0]->color == v[1]->color && v[1]->color == v[2]->color);
+  t.flatColor = st.flatShade ? flatColor : v[0]->color;
+  if (!t.flat) {
+    for (int i = 0; i < 4; ++i) {
+      int sh = 24 - 8 * i;
+      plane(double((v[0]->color >> sh) & 255), double((v[1]->color >> sh) & 255),
+            double((v[2]->color >> sh) & 255), t.col[i]);
+    }
+  }
+  // Magnification or minification: more than one texel per pixel along either axis.
+  double gx = std::hypot(double(t.u.a), double(t.v.a)) / double(kAttrOne);
+  double gy = std::hypot(double(t.u.b), double(t.v.b)) / double(kAttrOne);
+  int f = (gx > 1.0 || gy > 1.0) ? st.minFilter : st.magFilter;
+  t.filter = f >= D3DTFG_LINEAR ? D3DTFG_LINEAR : D3DTFG_POINT;
+  return true;
+}
+
+PixelCtx makeContext(const SwTarget &tg, const SwRasterState &st, const Tri *tri) {
+  PixelCtx c;
+  c.tri = tri;
+  bool texOk = st.hasTexture && st.tex.texels && st.tex.width > 0 && st.tex.height > 0;
+  c.tex = st.tex.texels;
+  c.tw = st.tex.width;
+  c.th = st.tex.height;
+  c.pow2w = c.tw > 0 && (c.tw & (c.tw - 1)) == 0;
+  c.pow2h = c.th > 0 && (c.th & (c.th - 1)) == 0;
+  c.addrU = st.addressU;
+  c.addrV = st.addressV;
+  bool texC = texOk && st.colorUsesTex, texA = texOk && st.alphaUsesTex;
+  c.useTex = texC || texA;
+  c.texOr = (texC ? 0 : 0x00FFFFFFu) | (texA ? 0 : 0xFF000000u);
+  c.useDiff = st.colorUsesDiffuse || st.alphaUsesDiffuse;
+  c.diffOr = (st.colorUsesDiffuse ? 0 : 0x00FFFFFFu) | (st.alphaUsesDiffuse ? 0 : 0xFF000000u);
+  c.blend = st.blend;
+  c.srcBlend = st.srcBlend;
+  c.dstBlend = st.dstBlend;
+  c.dstAlphaOr = swHasAlpha(tg.fmt) ? 0 : 0xFF000000u;
+  return c;
+}
+
+// The colour a pixel would get from texture and vertex colour, before blending.
+inline uint32_t sourceColor(const PixelCtx &c, int filter, int64_t u, int64_t v, uint32_t diffuse) {
+  uint32_t texel = 0xFFFFFFFFu;
+  if (c.useTex)
+    texel = (filter == D3DTFG_LINEAR ? sampleLinear(c, u, v) : samplePoint(c, u, v)) | c.texOr;
+  if (!c.useDiff) return texel;
+  return mulArgb(texel, diffuse | c.diffOr);
+}
+
+// The reference pixel: any target format, every state decided per pixel.
+void referencePixel(const SwTarget &t, const PixelCtx &c, int filter, int px, int py, int64_t u,
+                    int64_t v, uint32_t diffuse) {
+  uint32_t s = sourceColor(c, filter, u, v, diffuse);
+  int bpp = swBytesPerPixel(t.fmt);
+  uint8_t *p = t.bits + size_t(py) * size_t(t.pitch) + size_t(px) * size_t(bpp);
+  uint32_t out = s;
+  if (c.blend) out = blendGeneric(s, swReadArgb(t.fmt, p), c.srcBlend, c.dstBlend);
+  swWriteArgb(t.fmt, p, out);
+}
+
+void referenceTriangle(const SwTarget &tg, const SwRasterState &st, const Tri &t) {
+  PixelCtx c = makeContext(tg, st, &t);
+  for (int py = t.py0; py <= t.py1; ++py) {
+    for (int px = t.px0; px <= t.px1; ++px) {
+      int64_t X = int64_t(px) * kSubOne, Y = int64_t(py) * kSubOne;
+      if (t.e[0].at(X, Y) < 0 || t.e[1].at(X, Y) < 0 || t.e[2].at(X, Y) < 0) continue;
+      uint32_t d = t.flat ? t.flatColor : diffuseAt(t, px, py);
+      referencePixel(tg, c, t.filter, px, py, t.u.at(px, py), t.v.at(px, py), d);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Fast spans, for 32-bit targets. A span covers pixels [x0, x1) of row py.
+typedef void (*SpanFn)(const PixelCtx &c, uint32_t *row, int x0, int x1, int py);
+
+// F: 0 no texture, 1 point, 2 bilinear. M: 0 no modulation (or by white),
+// 1 flat vertex colour, 2 interpolated vertex colour. B: 0 no blending,
+// 1 source alpha over inverse source alpha, 2 any factors.
+template <int F, int M, int B>
+void spanGeneral(const PixelCtx &c, uint32_t *row, int x0, int x1, int py) {
+  const Tri &t = *c.tri;
+  int64_t u = t.u.at(x0, py), v = t.v.at(x0, py);
+  const int64_t du = t.u.a, dv = t.v.a;
+  int64_t col[4] = {0, 0, 0, 0};
+  if (M == 2)
+    for (int i = 0; i < 4; ++i) col[i] = t.col[i].at(x0, py);
+  const uint32_t flat = t.flatColor | c.diffOr;
+  for (int x = x0; x < x1; ++x) {
+    uint32_t s;
+    if (F == 0) {
+      s = M == 2 ? 0 : (M == 1 ? flat : 0xFFFFFFFFu);
+    } else {
+      s = (F == 2 ? sampleLinear(c, u, v) : samplePoint(c, u, v)) | c.texOr;
+      u += du;
+      v += dv;
+    }
+    if (M == 1 && F != 0) s = mulArgb(s, flat);
+    if (M == 2) {
+      uint32_t d = 0;
+      for (int i = 0; i < 4; ++i) {
+        int64_t q = (col[i] + kAttrHalf) >> kAttrBits;
+        d |= uint32_t(q < 0 ? 0 : (q > 255 ? 255 : q)) << (24 - 8 * i);
+        col[i] += t.col[i].a;
+      }
+      d |= c.diffOr;
+      s = F == 0 ? d : mulArgb(s, d);
+    }
+    if (B == 0) {
+      row[x] = s;
+    } else if (B == 1) {
+      uint32_t a = s >> 24;
+      if (a == 0) continue;
+      row[x] = a == 255 ? s : blendOver(s, row[x] | c.dstAlphaOr);
+    } else {
+      row[x] = blendGeneric(s, row[x] | c.dstAlphaOr, c.srcBlend, c.dstBlend);
+    }
+  }
+}
+
+#if defined(__SSE2__)
+inline __m128i mul8x8(__m128i x, __m128i y) {  // eight 16-bit lanes, rounded x*y/255
+  __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, y), _mm_set1_epi16(128));
+  return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+}
+inline __m128i modulate4(__m128i s, __m128i d16) {
+  __m128i z = _mm_setzero_si128();
+  __m128i lo = mul8x8(_mm_unpacklo_epi8(s, z), d16);
+  __m128i hi = mul8x8(_mm_unpackhi_epi8(s, z), d16);
+  return _mm_packus_epi16(lo, hi);
+}
+inline __m128i over4(__m128i s, __m128i d) {
+  __m128i z = _mm_setzero_si128(), k255 = _mm_set1_epi16(255);
+  __m128i slo = _mm_unpacklo_epi8(s, z), shi = _mm_unpackhi_epi8(s, z);
+  __m128i alo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(slo, 0xFF), 0xFF);
+  __m128i ahi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(shi, 0xFF), 0xFF);
+  __m128i lo = _mm_add_epi16(mul8x8(slo, alo),
+                             mul8x8(_mm_unpacklo_epi8(d, z), _mm_sub_epi16(k255, alo)));
+  __m128i hi = _mm_add_epi16(mul8x8(shi, ahi),
+                             mul8x8(_mm_unpackhi_epi8(d, z), _mm_sub_epi16(k255, ahi)));
+  return _mm_packus_epi16(lo, hi);
+}
+#endif
+
+// Unscaled copies: one texel per pixel, a whole texel step per pixel along x
+// (either direction) and none along y, every texel of the primitive inside the
+// texture, and sampling that lands on texel centres. The texture row is fixed
+// per span, so rows are copied, skipped or blended directly.
+template <int M, int B>
+void spanUnit(const PixelCtx &c, uint32_t *row, int x0, int x1, int py) {
+  const Tri &t = *c.tri;
+  int n = x1 - x0;
+  int tx = int(t.u.at(x0, py) >> kAttrBits), ty = int(t.v.at(x0, py) >> kAttrBits);
+  const uint32_t *src = c.tex + size_t(ty) * size_t(c.tw) + tx;
+  const int dir = t.u.a > 0 ? 1 : -1;
+  uint32_t *dst = row + x0;
+  const uint32_t texOr = c.texOr, flat = t.flatColor | c.diffOr, dOr = c.dstAlphaOr;
+  if (M == 0 && B == 0 && dir == 1 && texOr == 0) {
+    std::memcpy(dst, src, size_t(n) * 4);
+    return;
+  }
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i vOr = _mm_set1_epi32(int(texOr)), vdOr = _mm_set1_epi32(int(dOr));
+  const __m128i d16 = _mm_unpacklo_epi8(_mm_set1_epi32(int(flat)), _mm_setzero_si128());
+  const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi32(255);
+  for (; i + 4 <= n; i += 4) {
+    __m128i s;
+    if (dir == 1) {
+      s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+    } else {
+      s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src - i - 3));
+      s = _mm_shuffle_epi32(s, _MM_SHUFFLE(0, 1, 2, 3));
+    }
+    s = _mm_or_si128(s, vOr);
+    if (M == 1) s = modulate4(s, d16);
+    __m128i *out = reinterpret_cast<__m128i *>(dst + i);
+    if (B == 0) {
+      _mm_storeu_si128(out, s);
+      continue;
+    }
+    __m128i a = _mm_srli_epi32(s, 24);
+    int m0 = _mm_movemask_epi8(_mm_cmpeq_epi32(a, zero));
+    if (m0 == 0xFFFF) continue;  // all transparent
+    int m1 = _mm_movemask_epi8(_mm_cmpeq_epi32(a, full));
+    if (m1 == 0xFFFF) {
+      _mm_storeu_si128(out, s);
+      continue;
+    }
+    __m128i d = _mm_or_si128(_mm_loadu_si128(out), vdOr);
+    _mm_storeu_si128(out, over4(s, d));
+  }
+#endif
+  for (; i < n; ++i) {
+    uint32_t s = src[dir * i] | texOr;
+    if (M == 1) s = mulArgb(s, flat);
+    if (B == 0) {
+      dst[i] = s;
+      continue;
+    }
+    uint32_t a = s >> 24;
+    if (a == 0) continue;
+    dst[i] = a == 255 ? s : blendOver(s, dst[i] | dOr);
+  }
+}
+
+template <int F, int M>
+SpanFn pickB(int b) {
+  return b == 0 ? spanGeneral<F, M, 0> : (b == 1 ? spanGeneral<F, M, 1> : spanGeneral<F, M, 2>);
+}
+template <int F>
+SpanFn pickM(int m, int b) {
+  return m == 0 ? pickB<F, 0>(b) : (m == 1 ? pickB<F, 1>(b) : pickB<F, 2>(b));
+}
+
+// Chooses the span function for a primitive once; may narrow the context's
+// addressing to "in range" when every sampled texel is known to lie inside.
+SpanFn chooseSpan(PixelCtx &c, const Tri &t) {
+  int b = !c.blend ? 0
+          : (c.srcBlend == D3DBLEND_ONE && c.dstBlend == D3DBLEND_ZERO) ? 0
+          : (c.srcBlend == D3DBLEND_SRCALPHA && c.dstBlend == D3DBLEND_INVSRCALPHA) ? 1
+                                                                                     : 2;
+  int m = !c.useDiff ? 0 : (t.flat ? (((t.flatColor | c.diffOr) == 0xFFFFFFFFu) ? 0 : 1) : 2);
+  if (!c.useTex) return pickM<0>(m, b);
+
+  // Texel range over the pixel-centre bounding box (the planes are affine).
+  int64_t u0 = INT64_MAX, u1 = INT64_MIN, v0 = INT64_MAX, v1 = INT64_MIN;
+  for (int cy : {t.py0, t.py1})
+    for (int cx : {t.px0, t.px1}) {
+      u0 = std::min(u0, t.u.at(cx, cy));
+      u1 = std::max(u1, t.u.at(cx, cy));
+      v0 = std::min(v0, t.v.at(cx, cy));
+      v1 = std::max(v1, t.v.at(cx, cy));
+    }
+  bool linear = t.filter == D3DTFG_LINEAR;
+  bool unit = (t.u.a == kAttrOne || t.u.a == -kAttrOne) && t.u.b == 0 && t.v.a == 0 &&
+              (t.v.b == kAttrOne || t.v.b == -kAttrOne);
+  bool centred = ((t.u.c - kAttrHalf) & (kAttrOne - 1)) == 0 &&
+                 ((t.v.c - kAttrHalf) & (kAttrOne - 1)) == 0;
+  if (linear && unit && centred) linear = false;  // every sample falls on a texel centre
+  int64_t lo = linear ? kAttrHalf : 0, hi = linear ? kAttrHalf : 0;
+  bool inU = ((u0 - lo) >> kAttrBits) >= 0 && ((u1 - hi) >> kAttrBits) + (linear ? 1 : 0) < c.tw;
+  bool inV = ((v0 - lo) >> kAttrBits) >= 0 && ((v1 - hi) >> kAttrBits) + (linear ? 1 : 0) < c.th;
+  if (inU) c.addrU = ADDR_NONE;
+  if (inV) c.addrV = ADDR_NONE;
+  if (unit && !linear && inU && inV && m < 2) {
+    if (m == 0) return b == 0 ? spanUnit<0, 0> : (b == 1 ? spanUnit<0, 1> : pickM<1>(m, b));
+    return b == 0 ? spanUnit<1, 0> : (b == 1 ? spanUnit<1, 1> : pickM<1>(m, b));
+  }
+  return linear ? pickM<2>(m, b) : pickM<1>(m, b);
+}
+
+bool fastTarget(const SwTarget &t) {
+  return !SwReferenceRasterizer() && (t.fmt == SwFmt::ARGB8888 || t.fmt == SwFmt::XRGB8888);
+}
+
+void fastTriangle(const SwTarget &tg, const SwRasterState &st, const Tri &t) {
+  PixelCtx c = makeContext(tg, st, &t);
+  SpanFn span = chooseSpan(c, t);
+  for (int py = t.py0; py <= t.py1; ++py) {
+    int64_t Y = int64_t(py) * kSubOne;
+    int64_t xl = t.px0, xr = t.px1;
+    bool empty = false;
+    for (const Edge &e : t.e) {
+      // e(X) = K - dy * X with X = px * 256; inside when e >= 0.
+      int64_t K = e.dx * (Y - e.y0) + e.dy * e.x0 + e.bias;
+      if (e.dy == 0) {
+        if (K < 0) empty = true;
+      } else if (e.dy > 0) {
+        xr = std::min(xr, floorDiv(K, e.dy * kSubOne));
+      } else {
+        xl = std::max(xl, ceilDiv(-K, -e.dy * kSubOne));
+      }
+    }
+    if (empty || xl > xr) continue;
+    uint32_t *row = reinterpret_cast<uint32_t *>(tg.bits + size_t(py) * size_t(tg.pitch));
+    span(c, row, int(xl), int(xr) + 1, py);
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+void swDrawTriangle(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
+                    const SwVertex &b, const SwVertex &c, D3DCOLOR flatColor) {
+  Tri t;
+  if (!setupTriangle(st, a, b, c, flatColor, t)) return;
+  if (fastTarget(tg))
+    fastTriangle(tg, st, t);
+  else
+    referenceTriangle(tg, st, t);
+}
+
+void swDrawQuadStrip(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
+                     const SwVertex &b, const SwVertex &c, const SwVertex &d) {
+  D3DCOLOR fa = a.color, fb = b.color;
+  Tri t1, t2;
+  bool ok1 = setupTriangle(st, a, b, c, fa, t1);
+  bool ok2 = setupTriangle(st, c, b, d, fb, t2);
+  bool rect = fastTarget(tg) && ok1 && ok2 && !st.flatShade && a.color == b.color &&
+              b.color == c.color && c.color == d.color && t1.u == t2.u && t1.v == t2.v;
+  if (rect) {
+    int64_t X[4], Y[4];
+    const SwVertex *v[4] = {&a, &b, &c, &d};
+    for (int i = 0; i < 4; ++i) {
+      X[i] = std::llround(double(v[i]->x) * kSubOne);
+      Y[i] = std::llround(double(v[i]->y) * kSubOne);
+    }
+    bool rowsFirst = Y[0] == Y[1] && Y[2] == Y[3] && X[0] == X[2] && X[1] == X[3];
+    bool colsFirst = X[0] == X[1] && X[2] == X[3] && Y[0] == Y[2] && Y[1] == Y[3];
+    rect = rowsFirst || colsFirst;
+    if (rect) {
+      // Two triangles of an axis-aligned rectangle under the top-left rule cover
+      // exactly the pixel centres in [left, right) x [top, bottom).
+      int64_t xl = std::min(X[0], X[3]), xr = std::max(X[0], X[3]);
+      int64_t yt = std::min(Y[0], Y[3]), yb = std::max(Y[0], Y[3]);
+      int px0 = int(std::max<int64_t>(st.clipX0, ceilDiv(xl, kSubOne)));
+      int px1 = int(std::min<int64_t>(st.clipX1, ceilDiv(xr, kSubOne)));
+      int py0 = int(std::max<int64_t>(st.clipY0, ceilDiv(yt, kSubOne)));
+      int py1 = int(std::min<int64_t>(st.clipY1, ceilDiv(yb, kSubOne)));
+      if (px0 >= px1 || py0 >= py1) return;
+      Tri t = t1;
+      t.px0 = px0;
+      t.px1 = px1 - 1;
+      t.py0 = py0;
+      t.py1 = py1 - 1;
+      PixelCtx ctx = makeContext(tg, st, &t);
+      SpanFn span = chooseSpan(ctx, t);
+      for (int py = py0; py < py1; ++py)
+        span(ctx, reinterpret_cast<uint32_t *>(tg.bits + size_t(py) * size_t(tg.pitch)), px0, px1,
+             py);
+      return;
+    }
+  }
+  if (ok1) (fastTarget(tg) ? fastTriangle : referenceTriangle)(tg, st, t1);
+  if (ok2) (fastTarget(tg) ? fastTriangle : referenceTriangle)(tg, st, t2);
+}
+
+void swDrawPoint(const SwTarget &tg, const SwRasterState &st, const SwVertex &a) {
+  if (!finite(a.x) || !finite(a.y) || !std::isfinite(a.u) || !std::isfinite(a.v)) return;
+  // The pixel whose centre is nearest; halves go right and down.
+  int64_t px = floorDiv(std::llround(double(a.x) * kSubOne) + kSubOne / 2, kSubOne);
+  int64_t py = floorDiv(std::llround(double(a.y) * kSubOne) + kSubOne / 2, kSubOne);
+  if (px < st.clipX0 || px >= st.clipX1 || py < st.clipY0 || py >= st.clipY1) return;
+  Tri t{};
+  t.filter = st.magFilter >= D3DTFG_LINEAR ? D3DTFG_LINEAR : D3DTFG_POINT;
+  PixelCtx c = makeContext(tg, st, &t);
+  double tw = st.hasTexture ? st.tex.width : 1, th = st.hasTexture ? st.tex.height : 1;
+  referencePixel(tg, c, t.filter, int(px), int(py), toFixed(double(a.u) * tw, 1e9),
+                 toFixed(double(a.v) * th, 1e9), a.color);
+}
+
+void swDrawLine(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
+                const SwVertex &b) {
+  const SwVertex *v[2] = {&a, &b};
+  for (const SwVertex *p : v)
+    if (!finite(p->x) || !finite(p->y) || !std::isfinite(p->u) || !std::isfinite(p->v)) return;
+  int64_t X0 = std::llround(double(a.x) * kSubOne), Y0 = std::llround(double(a.y) * kSubOne);
+  int64_t X1 = std::llround(double(b.x) * kSubOne), Y1 = std::llround(double(b.y) * kSubOne);
+  int64_t dx = X1 - X0, dy = Y1 - Y0;
+  bool xMajor = std::llabs(dx) >= std::llabs(dy);
+  int64_t m0 = xMajor ? X0 : Y0, m1 = xMajor ? X1 : Y1, n0 = xMajor ? Y0 : X0;
+  int64_t dm = m1 - m0, dn = xMajor ? dy : dx;
+  if (dm == 0) return;
+  Tri t{};
+  t.filter = st.magFilter >= D3DTFG_LINEAR ? D3DTFG_LINEAR : D3DTFG_POINT;
+  PixelCtx c = makeContext(tg, st, &t);
+  double tw = st.hasTexture ? st.tex.width : 1, th = st.hasTexture ? st.tex.height : 1;
+  // Pixels along the major axis from the one holding the start to the one
+  // before the end: the end pixel is left for the next segment.
+  int64_t s = floorDiv(m0 + kSubOne / 2, kSubOne), e = floorDiv(m1 + kSubOne / 2, kSubOne);
+  int64_t step = dm > 0 ? 1 : -1;
+  for (int64_t i = s; i != e; i += step) {
+    double f = double(i * kSubOne - m0) / double(dm);
+    f = std::max(0.0, std::min(1.0, f));
+    int64_t n = floorDiv(n0 + std::llround(f * double(dn)) + kSubOne / 2, kSubOne);
+    int64_t px = xMajor ? i : n, py = xMajor ? n : i;
+    if (px < st.clipX0 || px >= st.clipX1 || py < st.clipY0 || py >= st.clipY1) continue;
+    uint32_t col = 0;
+    for (int sh = 0; sh < 32; sh += 8) {
+      double ca = double((a.color >> sh) & 255), cb = double((b.color >> sh) & 255);
+      col |= uint32_t(std::lround(ca + (cb - ca) * f)) << sh;
+    }
+    if (st.flatShade) col = a.color;
+    double u = (double(a.u) + (double(b.u) - double(a.u)) * f) * tw;
+    double vv = (double(a.v) + (double(b.v) - double(a.v)) * f) * th;
+    referencePixel(tg, c, t.filter, int(px), int(py), toFixed(u, 1e9), toFixed(vv, 1e9), col);
+  }
+}
