@@ -1,0 +1,120 @@
+// The mixer device: one SDL audio output (or none, for tests), the list of live
+// buffers, and the mix that the audio callback runs. Buffers are added and
+// removed from any thread; the audio thread mixes under the same mutex.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "platform/mixer/Mixer.h"
+
+namespace mixer {
+
+Device::Device() : acc_(2 * kChunkFrames, 0.0f) {
+  // Room for every buffer the program makes, so registering one rarely
+  // allocates while the audio thread waits for the mutex.
+  buffers_.reserve(64);
+}
+
+std::shared_ptr<Device> Device::open() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+  std::shared_ptr<Device> device(new (std::nothrow) Device());
+  if (!device) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return nullptr;
+  }
+  SDL_AudioSpec want{};
+  SDL_AudioSpec have{};
+  want.freq = static_cast<int>(kOutputRate);
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = 512;  // about 12 ms: short enough for prompt effects
+  want.callback = &Device::sdlCallback;
+  want.userdata = device.get();
+  // No changes allowed: SDL converts to whatever the hardware wants, so the
+  // mix is always 44100 Hz stereo 16-bit.
+  SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (id == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return nullptr;
+  }
+  device->sdlDevice_ = id;
+  SDL_PauseAudioDevice(id, 0);
+  return device;
+}
+
+std::shared_ptr<Device> Device::openHeadless() {
+  return std::shared_ptr<Device>(new (std::nothrow) Device());
+}
+
+Device::~Device() {
+  if (sdlDevice_ != 0) {
+    // Closing waits for the audio thread, so no callback outlives the device.
+    SDL_CloseAudioDevice(sdlDevice_);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+}
+
+void Device::sdlCallback(void *user, uint8_t *stream, int len) {
+  auto *device = static_cast<Device *>(user);
+  device->mix(reinterpret_cast<int16_t *>(stream), static_cast<uint32_t>(len) / 4u);
+}
+
+Result Device::createBuffer(uint32_t caps, uint32_t bytes, const WaveFormat &format,
+                            std::shared_ptr<Buffer> *out) {
+  if (!out) return kInvalidParam;
+  out->reset();
+  if (format.formatTag != 1) return kInvalidParam;
+  if (format.channels != 1 && format.channels != 2) return kInvalidParam;
+  if (format.bitsPerSample != 8 && format.bitsPerSample != 16) return kInvalidParam;
+  if (format.blockAlign != format.channels * format.bitsPerSample / 8) return kInvalidParam;
+  if (format.samplesPerSec < kMinFrequency || format.samplesPerSec > kMaxFrequency) {
+    return kInvalidParam;
+  }
+  if (bytes < kMinBufferBytes || bytes > kMaxBufferBytes) return kInvalidParam;
+
+  std::shared_ptr<Buffer> buffer(new (std::nothrow)
+                                     Buffer(shared_from_this(), caps, bytes, format));
+  if (!buffer || !buffer->data_) return kOutOfMemory;
+  buffer->updateGains();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    buffers_.push_back(buffer.get());
+  }
+  *out = std::move(buffer);
+  return kOk;
+}
+
+void Device::mix(int16_t *out, uint32_t frames) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  while (frames > 0) {
+    const uint32_t n = std::min(frames, kChunkFrames);
+    // Mixing is an accumulation: start each block from silence.
+    std::fill(acc_.begin(), acc_.begin() + 2 * n, 0.0f);
+    for (Buffer *b : buffers_) {
+      if (b->playing_ && !b->lost_) b->mixInto(acc_.data(), n);
+    }
+    for (uint32_t i = 0; i < 2 * n; ++i) {
+      float v = acc_[i];
+      v = v > 32767.0f ? 32767.0f : (v < -32768.0f ? -32768.0f : v);
+      out[i] = static_cast<int16_t>(v);
+    }
+    if (tap_) tap_(tapUser_, out, n);
+    out += 2 * n;
+    frames -= n;
+  }
+}
+
+void Device::setTap(Tap tap, void *user) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  tap_ = tap;
+  tapUser_ = user;
+}
+
+size_t Device::liveBuffers() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return buffers_.size();
+}
+
+}  // namespace mixer

@@ -1,0 +1,217 @@
+// The software mixer that stands in for the platform sound device: PCM buffers
+// (8 or 16 bits, mono or stereo, 100..200000 Hz) mixed, resampled and scaled into
+// one output of 44100 Hz stereo 16-bit. Buffer calls may come from any thread;
+// the audio thread only mixes, under the device mutex, and never allocates.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/mixer/MixEvent.h"
+
+namespace mixer {
+
+enum Result : int {
+  kOk = 0,
+  kInvalidParam,  // bad format, size, offset or value
+  kInvalidCall,   // not allowed in the buffer's current state
+  kBufferLost,    // the buffer's memory was lost; restore() it, then write it again
+  kOutOfMemory,
+  kNoControl,     // the buffer was not created with the control asked for
+};
+
+// The sound format, field for field as a WAV "fmt " chunk describes it.
+struct WaveFormat {
+  uint16_t formatTag = 0;  // 1 = PCM, the only one accepted
+  uint16_t channels = 0;
+  uint32_t samplesPerSec = 0;
+  uint32_t avgBytesPerSec = 0;
+  uint16_t blockAlign = 0;
+  uint16_t bitsPerSample = 0;
+};
+
+// Buffer capabilities. The values match the platform's so callers can hand
+// their own flags through unchanged.
+constexpr uint32_t kCapsLocSoftware = 0x8;
+constexpr uint32_t kCapsCtrlFrequency = 0x20;
+constexpr uint32_t kCapsCtrlPan = 0x40;
+constexpr uint32_t kCapsCtrlVolume = 0x80;
+constexpr uint32_t kCapsCtrlPositionNotify = 0x100;
+constexpr uint32_t kCapsGlobalFocus = 0x8000;
+
+constexpr uint32_t kPlayLooping = 0x1;
+constexpr uint32_t kLockEntireBuffer = 0x2;
+
+constexpr uint32_t kStatusPlaying = 0x1;
+constexpr uint32_t kStatusBufferLost = 0x2;
+constexpr uint32_t kStatusLooping = 0x4;
+constexpr uint32_t kStatusLocHardware = 0x8;  // never set: everything is mixed in software
+constexpr uint32_t kStatusLocSoftware = 0x10;  // never set: only reported for deferred placement
+
+// Volume and pan are attenuations in hundredths of a decibel.
+constexpr long kVolumeSilent = -10000;
+constexpr long kVolumeFull = 0;
+constexpr long kPanLeft = -10000;
+constexpr long kPanRight = 10000;
+
+constexpr uint32_t kMinFrequency = 100;
+constexpr uint32_t kMaxFrequency = 200000;
+constexpr uint32_t kMinBufferBytes = 4;
+constexpr uint32_t kMaxBufferBytes = 0x0FFFFFFF;
+// Notification offset meaning "when the buffer stops".
+constexpr uint32_t kNotifyOnStop = 0xFFFFFFFF;
+
+constexpr uint32_t kOutputRate = 44100;
+
+class Device;
+class Notify;
+
+struct NotifyPosition {
+  uint32_t offset = 0;  // byte offset in the buffer, or kNotifyOnStop
+  std::shared_ptr<Event> event;
+};
+
+class Buffer : public std::enable_shared_from_this<Buffer> {
+public:
+  ~Buffer();
+  Buffer(const Buffer &) = delete;
+  Buffer &operator=(const Buffer &) = delete;
+
+  // Write access to `bytes` bytes from `offset`, wrapping past the end into a
+  // second region. The regions hold the current content; what is written there
+  // reaches the buffer at unlock(). One lock at a time per buffer.
+  Result lock(uint32_t offset, uint32_t bytes, void **region1, uint32_t *bytes1, void **region2,
+              uint32_t *bytes2, uint32_t flags);
+  Result unlock(void *region1, uint32_t bytes1, void *region2, uint32_t bytes2);
+
+  // Starts from the current position; kPlayLooping repeats the buffer endlessly.
+  Result play(uint32_t flags);
+  Result stop();
+  // Byte offset, rounded down to a whole frame.
+  Result setCurrentPosition(uint32_t offset);
+  Result getCurrentPosition(uint32_t *offset) const;
+  Result getStatus(uint32_t *status) const;
+  Result setVolume(long volume);
+  Result getVolume(long *volume) const;
+  Result setPan(long pan);
+  Result getPan(long *pan) const;
+  // 0 restores the format's own rate.
+  Result setFrequency(uint32_t hz);
+  Result getFrequency(uint32_t *hz) const;
+  // Re-acquires the memory of a lost buffer; its content is then silence.
+  Result restore();
+  // The position-notification interface; null unless created with
+  // kCapsCtrlPositionNotify. It keeps the buffer alive while held.
+  std::shared_ptr<Notify> queryNotify();
+
+  // Simulates the device taking the buffer's memory away (as a display-mode
+  // change can on the platform); lets tests reach the lost-buffer paths.
+  void markLost();
+
+  uint32_t size() const { return bytes_; }
+  const WaveFormat &format() const { return format_; }
+
+private:
+  friend class Device;
+  friend class Notify;
+  Buffer(std::shared_ptr<Device> device, uint32_t caps, uint32_t bytes, const WaveFormat &format);
+  void updateGains();
+  void mixInto(float *acc, uint32_t frames);
+  void advanceSilently(uint32_t frames);
+  void fire(uint32_t fromByte, uint32_t toByte);
+  void fireStop();
+  void endReached();
+  template <int Bits, int Channels, bool Resample>
+  void kernel(float *acc, uint32_t frames);
+
+  std::shared_ptr<Device> device_;
+  const uint32_t caps_;
+  const uint32_t bytes_;
+  const WaveFormat format_;
+  const uint32_t frames_;
+  std::unique_ptr<uint8_t[]> data_;
+
+  // Everything below is guarded by the device mutex.
+  bool playing_ = false;
+  bool looping_ = false;
+  bool lost_ = false;
+  uint64_t pos_ = 0;   // play position in frames, 32.32 fixed point
+  uint64_t step_ = 0;  // source frames per output frame, 32.32 fixed point
+  uint32_t frequency_ = 0;
+  long volume_ = kVolumeFull;
+  long pan_ = 0;
+  float gainLeft_ = 1.0f;
+  float gainRight_ = 1.0f;
+  std::vector<NotifyPosition> notify_;
+  bool locked_ = false;
+  uint32_t lockOffset_ = 0;
+  uint32_t lockBytes1_ = 0;
+  uint32_t lockBytes2_ = 0;
+  std::vector<uint8_t> scratch_;  // what a lock hands out; owned by the locker while locked_
+};
+
+class Notify {
+public:
+  explicit Notify(std::shared_ptr<Buffer> buffer) : buffer_(std::move(buffer)) {}
+  // Replaces the buffer's notification list; not allowed while it plays.
+  // Each event is set once each time the play position passes its offset.
+  Result setNotificationPositions(const NotifyPosition *positions, size_t count);
+
+private:
+  std::shared_ptr<Buffer> buffer_;
+};
+
+class Device : public std::enable_shared_from_this<Device> {
+public:
+  // The default SDL audio output (44100 Hz, stereo, 16-bit, about 12 ms per
+  // callback), already running; null when no device can be opened.
+  static std::shared_ptr<Device> open();
+  // A device with no output: nothing plays until mix() is called. For tests
+  // and benchmarks.
+  static std::shared_ptr<Device> openHeadless();
+  ~Device();
+  Device(const Device &) = delete;
+  Device &operator=(const Device &) = delete;
+
+  Result createBuffer(uint32_t caps, uint32_t bytes, const WaveFormat &format,
+                      std::shared_ptr<Buffer> *out);
+
+  // Mixes `frames` stereo frames of every playing buffer into `out`
+  // (interleaved, silence when nothing plays) and advances them. This is the
+  // audio callback's whole work.
+  void mix(int16_t *out, uint32_t frames);
+
+  // Called with every block of mixed output, on the mixing thread, under the
+  // device mutex: it must be quick and must not call back into the mixer.
+  using Tap = void (*)(void *user, const int16_t *frames, uint32_t count);
+  void setTap(Tap tap, void *user);
+
+  uint32_t rate() const { return kOutputRate; }
+  // The platform device could be an emulated one; this mixer never is.
+  bool emulated() const { return false; }
+  bool headless() const { return sdlDevice_ == 0; }
+  size_t liveBuffers() const;
+
+private:
+  friend class Buffer;
+  friend class Notify;
+  Device();
+  static void sdlCallback(void *user, uint8_t *stream, int len);
+
+  static constexpr uint32_t kChunkFrames = 1024;
+  mutable std::mutex mutex_;
+  std::vector<Buffer *> buffers_;  // guarded by mutex_
+  std::vector<float> acc_;         // mixing accumulator, used under mutex_
+  Tap tap_ = nullptr;
+  void *tapUser_ = nullptr;
+  uint32_t sdlDevice_ = 0;
+};
+
+// Gain factor for an attenuation in hundredths of a decibel; 0 at or below
+// kVolumeSilent.
+float attenuationToGain(long hundredthsDb);
+
+}  // namespace mixer
