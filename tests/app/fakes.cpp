@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/shell.h"
 #include "window/KQMX.h"
 
 Recorder rec;
@@ -16,6 +17,7 @@ Recorder rec;
 void Recorder::reset() {
   calls.clear();
   windowCalls.clear();
+  screens.clear();
   frames = 0;
   events = 0;
   quit = false;
@@ -128,6 +130,11 @@ void RecordingGraphic::log(const char *op, std::initializer_list<float> args) {
   if (rec.quiet) return;
   rec.calls.push_back(DrawCall{name, op, std::vector<float>(args), rec.frames});
 }
+
+// The garden and the monster builder have suites of their own; here they are
+// screens that return at once.
+void doMyGarden() { rec.screens.push_back("garden"); }
+void doMisterMonster() { rec.screens.push_back("monster"); }
 
 Erenderer KQMX::_renderer = K_DIRECTX;
 KWindow *KQMX::createKWindow(Erenderer er, bool) {

@@ -29,7 +29,8 @@ class RecordingGraphic;
 // Everything the doubles saw, shared by all of them; reset() between tests.
 struct Recorder {
   std::vector<DrawCall> calls;
-  std::vector<std::string> windowCalls;  // "create 640 480 -1 windowed Pabrix", "fullscreen 1", ...
+  std::vector<std::string> windowCalls;
+  std::vector<std::string> screens;  // "garden", "monster": the doubles of those screens ran  // "create 640 480 -1 windowed Pabrix", "fullscreen 1", ...
   std::map<std::string, std::pair<float, float>> pictureSizes;  // base name -> size; missing = fails
   int frames = 0;          // flipBackBuffer calls
   int events = 0;          // processEvents calls

@@ -87,12 +87,15 @@ TEST_F(Shell, PegBoardRunsAndItsBoardsAreSaved) {
   EXPECT_EQ(board[0], PABGLOW_EMPTY);
 }
 
-TEST_F(Shell, UnbuiltActivitiesReturnToTheMenu) {
-  // Garden and monster buttons with their screens answering Escape at once.
+TEST_F(Shell, GardenAndMonsterButtonsRunTheirScreens) {
   rec.pictureSizes["mgoff.tga"] = {170, 140};
   rec.pictureSizes["mmoff.tga"] = {140, 150};
-  run({{300, 250, true, {}}, {0, 0, false, {K_VK_ESCAPE}}, {0, 0, false, {}},
-       {500, 250, true, {}}, {0, 0, false, {K_VK_ESCAPE}}, {0, 0, false, {}}, kQuit});
+  int live = 0;
+  run({{300, 250, true, {}}, {0, 0, false, {}, [&] { live = rec.livePictures; }},
+       {500, 250, true, {}}, {0, 0, false, {}}, kQuit});
+  EXPECT_EQ(rec.screens, (std::vector<std::string>{"garden", "monster"}));
+  // The menu came back after the first screen: its seven pictures and the pointer.
+  EXPECT_EQ(live, 8);
   EXPECT_TRUE(rec.quit);
   EXPECT_EQ(gameWindow, nullptr);
 }
