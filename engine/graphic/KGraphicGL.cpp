@@ -291,6 +291,11 @@ void KGraphicGL::setBlitColor(float r, float g, float b, float a) {
 
 void KGraphicGL::GenericBlit(float x1, float y1, float x2, float y2, short destX, short destY,
                              bool flipx, bool flipy) {
+  emitQuad(x1, y1, x2, y2, destX, destY, flipx, flipy, nullptr);
+}
+
+void KGraphicGL::emitQuad(float x1, float y1, float x2, float y2, short destX, short destY,
+                          bool flipx, bool flipy, const float *rgba) {
   int w = whole(x2 - x1);
   int h = whole(y2 - y1);
   float u1 = x1 / _ftextureWIDTH, u2 = x2 / _ftextureWIDTH;
@@ -299,6 +304,10 @@ void KGraphicGL::GenericBlit(float x1, float y1, float x2, float y2, short destX
   if (flipy) std::swap(v1, v2);
   int X = destX, Y = destY;
   glBegin(GL_QUADS);
+  // Given inside the quad, the colour travels with the vertices: a colour
+  // change outside glBegin would end the driver's batch at every sprite. The
+  // current colour afterwards is the same either way.
+  if (rgba != nullptr) glColor4fv(rgba);
   glTexCoord2f(u1, v1);
   glVertex2i(X, Y);
   glTexCoord2f(u1, v2);
@@ -314,7 +323,6 @@ void KGraphicGL::genericStretchBlit(float sx1, float sy1, float sx2, float sy2, 
                                     float dy1, float dx2, float dy2) {
   float u1 = sx1 / _ftextureWIDTH, u2 = sx2 / _ftextureWIDTH;
   float v1 = sy1 / _ftextureHEIGHT, v2 = sy2 / _ftextureHEIGHT;
-  glPushMatrix();
   glBegin(GL_QUADS);
   glTexCoord2f(u1, v1);
   glVertex2i(whole(dx1), whole(dy1));
@@ -325,7 +333,6 @@ void KGraphicGL::genericStretchBlit(float sx1, float sy1, float sx2, float sy2, 
   glTexCoord2f(u2, v1);
   glVertex2i(whole(dx2), whole(dy1));
   glEnd();
-  glPopMatrix();
 }
 
 void KGraphicGL::genericArbitraryBlit(float sx1, float sy1, float sx2, float sy2, float sx3,
@@ -351,9 +358,18 @@ void KGraphicGL::blitRect(float x1, float y1, float x2, float y2, short destX, s
   qmx_glBindTexture();
   glDisable(GL_BLEND);
   short Y = static_cast<short>(screenHeight - destY);
-  glPushMatrix();
+  // No transform happens between saving and restoring the matrix, so neither
+  // is done: each would end the driver's batch of quads.
+  //
+  // Under an opaque white colour, modulating changes nothing; replacing gives
+  // the same pixels and lets software drivers copy texels outright, which
+  // matters for full-screen backgrounds.
+  GLfloat c[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  glGetFloatv(GL_CURRENT_COLOR, c);
+  bool plain = c[0] == 1.0f && c[1] == 1.0f && c[2] == 1.0f && c[3] == 1.0f;
+  if (plain) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   GenericBlit(x1, y1, x2, y2, destX, Y, flipx, flipy);
-  glPopMatrix();
+  if (plain) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
 
 void KGraphicGL::blitRectFx(float x1, float y1, float x2, float y2, short destX, short destY,
@@ -368,10 +384,8 @@ void KGraphicGL::blitRectFx(float x1, float y1, float x2, float y2, short destX,
   glScalef(zoom, zoom, 0.0f);
   qmx_glBindTexture();
   glDisable(GL_BLEND);
-  glPushMatrix();
   GenericBlit(x1, y1, x2, y2, static_cast<short>(whole(-mx)), static_cast<short>(whole(my)),
               flipx, flipy);
-  glPopMatrix();
   glPopMatrix();
 }
 
@@ -382,14 +396,9 @@ void KGraphicGL::blitAlphaRect(float x1, float y1, float x2, float y2, short des
   glEnable(GL_BLEND);
   glBlendFunc(_sourceAlpha, _destAlpha);
   short Y = static_cast<short>(screenHeight - destY);
-  if (_blitColorChanged) {
-    glColor4f(_blitRed, _blitGreen, _blitBlue, _blitAlpha);
-  } else {
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  }
-  glPushMatrix();
-  GenericBlit(x1, y1, x2, y2, destX, Y, flipx, flipy);
-  glPopMatrix();
+  const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  const float tint[4] = {_blitRed, _blitGreen, _blitBlue, _blitAlpha};
+  emitQuad(x1, y1, x2, y2, destX, Y, flipx, flipy, _blitColorChanged ? tint : white);
 }
 
 void KGraphicGL::blitAlphaRectFx(float x1, float y1, float x2, float y2, short destX, short destY,
@@ -399,9 +408,9 @@ void KGraphicGL::blitAlphaRectFx(float x1, float y1, float x2, float y2, short d
   float my = (y2 - y1) / 2.0f;
   short Y = static_cast<short>(screenHeight - destY);
   bool transformed = !(angle == 0.0f && zoom == 1.0f);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
   if (transformed) {
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
     glTranslatef(destX + mx, Y - my, 0.0f);
     if (angle != 0.0f) glRotatef(angle, 0.0f, 0.0f, 1.0f);
     if (zoom != 1.0f) glScalef(zoom, zoom, 0.0f);
@@ -414,16 +423,14 @@ void KGraphicGL::blitAlphaRectFx(float x1, float y1, float x2, float y2, short d
   qmx_glBindTexture();
   glEnable(GL_BLEND);
   glBlendFunc(_sourceAlpha, _destAlpha);
-  glPushMatrix();
   if (transformed) {
     GenericBlit(x1, y1, x2, y2, static_cast<short>(whole(-mx)), static_cast<short>(whole(my)),
                 flipx, flipy);
+    glPopMatrix();
   } else {
     GenericBlit(x1, y1, x2, y2, destX, Y, flipx, flipy);
   }
-  glPopMatrix();
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  glPopMatrix();
 }
 
 void KGraphicGL::stretchAlphaRect(float sx1, float sy1, float sx2, float sy2, float dx1,
@@ -442,17 +449,17 @@ void KGraphicGL::stretchAlphaRect(float sx1, float sy1, float sx2, float sy2, fl
   } else {
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   }
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
   if (angle != 0.0f) {
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
     glTranslatef(dx1 + mx, ddy1 - my, 0.0f);
     glRotatef(angle, 0.0f, 0.0f, 1.0f);
     genericStretchBlit(sx1, sy1, sx2, sy2, -mx, my, mx, -my);
+    glPopMatrix();
   } else {
     genericStretchBlit(sx1, sy1, sx2, sy2, dx1, ddy1, dx2, ddy2);
   }
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  glPopMatrix();
 }
 
 void KGraphicGL::blitArbitraryQuad(float sx1, float sy1, float sx2, float sy2, float sx3,
@@ -468,10 +475,8 @@ void KGraphicGL::blitArbitraryQuad(float sx1, float sy1, float sx2, float sy2, f
   } else {
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   }
-  glPushMatrix();
   genericArbitraryBlit(sx1, sy1, sx2, sy2, sx3, sy3, sx4, sy4, dx1, deviceY(dy1), dx2,
                        deviceY(dy2), dx3, deviceY(dy3), dx4, deviceY(dy4));
-  glPopMatrix();
 }
 
 void KGraphicGL::blitTiledRect(short destX, short destY, short width, short height,

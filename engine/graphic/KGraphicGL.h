@@ -119,6 +119,9 @@ private:
   long _videoBytes = 0;
 
   bool isEmpty() const { return fimageWidth <= 0.0f; }
+  // The rectangle quad, with the colour given inside it when `rgba` is set.
+  void emitQuad(float x1, float y1, float x2, float y2, short destX, short destY, bool flipx,
+                bool flipy, const float *rgba);
   // Releases a texture still held before a picture is made again.
   void releaseTexture();
   bool grab(bool back, KPixelTransformation transform);

@@ -421,6 +421,9 @@ TEST_F(GL, FlatPrimitivesAndTheBindingCache) {
   pic.blitRect(0, 0, 32, 32, 0, 0, false, false);
   EXPECT_EQ(GLTestContext::pixel(7, 9), patternAt(7, 9));
   EXPECT_EQ(KGraphicGL::_oldBindedText, static_cast<int>(pic.texture));
+  GLint env = 0;
+  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);
+  EXPECT_EQ(env, GL_MODULATE);  // later tinted blits still modulate
   // Texturing turned off elsewhere without forgetting the binding still draws textured.
   glDisable(GL_TEXTURE_2D);
   pic.blitRect(0, 0, 32, 32, 40, 0, false, false);
