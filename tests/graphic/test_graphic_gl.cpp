@@ -65,6 +65,27 @@ void loadPattern(KGraphicGL &pic, TempFolder &dir, uint8_t alpha = 255) {
 
 }  // namespace
 
+TEST_F(GL, NewPictureIsEmptyAndWarnsWithoutScreenSize) {
+  KGraphicGL::setScreenSize(0, 0, 32);
+  ::testing::internal::CaptureStderr();  // no display here: the box goes to stderr
+  KGraphicGL *pic = new KGraphicGL();
+  std::string said = ::testing::internal::GetCapturedStderr();
+  KGraphicGL::setScreenSize(GLTestContext::W, GLTestContext::H, 32);
+  EXPECT_NE(said.find("Screen Dimensions not specified, you will not see anything"),
+            std::string::npos);
+  EXPECT_NE(said.find("KGraphicGL::SetScreenSize Not Called!"), std::string::npos);
+  EXPECT_EQ(pic->getWidth(), 0);
+  EXPECT_EQ(pic->getHeight(), 0);
+  EXPECT_EQ(pic->_sourceAlpha, GL_SRC_ALPHA);
+  EXPECT_EQ(pic->_destAlpha, GL_ONE_MINUS_SRC_ALPHA);
+  EXPECT_FALSE(pic->_blitColorChanged);
+  delete pic;
+
+  ::testing::internal::CaptureStderr();
+  KGraphicGL quiet;
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
 TEST_F(GL, TextureSidesFormatsAndVideoMemory) {
   TempFolder dir;
   struct Case { int w, h, side; } cases[] = {{640, 480, 1024}, {16, 16, 16}, {1, 1, 4},
