@@ -231,9 +231,9 @@ void BM_SDLRendererOpenGL(benchmark::State &state) {
   SDL_DestroyWindow(w);
 }
 
-BENCHMARK(BM_KGraphicGL)->MeasureProcessCPUTime()->UseRealTime()->Repetitions(5)
+BENCHMARK(BM_KGraphicGL)->MeasureProcessCPUTime()->UseRealTime()->Repetitions(9)
     ->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SDLRendererOpenGL)->MeasureProcessCPUTime()->UseRealTime()->Repetitions(5)
+BENCHMARK(BM_SDLRendererOpenGL)->MeasureProcessCPUTime()->UseRealTime()->Repetitions(9)
     ->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
