@@ -1,0 +1,40 @@
+// Sound output of the asset generator: a stereo float buffer, level measurement
+// and normalisation, and the Ogg Vorbis writer (44.1 kHz stereo, fixed stream
+// serial so the bytes are the same on every build). Build-time; single-threaded.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace assetgen {
+
+const int kSampleRate = 44100;
+
+struct Stereo {
+  std::vector<float> left, right;
+  size_t frames() const { return left.size(); }
+  void resize(size_t n) {
+    left.assign(n, 0.0f);
+    right.assign(n, 0.0f);
+  }
+};
+
+struct Levels {
+  double peakDb = -200.0;  // dBFS of the largest sample
+  double rmsDb = -200.0;   // dBFS of the root mean square over both channels
+};
+
+Levels measure(const Stereo &s);
+
+// Scales so the RMS reaches `rmsDb`, but never beyond a peak of `peakDb`.
+// A silent buffer is left alone.
+void normalise(Stereo &s, double rmsDb, double peakDb);
+
+// Short linear fades at both ends, so the start and the end are click-free.
+void fadeEdges(Stereo &s, double fadeInSeconds, double fadeOutSeconds);
+
+// Encodes with libvorbisenc at the given VBR quality (-0.1 .. 1.0).
+bool writeOgg(const Stereo &s, const std::string &path, float quality, const std::string &title,
+              std::string &error);
+
+}  // namespace assetgen

@@ -1,0 +1,119 @@
+// assetgen: renders one data file of the program from its editable source.
+//   assetgen picture SVG OUT WxH [--css TEXT] [--crop x,y,w,h]... [--depfile F]
+//   assetgen sfx RECIPE OUT.ogg
+//   assetgen music SCORE OUT.ogg SOUNDFONT
+//   assetgen ini IN OUT              (copies with CR LF line ends)
+// One output per run, so the build can rebuild exactly what changed. Exit 1 with a
+// message naming the source on any error; nothing half-written is left behind.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "audio.h"
+#include "fileutil.h"
+#include "music.h"
+#include "picture.h"
+#include "score.h"
+#include "synth.h"
+
+using namespace assetgen;
+
+namespace {
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: assetgen picture SVG OUT WxH [--css TEXT] [--crop x,y,w,h]... [--depfile F]\n"
+               "       assetgen sfx RECIPE OUT.ogg\n"
+               "       assetgen music SCORE OUT.ogg SOUNDFONT\n"
+               "       assetgen ini IN OUT\n");
+  return 2;
+}
+
+int failed(const std::string &source, const std::string &error) {
+  std::fprintf(stderr, "assetgen: %s: %s\n", source.c_str(), error.c_str());
+  return 1;
+}
+
+int picture(int argc, char **argv) {
+  if (argc < 5) return usage();
+  const std::string svgPath = argv[2], out = argv[3];
+  int w = 0, h = 0;
+  if (!parseSize(argv[4], w, h)) return failed(svgPath, std::string("bad size ") + argv[4]);
+  std::string css, depfile;
+  std::vector<Rect> crops;
+  for (int i = 5; i < argc; ++i) {
+    if (i + 1 >= argc) return usage();
+    if (!std::strcmp(argv[i], "--css")) {
+      css += argv[++i];
+      css += "\n";
+    } else if (!std::strcmp(argv[i], "--crop")) {
+      Rect r;
+      if (!parseRect(argv[++i], r)) return failed(svgPath, std::string("bad crop ") + argv[i]);
+      crops.push_back(r);
+    } else if (!std::strcmp(argv[i], "--depfile")) {
+      depfile = argv[++i];
+    } else {
+      return usage();
+    }
+  }
+  std::string svg, error;
+  std::vector<std::string> deps;
+  if (!expandIncludes(svgPath, svg, deps, error)) return failed(svgPath, error);
+  Image img;
+  if (!renderSvg(svg, w, h, css, img, error)) return failed(svgPath, error);
+  if (!crops.empty()) {
+    Image cropped;
+    if (!cropStack(img, crops, cropped, error)) return failed(svgPath, error);
+    img = std::move(cropped);
+  }
+  if (out.size() > 4 && out.compare(out.size() - 4, 4, ".tga") == 0) bleedColour(img, 3);
+  if (!writePicture(img, out, error)) return failed(svgPath, error);
+  if (!depfile.empty() && !writeDepfile(depfile, out, deps, error)) return failed(svgPath, error);
+  return 0;
+}
+
+int sfx(int argc, char **argv) {
+  if (argc != 4) return usage();
+  std::string text, error;
+  if (!readFile(argv[2], text)) return failed(argv[2], "cannot read");
+  Recipe r;
+  if (!parseRecipe(text, r, error)) return failed(argv[2], error);
+  Stereo s;
+  renderRecipe(r, s);
+  if (!writeOgg(s, argv[3], 0.5f, "", error)) return failed(argv[2], error);
+  return 0;
+}
+
+int music(int argc, char **argv) {
+  if (argc != 5) return usage();
+  std::string text, error;
+  if (!readFile(argv[2], text)) return failed(argv[2], "cannot read");
+  Score score;
+  if (!parseScore(text, score, error)) return failed(argv[2], error);
+  Stereo s;
+  if (!renderScore(score, argv[4], s, error)) return failed(argv[2], error);
+  if (!writeOgg(s, argv[3], 0.4f, score.title, error)) return failed(argv[2], error);
+  return 0;
+}
+
+int ini(int argc, char **argv) {
+  if (argc != 4) return usage();
+  std::string text, error;
+  if (!readFile(argv[2], text)) return failed(argv[2], "cannot read");
+  const std::string out = toCrlf(text);
+  if (!writeFileAtomic(argv[3], out.data(), out.size(), error)) return failed(argv[2], error);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 2) return usage();
+  const std::string cmd = argv[1];
+  if (cmd == "picture") return picture(argc, argv);
+  if (cmd == "sfx") return sfx(argc, argv);
+  if (cmd == "music") return music(argc, argv);
+  if (cmd == "ini") return ini(argc, argv);
+  return usage();
+}
