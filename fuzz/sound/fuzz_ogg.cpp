@@ -26,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // Refill by hand rather than through the worker, so each input is quick.
   s._loopState = (mode & 2) ? 1 : 0;
   s._oggCompleted = false;
+  s._terminate = false;  // as playStream leaves it
   s._directSoundBuffer[0]->play(mixer::kPlayLooping);
   for (int i = 0; i < 6 && s._directSoundBuffer[0]; ++i) {
     s.fillOggBuffer(1);
