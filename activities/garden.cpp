@@ -123,6 +123,46 @@ void displayMenuSeeds() {
   }
 }
 
+void gardenFrame() {
+  gameWindow->setDefaultWorldView();
+  long mx = KInput::getMouseX();
+  long my = KInput::getMouseY();
+  bool bt = KInput::getLeftButtonState();
+
+  if (surf_sky) surf_sky->blitRect(0, 0, 640, 480, 0, 0, false, false);
+  moveRainClouds();
+  if (surf_garden) {
+    surf_garden->blitAlphaRect(0, 0, 181, 480, 0, 0, false, false);
+    surf_garden->blitAlphaRect(181, 354, 640, 480, 181, 354, false, false);
+  }
+  displayMenuSeeds();
+  animateCloud();
+  doAllSeed();
+
+  if (_seedInHand > 0 && _seedInHand <= 10) {
+    const sSeed &s = menuSeeds[_seedInHand];
+    if (surf_garden)
+      surf_garden->blitAlphaRect(s.x1, s.y1, s.x2, s.y2, short(mx - 23), short(my - 22), false,
+                                 false);
+    if (!bt) {
+      long x = KInput::getMouseX();
+      long y = KInput::getMouseY();
+      if (x < 169 || y < 390) {
+        doCloud(x, y);  // let go off the soil: the seed is lost
+      } else {
+        if (snd_click) {
+          snd_click->setVolume(20);
+          snd_click->playSample();
+        }
+        addSeed();
+      }
+      _seedInHand = 0;
+    }
+  }
+
+  drawPointer();
+}
+
 void doMyGarden() {
   if (!gameWindow) return;
   surf_garden = loadScreenPicture("data\\gfx\\flower1.tga");
@@ -133,43 +173,7 @@ void doMyGarden() {
   if (snd_grow) snd_grow->setVolume(30);
 
   while (true) {
-    gameWindow->setDefaultWorldView();
-    long mx = KInput::getMouseX();
-    long my = KInput::getMouseY();
-    bool bt = KInput::getLeftButtonState();
-
-    if (surf_sky) surf_sky->blitRect(0, 0, 640, 480, 0, 0, false, false);
-    moveRainClouds();
-    if (surf_garden) {
-      surf_garden->blitAlphaRect(0, 0, 181, 480, 0, 0, false, false);
-      surf_garden->blitAlphaRect(181, 354, 640, 480, 181, 354, false, false);
-    }
-    displayMenuSeeds();
-    animateCloud();
-    doAllSeed();
-
-    if (_seedInHand > 0 && _seedInHand <= 10) {
-      const sSeed &s = menuSeeds[_seedInHand];
-      if (surf_garden)
-        surf_garden->blitAlphaRect(s.x1, s.y1, s.x2, s.y2, short(mx - 23), short(my - 22), false,
-                                   false);
-      if (!bt) {
-        long x = KInput::getMouseX();
-        long y = KInput::getMouseY();
-        if (x < 169 || y < 390) {
-          doCloud(x, y);  // let go off the soil: the seed is lost
-        } else {
-          if (snd_click) {
-            snd_click->setVolume(20);
-            snd_click->playSample();
-          }
-          addSeed();
-        }
-        _seedInHand = 0;
-      }
-    }
-
-    drawPointer();
+    gardenFrame();
     gameWindow->flipBackBuffer(true, true);
     if (KInput::isPressed(K_VK_ESCAPE) || gameWindow->isQuit()) break;
   }

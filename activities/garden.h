@@ -34,6 +34,10 @@ extern KGraphic *surf_tiges;
 extern KGraphic *surf_sky;
 
 void doMyGarden();
+// One frame of the garden up to its presentation: sky, clouds, panel and soil,
+// the seed menu, the smoke, the plants, the seed in hand (planted or lost when
+// let go) and the pointer. The screen's pictures must exist.
+void gardenFrame();
 void displayMenuSeeds();
 // One frame of the five drifting clouds: move, wrap past the right edge, draw.
 void moveRainClouds();
