@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/sdl/KSdlKeys.h"
+#include "platform/sdl/KSdlX11.h"
 
 namespace {
 
@@ -149,6 +150,10 @@ KNativeWindow *KNativeWindow::create(const KNativeWindowOptions &o) {
   nw->_frameH = o.height;
   nw->_hidden = o.hidden;
   registry().push_back(nw);
+  if (o.fullscreen && !o.hidden && kX11WithoutWindowManager(w)) {
+    SDL_SetWindowFullscreen(w, 0);
+    nw->setFullScreen(true);
+  }
   return nw;
 }
 
@@ -200,7 +205,7 @@ void KNativeWindow::raise() {
 }
 
 bool KNativeWindow::isFullScreen() const {
-  return (SDL_GetWindowFlags(_window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+  return _placedFullScreen || (SDL_GetWindowFlags(_window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
 }
 
 void KNativeWindow::applyWindowedGeometry() {
@@ -215,8 +220,26 @@ void KNativeWindow::applyWindowedGeometry() {
 
 bool KNativeWindow::setFullScreen(bool fullscreen) {
   if (_hidden) return false;
-  if (fullscreen) return SDL_SetWindowFullscreen(_window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
-  const bool ok = SDL_SetWindowFullscreen(_window, 0) == 0;
+  if (fullscreen) {
+    if (isFullScreen()) return true;
+    if (kX11WithoutWindowManager(_window)) {
+      // No window manager to honour the request: cover the display ourselves.
+      const int display = std::max(0, SDL_GetWindowDisplayIndex(_window));
+      SDL_Rect bounds{0, 0, _frameW, _frameH};
+      SDL_GetDisplayBounds(display, &bounds);
+      SDL_SetWindowBordered(_window, SDL_FALSE);
+      SDL_SetWindowPosition(_window, bounds.x, bounds.y);
+      SDL_SetWindowSize(_window, bounds.w, bounds.h);
+      _placedFullScreen = true;
+      return true;
+    }
+    return SDL_SetWindowFullscreen(_window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+  }
+  bool ok = true;
+  if (_placedFullScreen)
+    _placedFullScreen = false;
+  else
+    ok = SDL_SetWindowFullscreen(_window, 0) == 0;
   // Leaving full screen keeps the desktop size on some drivers: put the frame-sized
   // client area back in the centre.
   applyWindowedGeometry();
@@ -258,7 +281,9 @@ void KNativeWindow::windowToFrame(int wx, int wy, int &fx, int &fy) const {
 
 void KNativeWindow::pointerInFrame(int &x, int &y) const {
   int wx = 0, wy = 0;
-  if (SDL_GetMouseFocus() == _window) {
+  if (kX11PointerInWindow(_window, wx, wy)) {
+    // The X server's answer is current even when the pointer is outside.
+  } else if (SDL_GetMouseFocus() == _window) {
     SDL_GetMouseState(&wx, &wy);
   } else {
     // Outside the window only the desktop position is known.

@@ -130,4 +130,5 @@ private:
   bool _hidden = false;
   std::deque<KMessage> _queue;
   KFramePacer _pacer;
+  bool _placedFullScreen = false;  // full screen by covering the display ourselves
 };

@@ -1,0 +1,56 @@
+// Direct pointer query on X11. SDL's own desktop pointer position is refreshed only
+// by device motion, so after a warp (or between events) it can be stale; the X
+// server's answer is always current. Kept apart because the X headers define
+// macros that collide with ordinary names. Application thread only.
+#include <SDL.h>
+#include <SDL_syswm.h>
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xatom.h>
+#endif
+
+#include "platform/sdl/KSdlX11.h"
+
+bool kX11PointerInWindow(SDL_Window *window, int &x, int &y) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+    return false;
+  ::Window root = 0, child = 0;
+  int rootX = 0, rootY = 0, winX = 0, winY = 0;
+  unsigned int mask = 0;
+  if (!XQueryPointer(info.info.x11.display, info.info.x11.window, &root, &child, &rootX, &rootY,
+                     &winX, &winY, &mask))
+    return false;  // the pointer is on another screen
+  x = winX;
+  y = winY;
+  return true;
+#else
+  (void)window, (void)x, (void)y;
+  return false;
+#endif
+}
+
+bool kX11WithoutWindowManager(SDL_Window *window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+    return false;
+  Display *dpy = info.info.x11.display;
+  const Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == None) return true;
+  Atom type = None;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char *data = nullptr;
+  const int rc = XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW,
+                                    &type, &format, &items, &after, &data);
+  const bool found = rc == Success && type == XA_WINDOW && items == 1 && data != nullptr;
+  if (data) XFree(data);
+  return !found;
+#else
+  (void)window;
+  return false;
+#endif
+}

@@ -1,0 +1,715 @@
+// KWindowGL: the OpenGL game window over the SDL glue. The frame is drawn into a
+// fixed-size framebuffer object and scaled into the window at each flip; without
+// framebuffer objects it is drawn straight into the window. Application thread only.
+#include "window/KWindowGL.h"
+
+#include <SDL.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "graphic/KGraphicGL.h"
+#include "input/KInput.h"
+#include "platform/sdl/KSdlWindow.h"
+#include "tools/KMiscTools.h"
+
+namespace {
+
+// The swap-interval function, null until a driver that has one is found.
+int (*WaitVBL)(int) = nullptr;
+// End of the previous flip in milliseconds, shared by every window (frame cap).
+uint32_t t1 = 0;
+// The window whose context was made current last; frame read-backs go to it.
+KWindowGL *gCurrent = nullptr;
+
+int swapInterval(int interval) { return SDL_GL_SetSwapInterval(interval); }
+
+// Framebuffer-object entry points: the core/ARB names or the EXT ones, which take
+// the same arguments and enumerants.
+struct FramebufferApi {
+  bool loaded = false, ok = false;
+  PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
+  PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers = nullptr;
+  PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
+  PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
+  PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers = nullptr;
+  PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
+  PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
+  PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
+  PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
+  PFNGLBLITFRAMEBUFFERPROC blitFramebuffer = nullptr;
+} fb;
+
+bool hasExtension(const char *list, const char *name) {
+  if (!list || !name || !*name) return false;
+  const size_t n = strlen(name);
+  for (const char *p = strstr(list, name); p; p = strstr(p + 1, name)) {
+    const bool startOk = p == list || p[-1] == ' ';
+    const bool endOk = p[n] == ' ' || p[n] == '\0';
+    if (startOk && endOk) return true;
+  }
+  return false;
+}
+
+template <typename T>
+bool load(T &fn, const char *core, const char *ext, bool useExt) {
+  fn = reinterpret_cast<T>(SDL_GL_GetProcAddress(useExt ? ext : core));
+  return fn != nullptr;
+}
+
+// Needs a current context; decided once per process.
+void loadFramebufferApi() {
+  if (fb.loaded) return;
+  fb.loaded = true;
+  const char *ext = (const char *)glGetString(GL_EXTENSIONS);
+  const char *version = (const char *)glGetString(GL_VERSION);
+  const bool core = (version && atoi(version) >= 3) || hasExtension(ext, "GL_ARB_framebuffer_object");
+  const bool viaExt = !core && hasExtension(ext, "GL_EXT_framebuffer_object") &&
+                      hasExtension(ext, "GL_EXT_framebuffer_blit");
+  if (!core && !viaExt) return;
+  const bool e = viaExt;
+  fb.ok = load(fb.genFramebuffers, "glGenFramebuffers", "glGenFramebuffersEXT", e) &&
+          load(fb.deleteFramebuffers, "glDeleteFramebuffers", "glDeleteFramebuffersEXT", e) &&
+          load(fb.bindFramebuffer, "glBindFramebuffer", "glBindFramebufferEXT", e) &&
+          load(fb.genRenderbuffers, "glGenRenderbuffers", "glGenRenderbuffersEXT", e) &&
+          load(fb.deleteRenderbuffers, "glDeleteRenderbuffers", "glDeleteRenderbuffersEXT", e) &&
+          load(fb.bindRenderbuffer, "glBindRenderbuffer", "glBindRenderbufferEXT", e) &&
+          load(fb.renderbufferStorage, "glRenderbufferStorage", "glRenderbufferStorageEXT", e) &&
+          load(fb.framebufferRenderbuffer, "glFramebufferRenderbuffer",
+               "glFramebufferRenderbufferEXT", e) &&
+          load(fb.checkFramebufferStatus, "glCheckFramebufferStatus",
+               "glCheckFramebufferStatusEXT", e) &&
+          load(fb.blitFramebuffer, "glBlitFramebuffer", "glBlitFramebufferEXT", e);
+}
+
+void copyLower(char *dst, size_t size, const char *src) {
+  size_t i = 0;
+  for (; src && src[i] && i + 1 < size; i++) dst[i] = (char)tolower((unsigned char)src[i]);
+  dst[i] = '\0';
+}
+
+}  // namespace
+
+KWindowGL::KWindowGL() { init(false); }
+
+KWindowGL::KWindowGL(bool use3D) { init(use3D); }
+
+void KWindowGL::init(bool use3D) {
+  _clearR = _clearG = _clearB = _clearA = 0.0f;
+  dv = KDisplayMode();
+  _openGLContext = nullptr;
+  _hDC = nullptr;
+  _hwnd = nullptr;
+  _userCallback = nullptr;
+  _qmxCallback = nullptr;
+  _silent = false;
+  _capsDetected = false;
+  _isWaitVBLSupported = false;
+  _fullscreen = false;
+  _sourceScreenDepth = _gameScreenDepth = 0;
+  _windowID = 0;
+  _windowWidth = _windowHeight = _windowDepth = 0;
+  _maxFrameRate = 0;
+  hasRectangleText = false;
+  isAccelerated = false;
+  _use3d = use3D;
+  _gamma = 1.0f;
+  _quit = false;
+  _displayQMXMouse = false;
+  KMiscTools::initMillisecond();
+}
+
+KWindowGL::~KWindowGL() {
+  // A capability probe must not take the pointer picture or the hidden pointer
+  // away from the real window.
+  if (!_silent) {
+    makeCurrent();
+    KInput::freeMouse();
+  }
+  _userCallback = nullptr;
+  _qmxCallback = nullptr;
+  if (!_silent) KInput::showPointer();
+  if (_openGLContext) {
+    makeCurrent();
+    releaseFramebuffers();
+    SDL_GL_MakeCurrent(_hDC, nullptr);
+    SDL_GL_DeleteContext((SDL_GLContext)_openGLContext);
+    _openGLContext = nullptr;
+  }
+  if (gCurrent == this) gCurrent = nullptr;
+  _hDC = nullptr;
+  if (KInput::_hwnd == _hwnd) KInput::_hwnd = nullptr;
+  if (KNativeWindow::isWindow(_hwnd)) KNativeWindow::destroy(_hwnd);
+  RestoreResolution();
+  _hwnd = nullptr;
+  _quit = true;
+}
+
+// ---------------------------------------------------------------------------
+// Creation
+
+namespace {
+const KNativeWindowOptions *gCreating = nullptr;  // options of the window being opened
+}
+
+int KWindowGL::FillAndSelectPixelFormat(SDL_Window **hdc, KPixelFormatDescriptor *pfd,
+                                        short depth) {
+  KPixelFormatDescriptor local;
+  if (!pfd) pfd = &local;
+  *pfd = KPixelFormatDescriptor();
+  pfd->colorBits = depth & 0xFF;
+  pfd->depthBits = _use3d ? 16 : 0;
+  auto apply = [](const KPixelFormatDescriptor &d) {
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, d.doubleBuffer ? 1 : 0);
+    // The closest visual: 16 bits asks for 5-6-5 at least, 24 or 32 for 8-8-8;
+    // anything else takes what the display offers.
+    const int r = d.colorBits == 16 ? 5 : d.colorBits >= 24 && d.colorBits <= 32 ? 8 : 0;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, r);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, d.colorBits == 16 ? 6 : r);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, r);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, d.depthBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  };
+  if (!gCreating) return 0;
+  apply(*pfd);
+  _hwnd = KNativeWindow::create(*gCreating);
+  if (_hwnd) {
+    *hdc = _hwnd->sdlWindow();
+    isAccelerated = true;
+    return 1;
+  }
+  isAccelerated = true;
+  pfd->depthBits = 0;
+  apply(*pfd);
+  _hwnd = KNativeWindow::create(*gCreating);
+  if (_hwnd) {
+    *hdc = _hwnd->sdlWindow();
+    return 2;
+  }
+  KMiscTools::messageBox("Could not initialize openGL", "Please install your video drivers");
+  return 0;
+}
+
+bool KWindowGL::AttachOpenGLToWindow(short depth) {
+  (void)depth;  // the visual was chosen when the window was made
+  _hDC = _hwnd ? _hwnd->sdlWindow() : nullptr;
+  if (!_pixelFormatFound || !_hDC) {
+    KMiscTools::messageBox("Could not select fixel format",
+                           "OpenGl error : video drivers probably missing.");
+    return false;
+  }
+  SDL_GLContext context = SDL_GL_CreateContext(_hDC);
+  if (!context) {
+    KMiscTools::messageBox("Could not create openGL Context", "OpenGl error");
+    return false;
+  }
+  if (SDL_GL_MakeCurrent(_hDC, context) != 0) {
+    SDL_GL_DeleteContext(context);
+    KMiscTools::messageBox("Could not make  openGL Context", "OpenGl error");
+    return false;
+  }
+  _openGLContext = context;
+  gCurrent = this;
+  return true;
+}
+
+bool KWindowGL::createGameWindow(short width, short height, short depth, bool windowed,
+                                 const char *windowTitle) {
+  if (KNativeWindow::isWindow(_hwnd)) return false;  // one window per object
+  if (!windowTitle) windowTitle = "";
+  if (_silent) {
+    width = height = 256;
+    depth = -1;
+    windowed = true;
+  }
+  if (width <= 0 || height <= 0) return false;
+  if (!KNativeWindow::initVideo()) return false;
+
+  _windowWidth = width;
+  _windowHeight = height;
+  _windowDepth = depth;
+  KGraphicGL::setScreenSize(width, height, depth);
+
+  if (!windowed) {
+    _fullscreen = true;
+    SwitchToResolution(width, height, depth);
+  } else {
+    _fullscreen = false;
+    if (depth != -1) SwitchToResolution(-1, -1, depth);
+  }
+
+  KNativeWindowOptions options;
+  options.title = windowTitle;
+  options.width = width;
+  options.height = height;
+  options.fullscreen = _fullscreen;
+  options.hidden = _silent;
+  options.opengl = true;
+  options.proc = GameWindowProc;
+  gCreating = &options;
+  SDL_Window *hdc = nullptr;
+  KPixelFormatDescriptor pfd;
+  _pixelFormatFound = FillAndSelectPixelFormat(&hdc, &pfd, depth) != 0;
+  gCreating = nullptr;
+  if (!_pixelFormatFound) {
+    // No GL visual: still open a plain window so the failure is reported in it.
+    options.opengl = false;
+    _hwnd = KNativeWindow::create(options);
+  }
+  if (!_hwnd) return false;
+  _hwnd->setUserData(this);
+
+  if (!_silent) setTitle(windowTitle);
+  KInput::initInput(_hwnd);
+  const bool result = AttachOpenGLToWindow(depth);
+
+  if (_openGLContext) {
+    const char *ext = (const char *)glGetString(GL_EXTENSIONS);
+    // The interval is the driver's to refuse (Xvfb does); then frames are paced by sleeping.
+    _isWaitVBLSupported = SDL_GL_SetSwapInterval(1) == 0;
+    _swapInterval = _isWaitVBLSupported ? 1 : -1;
+    if (hasExtension(ext, "GL_EXT_texture_rectangle") ||
+        hasExtension(ext, "GL_NV_texture_rectangle"))
+      hasRectangleText = true;
+  }
+  getRectangleTexCap();
+  if (_isWaitVBLSupported) WaitVBL = swapInterval;
+
+  KGraphicGL::setScreenSize(width, height, depth);
+  KInput::initInput(_hwnd);
+  KMiscTools::initMiscTools();
+
+  if (_openGLContext) createFramebuffers();
+  if (!_silent) {
+    if (_openGLContext) {
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT);
+      glDisable(GL_LIGHTING);
+    }
+    flipBackBuffer(true, true);
+  }
+
+  if (_openGLContext) {
+    static char vendor[2048], renderer[2048];
+    copyLower(vendor, sizeof vendor, (const char *)glGetString(GL_VENDOR));
+    copyLower(renderer, sizeof renderer, (const char *)glGetString(GL_RENDERER));
+    // Software renderers: the desktop's generic one and Mesa's CPU drivers.
+    if (strstr(vendor, "microsoft corporation") || strstr(renderer, "gdi generic") ||
+        strstr(renderer, "llvmpipe") || strstr(renderer, "softpipe") ||
+        strstr(renderer, "swrast") || strstr(renderer, "software"))
+      isAccelerated = false;
+  }
+  _capsDetected = true;
+
+  if (_openGLContext) glViewport(0, 0, width, height);
+  setDefaultWorldView();
+  return result;
+}
+
+bool KWindowGL::createFramebuffers() {
+  loadFramebufferApi();
+  if (!fb.ok) return false;
+  const int w = _windowWidth, h = _windowHeight;
+  fb.genFramebuffers(1, &_fbo);
+  fb.genFramebuffers(1, &_frontFbo);
+  fb.genRenderbuffers(1, &_colorRb);
+  fb.genRenderbuffers(1, &_frontColorRb);
+  fb.bindRenderbuffer(GL_RENDERBUFFER, _colorRb);
+  fb.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+  fb.bindRenderbuffer(GL_RENDERBUFFER, _frontColorRb);
+  fb.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+  fb.bindFramebuffer(GL_FRAMEBUFFER, _frontFbo);
+  fb.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, _frontColorRb);
+  bool complete = fb.checkFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  fb.bindFramebuffer(GL_FRAMEBUFFER, _fbo);
+  fb.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, _colorRb);
+  if (_use3d) {
+    fb.genRenderbuffers(1, &_depthRb);
+    fb.bindRenderbuffer(GL_RENDERBUFFER, _depthRb);
+    fb.renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, w, h);
+    fb.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, _depthRb);
+  }
+  complete = complete && fb.checkFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  fb.bindRenderbuffer(GL_RENDERBUFFER, 0);
+  if (!complete) {
+    releaseFramebuffers();
+    return false;
+  }
+  // Both start black, as a fresh window does.
+  GLfloat clear[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  glClearColor(0, 0, 0, 1);
+  fb.bindFramebuffer(GL_FRAMEBUFFER, _frontFbo);
+  glClear(GL_COLOR_BUFFER_BIT);
+  fb.bindFramebuffer(GL_FRAMEBUFFER, _fbo);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glClearColor(clear[0], clear[1], clear[2], clear[3]);
+  glViewport(0, 0, w, h);
+  return true;
+}
+
+void KWindowGL::releaseFramebuffers() {
+  if (!fb.ok || !_fbo) return;
+  fb.bindFramebuffer(GL_FRAMEBUFFER, 0);
+  fb.deleteFramebuffers(1, &_fbo);
+  fb.deleteFramebuffers(1, &_frontFbo);
+  fb.deleteRenderbuffers(1, &_colorRb);
+  fb.deleteRenderbuffers(1, &_frontColorRb);
+  if (_depthRb) fb.deleteRenderbuffers(1, &_depthRb);
+  _fbo = _frontFbo = _colorRb = _frontColorRb = _depthRb = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Display modes
+
+bool KWindowGL::SwitchToResolution(short width, short height, short depth) {
+  if (depth <= 0) depth = 16;
+  KNativeWindow::initVideo();
+  const bool sized = width > 0 && height > 0;
+  SDL_DisplayMode mode{};
+  const int display = KNativeWindow::isWindow(_hwnd)
+                          ? std::max(0, SDL_GetWindowDisplayIndex(_hwnd->sdlWindow()))
+                          : 0;
+  dv = KDisplayMode();
+  if (SDL_GetDesktopDisplayMode(display, &mode) == 0) {
+    dv.dmBitsPerPel = (long)SDL_BITSPERPIXEL(mode.format);
+    dv.dmPelsWidth = mode.w;
+    dv.dmPelsHeight = mode.h;
+    dv.dmDisplayFrequency = mode.refresh_rate;
+  }
+  // Field bits as the request names them: depth, width, height, refresh.
+  dv.dmFields = sized ? 0x1 | 0x2 | 0x4 | 0x8 : 0x1 | 0x8;
+  if (!sized) return true;  // the desktop keeps its own colour depth
+  _displayTaken = true;
+  if (KNativeWindow::isWindow(_hwnd)) return _hwnd->setFullScreen(true);
+  return true;  // the window is about to be made full screen
+}
+
+void KWindowGL::RestoreResolution() {
+  if (!_displayTaken) return;
+  _displayTaken = false;
+  if (KNativeWindow::isWindow(_hwnd)) _hwnd->setFullScreen(false);
+}
+
+void KWindowGL::toggleFullScreen(bool fullscreen) {
+  if (fullscreen == _fullscreen) return;
+  if (!KNativeWindow::isWindow(_hwnd) || _silent) return;
+  if (!fullscreen) {
+    RestoreResolution();
+    _hwnd->setFullScreen(false);
+    _fullscreen = false;
+  } else {
+    SwitchToResolution(_windowWidth, _windowHeight, _windowDepth);
+    _fullscreen = true;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// View and drawing
+
+void KWindowGL::makeCurrent() {
+  if (!_openGLContext || !_hDC) return;
+  if (SDL_GL_GetCurrentContext() != (SDL_GLContext)_openGLContext ||
+      SDL_GL_GetCurrentWindow() != _hDC)
+    SDL_GL_MakeCurrent(_hDC, (SDL_GLContext)_openGLContext);
+  gCurrent = this;
+}
+
+void KWindowGL::bindFrame() {
+  if (_fbo) fb.bindFramebuffer(GL_FRAMEBUFFER, _fbo);
+}
+
+void KWindowGL::setDefaultWorldView() { setWorldView(0, 0, 0, 1, false); }
+
+void KWindowGL::setWorldView(float translateX, float translateY, float rotation, float zoom,
+                             bool clearworld) {
+  if (!_openGLContext) return;
+  makeCurrent();
+  bindFrame();
+  const int w = _windowWidth, h = _windowHeight;
+  if (!_fbo && KNativeWindow::isWindow(_hwnd)) {
+    // Without an off-screen frame the view itself is letterboxed in the window.
+    int x, y, rw, rh;
+    _hwnd->frameRect(x, y, rw, rh);
+    glViewport(x, y, rw, rh);
+  }
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, w, 0, h, -100, 100);
+  if (clearworld) {
+    glClearColor(_clearR, _clearG, _clearB, _clearA);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef((float)(w / 2), (float)(h / 2), 0);
+  glRotatef(rotation, 0, 0, 1);
+  glScalef(zoom, zoom, 0);
+  glTranslatef((float)-(w / 2), (float)-(h / 2), 0);
+  glTranslatef(translateX, translateY, 0);
+  glDisable(GL_DEPTH_TEST);
+}
+
+void KWindowGL::setClearColor(float r, float g, float b, float a) {
+  _clearR = r, _clearG = g, _clearB = b, _clearA = a;
+}
+
+void KWindowGL::doGammaAdjustment() {
+  if (!_openGLContext) return;
+  setDefaultWorldView();
+  float alpha = 1.0f - _gamma;
+  if (alpha < 0) alpha = 0;
+  const int w = _windowWidth, h = _windowHeight;
+  glDisable(GL_TEXTURE_2D);
+  if (hasRectangleText) glDisable(GL_TEXTURE_RECTANGLE_ARB);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glColor4f(0, 0, 0, alpha);
+  glBegin(GL_QUADS);
+  glVertex3i(0, h, 0);
+  glVertex3i(w, h, 0);
+  glVertex3i(w, 0, 0);
+  glVertex3i(0, 0, 0);
+  glEnd();
+  glDisable(GL_BLEND);
+  glColor4f(1, 1, 1, 1);
+}
+
+void KWindowGL::waitForVerticalBlank() {
+  if (!KNativeWindow::isWindow(_hwnd)) return;
+  if (_isWaitVBLSupported && WaitVBL && _openGLContext) {
+    if (_swapInterval != 1) {
+      WaitVBL(1);
+      _swapInterval = 1;
+    }
+    _hwnd->pace(true);
+  } else {
+    _hwnd->pace(false);
+  }
+}
+
+void KWindowGL::present() {
+  if (!_openGLContext) return;
+  if (_fbo) {
+    const int w = _windowWidth, h = _windowHeight;
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    // Keep what is presented for front-buffer reads.
+    fb.bindFramebuffer(GL_READ_FRAMEBUFFER, _fbo);
+    fb.bindFramebuffer(GL_DRAW_FRAMEBUFFER, _frontFbo);
+    fb.blitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    fb.bindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    int x = 0, y = 0, rw = w, rh = h, dw = w, dh = h;
+    if (KNativeWindow::isWindow(_hwnd)) {
+      _hwnd->frameRect(x, y, rw, rh);
+      _hwnd->drawableSize(dw, dh);
+    }
+    if (rw != dw || rh != dh) {
+      GLfloat clear[4];
+      glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT);  // the bars
+      glClearColor(clear[0], clear[1], clear[2], clear[3]);
+    }
+    // GL rows go upward; the rectangle is centred, so only its height matters.
+    const int gy = dh - y - rh;
+    fb.blitFramebuffer(0, 0, w, h, x, gy, x + rw, gy + rh, GL_COLOR_BUFFER_BIT,
+                       rw == w && rh == h ? GL_NEAREST : GL_LINEAR);
+    SDL_GL_SwapWindow(_hDC);
+    fb.bindFramebuffer(GL_FRAMEBUFFER, _fbo);
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+  } else {
+    SDL_GL_SwapWindow(_hDC);
+  }
+}
+
+void KWindowGL::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
+  if (!KNativeWindow::isWindow(_hwnd)) return;
+  makeCurrent();
+  if (_displayQMXMouse && _openGLContext) {
+    setDefaultWorldView();
+    KInput::displayMouse();
+  }
+  const uint32_t t2 = (uint32_t)KMiscTools::getMilliseconds();
+  waitForVerticalBlank();
+  if (_gamma < 1.0f) doGammaAdjustment();
+  present();
+  KInput::frameFlipped();
+  if (restoreView) setDefaultWorldView();
+  processEvents();
+  if (!KNativeWindow::isWindow(_hwnd)) return;
+
+  // Frame cap: a busy wait on the millisecond clock; a frame that already took
+  // longer than the budget does not wait.
+  if (_maxFrameRate != 0 && (uint32_t)(t2 - t1) <= _maxFrameRate) {
+    while ((uint32_t)((uint32_t)KMiscTools::getMilliseconds() - t1) < _maxFrameRate) {
+    }
+  }
+  t1 = (uint32_t)KMiscTools::getMilliseconds();
+
+  // Paused while another program is in front. A paint inside this wait presents
+  // again but does not start a wait of its own, and a close request ends it.
+  if (waitForBackWindow && !_inBackgroundWait) {
+    _inBackgroundWait = true;
+    KMessage msg;
+    while (!_quit && KNativeWindow::isWindow(_hwnd) && !_hwnd->isForeground()) {
+      if (_hwnd->waitMessage(msg, 100)) KNativeWindow::dispatchMessage(msg);
+    }
+    _inBackgroundWait = false;
+  }
+}
+
+void KWindowGL::processEvents() {
+  if (!KNativeWindow::isWindow(_hwnd)) return;
+  KMessage msg;
+  if (_hwnd->peekMessage(msg)) KNativeWindow::dispatchMessage(msg);
+}
+
+// ---------------------------------------------------------------------------
+// Small operations
+
+void KWindowGL::terminate() {
+  _quit = true;
+  if (KNativeWindow::isWindow(_hwnd)) _hwnd->postMessage(WM_QUIT, 0, 0);
+}
+
+bool KWindowGL::hasFocus() { return KNativeWindow::isWindow(_hwnd) && _hwnd->isForeground(); }
+
+void KWindowGL::setTitle(const char *title) {
+  if (KNativeWindow::isWindow(_hwnd)) _hwnd->setTitle(title);
+}
+
+bool KWindowGL::isQuit() { return _quit; }
+
+HWND KWindowGL::getWindowHandle() { return _hwnd; }
+
+void KWindowGL::setMaxFrameRate(long desiredFrameRate) {
+  if (desiredFrameRate > 0) {
+    _maxFrameRate = (uint32_t)(1000 / desiredFrameRate);
+  } else {
+    _maxFrameRate = 0;
+    if (desiredFrameRate < 0 && _isWaitVBLSupported && WaitVBL && _openGLContext) {
+      makeCurrent();
+      WaitVBL(0);
+      _swapInterval = 0;
+    }
+  }
+}
+
+bool KWindowGL::getRectangleTexCap() {
+  KGraphicGL::setRectangleTexSupport(hasRectangleText);
+  return hasRectangleText;
+}
+
+bool KWindowGL::getAccelerationCap() {
+  if (!_capsDetected) {
+    // The probe makes its own window and context; put back what it disturbs.
+    SDL_Window *oldWindow = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GL_GetCurrentWindow() : nullptr;
+    SDL_GLContext oldContext = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GL_GetCurrentContext() : nullptr;
+    KWindowGL *savedCurrent = gCurrent;
+    HWND inputWindow = KInput::_hwnd;
+    const short sw = KGraphicGL::screenWidth, sh = KGraphicGL::screenHeight;
+    const short sd = KGraphicGL::screenDepth;
+
+    KWindowGL *probe = new KWindowGL();
+    probe->_silent = true;
+    probe->createGameWindow(640, 480, 16, true, "Pabrix engine probe");
+    isAccelerated = probe->isAccelerated;
+    delete probe;
+
+    if (oldWindow && oldContext) SDL_GL_MakeCurrent(oldWindow, oldContext);
+    gCurrent = savedCurrent;
+    KInput::_hwnd = inputWindow;
+    if (sw > 0 && sh > 0) KGraphicGL::setScreenSize(sw, sh, sd);
+  }
+  _quit = false;
+  return isAccelerated;
+}
+
+void KWindowGL::setRectangleTexCap(bool forceRectangleCap) { hasRectangleText = forceRectangleCap; }
+
+void KWindowGL::setGamma(float gammai) { _gamma = gammai; }
+
+long KWindowGL::getWindowWidth() { return _windowWidth; }
+
+long KWindowGL::getWindowHeight() { return _windowHeight; }
+
+void KWindowGL::restore() {
+  if (KNativeWindow::isWindow(_hwnd)) _hwnd->restore();
+}
+
+void KWindowGL::minimize() {
+  if (KNativeWindow::isWindow(_hwnd)) _hwnd->minimize();
+}
+
+void KWindowGL::displayMouse(bool mousestate) { _displayQMXMouse = mousestate; }
+
+void KWindowGL::setCallBack(bool (*userProc)(HWND, unsigned int, unsigned int, long)) {
+  _userCallback = userProc;
+}
+
+void KWindowGL::setQMXCallBack(bool (*userProc)(KEvent *)) { _qmxCallback = userProc; }
+
+void KWindowGL::selectReadBuffer(bool front) {
+  KWindowGL *w = gCurrent;
+  if (!w || !w->_openGLContext) return;
+  if (w->_fbo)
+    fb.bindFramebuffer(GL_READ_FRAMEBUFFER, front ? w->_frontFbo : w->_fbo);
+  else
+    glReadBuffer(front ? GL_FRONT : GL_BACK);
+}
+
+void KWindowGL::restoreReadBuffer() {
+  KWindowGL *w = gCurrent;
+  if (!w || !w->_openGLContext) return;
+  if (w->_fbo)
+    fb.bindFramebuffer(GL_READ_FRAMEBUFFER, w->_fbo);
+  else
+    glReadBuffer(GL_BACK);
+}
+
+// ---------------------------------------------------------------------------
+// Window procedure
+
+long KWindowGL::GameWindowProc(HWND hWnd, unsigned int messg, unsigned int wParam, long lParam) {
+  KWindowGL *kw =
+      KNativeWindow::isWindow(hWnd) ? static_cast<KWindowGL *>(hWnd->userData()) : nullptr;
+  if (kw && !kRunHooks(kw->_userCallback, kw->_qmxCallback, hWnd, messg, wParam, lParam))
+    return 0;
+
+  switch (messg) {
+    case WM_DESTROY:
+      if (kw) kw->_quit = true;
+      return 0;
+    case WM_PAINT:
+      if (kw && !hWnd->isForeground()) kw->flipBackBuffer(true, true);
+      return 0;
+    case WM_CLOSE:
+      // The window stays: the application sees isQuit and shuts down itself.
+      if (kw) kw->_quit = true;
+      return 0;
+    case WM_ACTIVATEAPP:
+      if (kw && !kw->_silent && kw->_fullscreen && KNativeWindow::isWindow(kw->_hwnd)) {
+        if (wParam == 0) {
+          // Give the display back to the desktop and step aside.
+          kw->RestoreResolution();
+          kw->_hwnd->minimize();
+        } else {
+          kw->SwitchToResolution(kw->_windowWidth, kw->_windowHeight, kw->_windowDepth);
+        }
+      }
+      return 0;
+    case WM_MOUSEWHEEL:
+      KInput::setLastWheelValue(wheelDeltaFromWParam(wParam));
+      return 0;
+    default:
+      return KNativeWindow::defaultProc(hWnd, messg, wParam, lParam);
+  }
+}
