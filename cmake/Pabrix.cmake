@@ -52,10 +52,17 @@ function(pabrix_test name)
   # flattens its PROPERTIES list, so an ENVIRONMENT list would keep only its
   # first variable. The executor also applies to test discovery.
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env}")
+  # Windows on the one shared X display would take the keyboard focus from each
+  # other (and a window in the background pauses its frame loop), so tests that
+  # open windows there run one at a time.
+  set(lock "")
+  if(T_DISPLAY)
+    set(lock RESOURCE_LOCK x11_display)
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${T_TIMEOUT})
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ${lock})
 endfunction()
 
 # pabrix_fuzz_target(NAME SOURCES... [LIBS ...] [CORPUS dir])
