@@ -1,0 +1,20 @@
+// Drawing the printed page with cairo: the one piece shared by the dialog, the PDF
+// export and the tests. Private to the print module and its tests (application code
+// never sees cairo). Application thread only.
+#pragma once
+
+#include <cairo.h>
+
+#include <cstdint>
+
+#include "platform/print/KPrinter.h"
+
+// Whether a picture of width × height can be put on a page (non-null, sides in
+// 1..kMaxSide).
+bool printablePicture(const uint32_t *pixels, int width, int height);
+
+// Paints the picture, scaled to fit areaWidth × areaHeight (cairo user units, origin
+// at the area's top-left), at the area's top-left corner. Returns where it went in
+// user units; empty (nothing painted) when the picture or the area is unusable.
+KPrintRect drawPicturePage(cairo_t *cr, const uint32_t *pixels, int width, int height,
+                           double areaWidth, double areaHeight);

@@ -1,0 +1,126 @@
+// The print picture read back from a real renderer, the screen after it, and a
+// print attempted where no print dialog can open. Runs without a display (the
+// binary hides any it inherits before the toolkit could see it).
+#include <cstdlib>
+
+#include "activities/misterMonster.h"
+#include "activities/monster.h"
+#include "activities/printMonster.h"
+#include "app/shell.h"
+#include "input/KInput.h"
+#include "platform/print/KPrinter.h"
+#include "print/print_fixture.h"
+#include "window/KWindow.h"
+
+using namespace printtest;
+
+namespace {
+
+// Counts pixels that differ from the expected picture and names the first one.
+::testing::AssertionResult samePicture(const std::vector<uint32_t> &got,
+                                       const std::vector<uint32_t> &want) {
+  if (got.size() != want.size()) return ::testing::AssertionFailure() << "size " << got.size();
+  size_t wrong = 0, first = 0;
+  for (size_t i = 0; i < got.size(); i++) {
+    if (got[i] == want[i]) continue;
+    if (wrong++ == 0) first = i;
+  }
+  if (wrong == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << wrong << " pixels differ; first at (" << first % W << ", " << first / W << "): "
+         << describe(got[first]) << " instead of " << describe(want[first]);
+}
+
+class PrintPicture : public PrintTest {
+protected:
+  void SetUp() override {
+    // No print dialog may ever open from this binary.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    PrintTest::SetUp();
+  }
+};
+
+TEST_F(PrintPicture, HoldsOnlyTheMonsterOnWhiteTheRightWayUp) {
+  drawScreenFrame();
+  std::vector<uint32_t> picture(size_t(W) * H, 0);
+  ASSERT_TRUE(generatePicture(picture.data()));
+  // Pixel for pixel: white paper, the body with its hole, the placed parts in slot
+  // order, cut at the frame's edges; nothing of the background, buttons, palette
+  // or the monster not on show.
+  EXPECT_TRUE(samePicture(picture, expectedPicture()));
+  size_t background = 0, buttons = 0;
+  for (uint32_t p : picture) {
+    background += p == kBackground;
+    buttons += p == kButtons;
+  }
+  EXPECT_EQ(background, 0u);
+  EXPECT_EQ(buttons, 0u);
+}
+
+TEST_F(PrintPicture, LeavesTheNormalViewForTheNextFlip) {
+  drawScreenFrame();
+  std::vector<uint32_t> picture(size_t(W) * H);
+  ASSERT_TRUE(generatePicture(picture.data()));
+  const std::vector<uint32_t> frame = savedFrame();
+  ASSERT_EQ(frame.size(), size_t(W) * H);
+  auto at = [&](int x, int y) { return frame[size_t(y) * W + x]; };
+  EXPECT_EQ(describe(at(5, 470)), describe(kBackground));
+  EXPECT_EQ(describe(at(kHole.cx(), kHole.cy())), describe(kBackground));
+  for (const Block &p : kPalette) EXPECT_EQ(describe(at(p.cx(), p.cy())), describe(p.colour));
+  EXPECT_EQ(describe(at(kBodyBlock.x + 2, kBodyBlock.y + 2)), describe(kBody));
+  EXPECT_EQ(describe(at(kPlaced[1].cx(), kPlaced[1].cy())), describe(kPart2));
+  // The builder's state is as it was: nothing picked up, moved or dropped.
+  EXPECT_LE(inHand, 0);
+  for (size_t i = 0; i < kPlaced.size(); i++) {
+    EXPECT_EQ(allMonsters[1].allMonsterPart[i + 1].x, kPlaced[i].x);
+    EXPECT_EQ(allMonsters[1].allMonsterPart[i + 1].y, kPlaced[i].y);
+  }
+  EXPECT_EQ(allMonsters[1].allMonsterPart[kPlaced.size() + 1].partID, 0);
+}
+
+TEST_F(PrintPicture, RepeatedPrintsGiveTheSamePicture) {
+  // Each print makes and frees its read-back pictures; a second one must not see
+  // anything of the first (the probe bands included).
+  drawScreenFrame();
+  std::vector<uint32_t> first(size_t(W) * H), second(size_t(W) * H);
+  ASSERT_TRUE(generatePicture(first.data()));
+  window->flipBackBuffer(false, true);
+  drawScreenFrame();
+  ASSERT_TRUE(generatePicture(second.data()));
+  EXPECT_TRUE(samePicture(second, first));
+}
+
+TEST_F(PrintPicture, NullDestinationOrNoWindowIsRefused) {
+  EXPECT_FALSE(generatePicture(nullptr));
+  KWindow *saved = gameWindow;
+  gameWindow = nullptr;
+  std::vector<uint32_t> picture(size_t(W) * H, 0);
+  EXPECT_FALSE(generatePicture(picture.data()));
+  gameWindow = saved;
+  for (uint32_t p : picture) ASSERT_EQ(p, kWhite);  // a refused picture is blank, not stale
+}
+
+TEST_F(PrintPicture, WithoutADisplayPrintingFailsQuietlyAndTheScreenCarriesOn) {
+  KInput::hidePointer();
+  input.changes.clear();
+  drawScreenFrame();
+  printMonster();
+  EXPECT_FALSE(KPrinter::available());
+  EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_FAILED);
+  // Shown for the dialog, hidden again afterwards.
+  ASSERT_EQ(input.changes.size(), 2u);
+  EXPECT_TRUE(input.changes[0]);
+  EXPECT_FALSE(input.changes[1]);
+  EXPECT_FALSE(input.systemPointerVisible());
+  // The next flip shows the screen, and the screen keeps running.
+  const std::vector<uint32_t> frame = savedFrame();
+  ASSERT_EQ(frame.size(), size_t(W) * H);
+  EXPECT_EQ(describe(frame[size_t(470) * W + 5]), describe(kBackground));
+  EXPECT_FALSE(window->isQuit());
+  window->flipBackBuffer(false, true);
+  drawScreenFrame();
+  EXPECT_FALSE(window->isQuit());
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// The printed page without any print system: where the picture goes on the page,
+// and what drawPicturePage paints on a cairo image surface.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "platform/print/KPrintPage.h"
+
+namespace {
+
+constexpr uint32_t kRed = 0xFF0000DCu;    // (220, 0, 0), red in the low byte
+constexpr uint32_t kBlue = 0xFFDC0000u;   // (0, 0, 220)
+constexpr uint32_t kGreen = 0xFF00C800u;  // (0, 200, 0)
+constexpr uint32_t kWhite = 0xFFFFFFFFu;
+
+// A 640 x 480 picture: white with a red block top-left, a blue one bottom-right and
+// a green one in the middle, each 64 x 48.
+std::vector<uint32_t> blocks() {
+  std::vector<uint32_t> p(640 * 480, kWhite);
+  for (int y = 0; y < 48; y++)
+    for (int x = 0; x < 64; x++) {
+      p[size_t(y) * 640 + x] = kRed;
+      p[size_t(y + 432) * 640 + x + 576] = kBlue;
+      p[size_t(y + 216) * 640 + x + 288] = kGreen;
+    }
+  return p;
+}
+
+// An image surface filled with opaque grey, so untouched pixels are recognisable.
+struct Canvas {
+  cairo_surface_t *surface;
+  cairo_t *cr;
+  Canvas(int w, int h) {
+    surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+    cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
+    cairo_paint(cr);
+  }
+  ~Canvas() {
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+  }
+  // (r, g, b) of a pixel.
+  void at(int x, int y, int &r, int &g, int &b) {
+    cairo_surface_flush(surface);
+    const unsigned char *d = cairo_image_surface_get_data(surface);
+    uint32_t v = *reinterpret_cast<const uint32_t *>(
+        d + size_t(y) * cairo_image_surface_get_stride(surface) + size_t(x) * 4);
+    r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, b = v & 0xFF;
+  }
+  bool is(int x, int y, int r, int g, int b, int tol = 3) {
+    int pr, pg, pb;
+    at(x, y, pr, pg, pb);
+    return std::abs(pr - r) <= tol && std::abs(pg - g) <= tol && std::abs(pb - b) <= tol;
+  }
+};
+
+TEST(PrintPlacement, FillsThePrintableWidthWithTheAspectKept) {
+  // A4 portrait less quarter-inch margins: the picture spans the whole width.
+  KPrintRect r = KPrinter::fitPicture(640, 480, 559.28, 805.89);
+  EXPECT_DOUBLE_EQ(r.x, 0);
+  EXPECT_DOUBLE_EQ(r.y, 0);
+  EXPECT_DOUBLE_EQ(r.width, 559.28);
+  EXPECT_NEAR(r.height, 559.28 * 0.75, 1e-9);
+  // Much more than one printer dot per pixel: at 600 dpi that was about an inch.
+  EXPECT_GT(r.width / 72.0, 7.0);
+  // Landscape pages are too short for the full width: the height limits instead,
+  // so nothing of the monster falls off the paper.
+  r = KPrinter::fitPicture(640, 480, 805.89, 559.28);
+  EXPECT_DOUBLE_EQ(r.height, 559.28);
+  EXPECT_NEAR(r.width, 559.28 * 4 / 3, 1e-9);
+  EXPECT_LE(r.width, 805.89);
+  // A tall, narrow picture on a wide area.
+  r = KPrinter::fitPicture(10, 1000, 500, 500);
+  EXPECT_DOUBLE_EQ(r.height, 500);
+  EXPECT_DOUBLE_EQ(r.width, 5);
+}
+
+TEST(PrintPlacement, EmptyPicturesAndAreasPlaceNothing) {
+  const double nan = std::nan("");
+  const KPrintRect cases[] = {
+      KPrinter::fitPicture(0, 480, 500, 500),   KPrinter::fitPicture(640, -1, 500, 500),
+      KPrinter::fitPicture(640, 480, 0, 500),   KPrinter::fitPicture(640, 480, 500, -3),
+      KPrinter::fitPicture(640, 480, nan, 500), KPrinter::fitPicture(640, 480, 500, nan)};
+  for (const KPrintRect &r : cases) {
+    EXPECT_EQ(r.width, 0);
+    EXPECT_EQ(r.height, 0);
+  }
+}
+
+TEST(PrintPage, PaintsThePictureScaledAtTheTopLeftOfTheArea) {
+  const std::vector<uint32_t> pic = blocks();
+  Canvas page(400, 600);
+  // The printable area starts 10 units in, as a page margin would put it.
+  cairo_translate(page.cr, 10, 10);
+  const KPrintRect r = drawPicturePage(page.cr, pic.data(), 640, 480, 320, 580);
+  EXPECT_DOUBLE_EQ(r.width, 320);
+  EXPECT_DOUBLE_EQ(r.height, 240);
+  // Half size: each block is 32 x 24 on the canvas. Colours keep their channels
+  // (a red/blue swap would show here).
+  EXPECT_TRUE(page.is(10 + 16, 10 + 12, 220, 0, 0));
+  EXPECT_TRUE(page.is(10 + 288 + 16, 10 + 216 + 12, 0, 0, 220));
+  EXPECT_TRUE(page.is(10 + 144 + 16, 10 + 108 + 12, 0, 200, 0));
+  EXPECT_TRUE(page.is(10 + 200, 10 + 30, 255, 255, 255));  // the picture's white is painted
+  // Outside the picture: the margin and the rest of the area stay untouched.
+  EXPECT_TRUE(page.is(5, 5, 128, 128, 128, 1));
+  EXPECT_TRUE(page.is(10 + 160, 10 + 245, 128, 128, 128, 1));
+  EXPECT_TRUE(page.is(10 + 325, 10 + 100, 128, 128, 128, 1));
+  // The picture's corners reach the edges of its rectangle (no faded border).
+  EXPECT_TRUE(page.is(10, 10, 220, 0, 0, 6));
+  EXPECT_TRUE(page.is(10 + 319, 10 + 239, 0, 0, 220, 6));
+}
+
+TEST(PrintPage, UnusablePicturesPaintNothing) {
+  const std::vector<uint32_t> pic = blocks();
+  Canvas page(64, 64);
+  const KPrintRect cases[] = {
+      drawPicturePage(page.cr, nullptr, 640, 480, 64, 64),
+      drawPicturePage(page.cr, pic.data(), 0, 480, 64, 64),
+      drawPicturePage(page.cr, pic.data(), 640, -480, 64, 64),
+      drawPicturePage(page.cr, pic.data(), KPrinter::kMaxSide + 1, 1, 64, 64),
+      drawPicturePage(page.cr, pic.data(), 640, 480, 0, 64),
+      drawPicturePage(nullptr, pic.data(), 640, 480, 64, 64),
+  };
+  for (const KPrintRect &r : cases) EXPECT_EQ(r.width, 0);
+  for (int y = 0; y < 64; y += 9)
+    for (int x = 0; x < 64; x += 9) ASSERT_TRUE(page.is(x, y, 128, 128, 128, 1));
+  EXPECT_FALSE(printablePicture(pic.data(), 1, KPrinter::kMaxSide + 1));
+  EXPECT_TRUE(printablePicture(pic.data(), 640, 480));
+}
+
+TEST(PrintPage, BadPicturesAndPathsFail) {
+  EXPECT_FALSE(KPrinter::printPicture(nullptr, 640, 480, "Pabrix", nullptr));
+  EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_FAILED);
+  const std::vector<uint32_t> pic = blocks();
+  EXPECT_FALSE(KPrinter::exportPicture(pic.data(), 0, 480, "Pabrix", "/tmp/never.pdf"));
+  EXPECT_FALSE(KPrinter::exportPicture(pic.data(), 640, 480, "Pabrix", nullptr));
+  EXPECT_FALSE(KPrinter::exportPicture(pic.data(), 640, 480, "Pabrix", ""));
+  EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_FAILED);
+  EXPECT_EQ(KPrinter::lastPlacement().width, 0);
+}
+
+}  // namespace
