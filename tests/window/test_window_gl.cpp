@@ -2,6 +2,9 @@
 // from the fixed-size frame, full screen both ways with pointer mapping, the frame
 // cap and pacing, the window procedure's hooks and engine handling, the background
 // wait, and real keyboard and pointer input from xdotool.
+#include <stb_image.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <vector>
 
@@ -12,6 +15,20 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The whole X screen as RGBA, through ImageMagick's screen grab.
+bool screenshot(std::vector<uint8_t> &pixels, int &w, int &h) {
+  const std::string path = "/tmp/pabrix-window-shot-" + std::to_string(getpid()) + ".png";
+  const std::string cmd = "import -display \"$DISPLAY\" -window root " + path + " 2>/dev/null";
+  if (std::system(cmd.c_str()) != 0) return false;
+  int n = 0;
+  unsigned char *data = stbi_load(path.c_str(), &w, &h, &n, 4);
+  std::remove(path.c_str());
+  if (!data) return false;
+  pixels.assign(data, data + (size_t)w * h * 4);
+  stbi_image_free(data);
+  return true;
+}
 
 TEST_F(GLWindowTest, OpensCentredWithTheRequestedSizeAndCloseOnlySetsQuit) {
   EXPECT_EQ(KQMX::_renderer, K_OPENGL);
@@ -142,6 +159,20 @@ TEST_F(GLWindowTest, FullScreenBothWaysKeepsTheFrameAndMapsThePointer) {
   hwnd->windowToFrame(rx - 1, ry - 1, fx, fy);
   EXPECT_LT(fx, 0) << "in the bars the pointer is outside the frame";
   EXPECT_LT(fy, 0);
+
+  // What reached the screen: the frame scaled into the centre, black bars around.
+  {
+    std::vector<uint8_t> shot;
+    int sw = 0, sh = 0;
+    ASSERT_TRUE(screenshot(shot, sw, sh));
+    ASSERT_EQ(sw, mode.w);
+    auto blue = [&](int x, int y) { return shot[((size_t)y * sw + x) * 4 + 2]; };
+    EXPECT_EQ(blue(sw / 2, sh / 2), 255);
+    EXPECT_EQ(blue(rx + 1, ry + 1), 255) << "the frame reaches the letterbox corner";
+    EXPECT_EQ(blue(rx + rw - 2, ry + rh - 2), 255);
+    if (ry > 2) EXPECT_EQ(blue(sw / 2, ry / 2), 0) << "bars stay black";
+    if (rx > 2) EXPECT_EQ(blue(rx / 2, sh / 2), 0) << "bars stay black";
+  }
 
   // A real pointer on the screen, reported in frame pixels.
   ASSERT_TRUE(xdo("mousemove " + std::to_string(rx + (int)(100 * scale)) + " " +

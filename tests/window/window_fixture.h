@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
