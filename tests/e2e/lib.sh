@@ -1,0 +1,120 @@
+# Helpers for driving the real pabrix binary in an X display with xdotool.
+# Sourced by the e2e scripts; each script runs one program session in a fresh
+# HOME so the user's own settings and boards are never touched.
+
+set -u
+
+die() { echo "FAIL: $*" >&2; exit 1; }
+log() { echo "-- $*"; }
+
+# Re-runs the calling script under its own Xvfb when no display is given.
+need_display() {
+  if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$0" "$@"
+  fi
+  command -v xdotool >/dev/null || die "xdotool is not installed"
+  command -v import >/dev/null || die "ImageMagick is not installed"
+}
+
+# start_pabrix BINARY [PREFS_HEX]: starts the program with a temporary HOME,
+# whose documents folder holds a preferences file of those bytes if given;
+# sets PID, WID, HOMEDIR, DOCS, SHOTS.
+start_pabrix() {
+  HOMEDIR=$(mktemp -d /tmp/pabrix-e2e-XXXXXX)
+  DOCS="$HOMEDIR/Documents"
+  SHOTS="$HOMEDIR/shots"
+  mkdir -p "$DOCS" "$SHOTS"
+  if [ -n "${2:-}" ]; then
+    printf "$(echo "$2" | sed 's/../\\x&/g')" >"$DOCS/pabrix.prf"
+  fi
+  trap cleanup EXIT
+  (cd "$(dirname "$1")" && exec env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME HOME="$HOMEDIR" \
+     SDL_AUDIODRIVER=dummy "$1" >"$HOMEDIR/out.log" 2>&1) &
+  PID=$!
+  WID=$(timeout 20 xdotool search --sync --name '^Pabrix$' | head -1) || true
+  [ -n "$WID" ] || { cat "$HOMEDIR/out.log"; die "the window did not appear"; }
+  xdotool windowfocus --sync "$WID" 2>/dev/null || true
+  sleep 1
+  geometry
+}
+
+cleanup() {
+  if [ -n "${PID:-}" ] && kill -0 "$PID" 2>/dev/null; then kill "$PID" 2>/dev/null; sleep 1; fi
+  if [ -n "${PID:-}" ] && kill -0 "$PID" 2>/dev/null; then kill -9 "$PID" 2>/dev/null; fi
+  [ -n "${KEEP_E2E:-}" ] || rm -rf "${HOMEDIR:-/nonexistent}"
+  PID=""
+}
+
+# Where the 640x480 frame lies on the screen: scaled with its aspect kept and
+# centred in the window (full screen), or 1:1 (windowed). Sets FX FY SCALE.
+geometry() {
+  eval "$(xdotool getwindowgeometry --shell "$WID")"
+  local sx sy
+  SCALE=$(awk -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN { s = w / 640; if (h / 480 < s) s = h / 480; print s }')
+  FX=$(awk -v x="$X" -v w="$WIDTH" -v s="$SCALE" 'BEGIN { printf "%d", x + (w - 640 * s) / 2 }')
+  FY=$(awk -v y="$Y" -v h="$HEIGHT" -v s="$SCALE" 'BEGIN { printf "%d", y + (h - 480 * s) / 2 }')
+  log "window ${WIDTH}x${HEIGHT} at $X,$Y; frame at $FX,$FY scale $SCALE"
+}
+
+# Screen position of frame pixel (x, y).
+sx() { awk -v f="$FX" -v s="$SCALE" -v x="$1" 'BEGIN { printf "%d", f + (x + 0.5) * s }'; }
+sy() { awk -v f="$FY" -v s="$SCALE" -v y="$1" 'BEGIN { printf "%d", f + (y + 0.5) * s }'; }
+
+move_to() { xdotool mousemove "$(sx "$1")" "$(sy "$2")"; sleep 0.2; }
+
+# click X Y: presses long enough for several frames to see the button held.
+click() {
+  move_to "$1" "$2"
+  xdotool mousedown 1; sleep 0.3; xdotool mouseup 1; sleep 0.4
+}
+
+press_key() { xdotool keydown "$1"; sleep 0.3; xdotool keyup "$1"; sleep 0.4; }
+
+# shot NAME: the 640x480 frame as seen on the screen, scaled back to 640x480.
+shot() {
+  local full="$SHOTS/$1-screen.png"
+  import -display "$DISPLAY" -window root "$full" 2>/dev/null || die "screenshot failed"
+  local w h
+  w=$(awk -v s="$SCALE" 'BEGIN { printf "%d", 640 * s }')
+  h=$(awk -v s="$SCALE" 'BEGIN { printf "%d", 480 * s }')
+  convert "$full" -crop "${w}x${h}+${FX}+${FY}" +repage -resize '640x480!' "$SHOTS/$1.png"
+  echo "$SHOTS/$1.png"
+}
+
+# looks_like SHOT PICTURE GEOMETRY: the region (WxH+X+Y) of the shot matches
+# the same region of the data picture loosely: at most 10% of its pixels may
+# differ by more than 20% (scaling, the pointer, animation).
+looks_like() {
+  local a b n total
+  a="$HOMEDIR/cmp-a.png"; b="$HOMEDIR/cmp-b.png"
+  convert "$1" -crop "$3" +repage -alpha off "$a"
+  convert "$2" -crop "$3" +repage -alpha off "$b"
+  n=$(compare -metric AE -fuzz 20% "$a" "$b" null: 2>&1 | sed 's/[^0-9.e+].*//')
+  case "$2" in
+    *.tga)
+      # ImageMagick reads some TGA files upside down (it ignores their origin
+      # flag): take the better of both orientations.
+      local m
+      convert "$2" -flip -crop "$3" +repage -alpha off "$b"
+      m=$(compare -metric AE -fuzz 20% "$a" "$b" null: 2>&1 | sed 's/[^0-9.e+].*//')
+      n=$(awk -v n="${n:-999999999}" -v m="${m:-999999999}" 'BEGIN { print (m < n ? m : n) }')
+      ;;
+  esac
+  total=$(identify -format '%[fx:w*h]' "$a")
+  awk -v n="${n:-999999999}" -v t="$total" 'BEGIN { exit !(n <= t * 0.10) }' ||
+    die "$1 region $3 does not look like $(basename "$2") ($n of $total pixels differ)"
+  log "$(basename "$1") region $3 looks like $(basename "$2") ($n of $total pixels differ)"
+}
+
+# wait_exit SECONDS: the program ends by itself in time.
+wait_exit() {
+  local i
+  for i in $(seq 1 $(( $1 * 10 ))); do
+    kill -0 "$PID" 2>/dev/null || { wait "$PID"; return $?; }
+    sleep 0.1
+  done
+  die "the program did not end within $1 s"
+}
+
+# le32 FILE INDEX: the INDEX-th little-endian 32-bit signed integer of FILE.
+le32() { od -An -t d4 -j $(( $2 * 4 )) -N 4 "$1" | tr -d ' '; }
