@@ -307,7 +307,9 @@ TEST_F(StreamTest, ReplacingAndDestroyingPlayingMusicIsSafe) {
       music->stopStream();
       music->playStream(true);
     }
-    if (round % 6 == 3) ASSERT_TRUE(music->loadStream(a.c_str()));  // reload in place
+    if (round % 6 == 3) {
+      ASSERT_TRUE(music->loadStream(a.c_str()));  // reload in place
+    }
     if (round % 7 == 4) music->setVolume(int(rng() % 101));
   }
   delete music;
