@@ -224,6 +224,20 @@ TEST_F(Builder, StepsWrapAroundAndWaitForTheirKeys) {
   EXPECT_EQ(currentAlien, maxMonsters >= 3 ? 3 : 1);
 }
 
+TEST_F(Builder, ThePrintedPictureIsTheBodyAndPlacedPartsOnWhite) {
+  slots()[1] = {2, 350, 120};
+  input.setPointer(30, 110);  // over palette part 1, button down
+  input.setLeftButton(true);
+  displayMonster(true);
+  EXPECT_EQ(window->clears, 1);
+  EXPECT_EQ(window->clearColor[0] + window->clearColor[1] + window->clearColor[2], 3);
+  EXPECT_EQ(inHand, -1) << "nothing is taken from the palette while printing";
+  ASSERT_EQ(sheet.calls.size(), 2u) << "the body, then the placed part, nothing else";
+  EXPECT_TRUE(sheet.calls[0].sameSource(300, 40, 560, 400));
+  EXPECT_EQ(sheet.calls[0].destX, 300);
+  EXPECT_TRUE(sheet.calls[1].sameSource(50, 0, 70, 20));
+}
+
 TEST_F(Builder, TheSmokeCloudPlaysNineteenFrames) {
   RecordingGraphic smoke;
   surf_cloud = &smoke;
