@@ -1,0 +1,334 @@
+// Printing in an X display of its own: the page exported as PDF and rendered with
+// pdftoppm, and the real print dialog over the game window driven with xdotool
+// (Escape cancels; "Print to File" writes the page). Every wait is bounded and a
+// watchdog closes a dialog that the keys did not, so the suite never hangs.
+#include <SDL.h>
+#include <gtk/gtk.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "activities/printMonster.h"
+#include "app/shell.h"
+#include "input/KInput.h"
+#include "platform/print/KPrinter.h"
+#include "platform/sdl/KSdlWindow.h"
+#include "print/print_fixture.h"
+#include "window/KWindow.h"
+
+using namespace printtest;
+
+namespace {
+
+std::string run(const std::string &command) {
+  std::string out;
+  FILE *p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, p)) out += buf;
+  pclose(p);
+  return out;
+}
+
+std::string firstLine(const std::string &s) { return s.substr(0, s.find('\n')); }
+
+// A page rendered to pixels at `dpi`, top row first.
+struct Page {
+  int w = 0, h = 0;
+  double dpi = 72;
+  std::vector<uint8_t> rgb;
+  uint32_t at(int x, int y) const {
+    const uint8_t *p = &rgb[(size_t(y) * w + x) * 3];
+    return printtest::rgb(p[0], p[1], p[2]);
+  }
+  // The page pixel under the centre of picture pixel (px, py), the picture having
+  // been placed at `r` (points).
+  uint32_t picture(const KPrintRect &r, int px, int py) const {
+    const double x = (r.x + (px + 0.5) * r.width / W) * dpi / 72;
+    const double y = (r.y + (py + 0.5) * r.height / H) * dpi / 72;
+    return at(int(x), int(y));
+  }
+};
+
+int pageCount(const std::string &pdf) {
+  std::istringstream info(run("pdfinfo '" + pdf + "' 2>/dev/null"));
+  std::string line;
+  while (std::getline(info, line))
+    if (line.rfind("Pages:", 0) == 0) return std::atoi(line.c_str() + 6);
+  return 0;
+}
+
+Page render(const std::string &pdf, double dpi) {
+  Page page;
+  page.dpi = dpi;
+  const std::string base = pdf + ".render";
+  run("pdftoppm -r " + std::to_string(int(dpi)) + " -singlefile '" + pdf + "' '" + base + "'");
+  std::ifstream in(base + ".ppm", std::ios::binary);
+  std::string magic;
+  int maxval = 0;
+  in >> magic >> page.w >> page.h >> maxval;
+  in.get();
+  if (magic != "P6" || maxval != 255 || page.w <= 0 || page.h <= 0) return Page();
+  page.rgb.resize(size_t(page.w) * page.h * 3);
+  in.read(reinterpret_cast<char *>(page.rgb.data()), std::streamsize(page.rgb.size()));
+  if (!in) return Page();
+  std::remove((base + ".ppm").c_str());
+  return page;
+}
+
+// The monster on the page: the parts and body where the picture puts them, white
+// where the screen had its hole, palette and background, and nothing of the
+// background or buttons anywhere.
+void expectMonsterPage(const Page &page, const KPrintRect &r) {
+  ASSERT_GT(page.w, 0) << "pdftoppm gave no page";
+  ASSERT_GT(r.width, 0);
+  for (size_t i = 0; i < 3; i++)  // the parts wholly inside the frame
+    EXPECT_TRUE(near(page.picture(r, kPlaced[i].cx(), kPlaced[i].cy()), kPlaced[i].colour, 16))
+        << "part " << i << ": " << describe(page.picture(r, kPlaced[i].cx(), kPlaced[i].cy()));
+  EXPECT_TRUE(near(page.picture(r, 400, 300), kBody, 16));
+  EXPECT_TRUE(near(page.picture(r, kHole.cx(), kHole.cy()), kWhite, 8));
+  for (const Block &p : kPalette) EXPECT_TRUE(near(page.picture(r, p.cx(), p.cy()), kWhite, 8));
+  EXPECT_TRUE(near(page.picture(r, 200, 200), kWhite, 8));  // another monster's part
+  size_t strays = 0, outside = 0;
+  const double s = page.dpi / 72;
+  for (int y = 0; y < page.h; y++)
+    for (int x = 0; x < page.w; x++) {
+      const uint32_t c = page.at(x, y);
+      if (near(c, kBackground, 40) || near(c, kButtons, 40)) strays++;
+      const bool inPicture = x >= int(r.x * s) - 1 && x <= int((r.x + r.width) * s) + 1 &&
+                             y >= int(r.y * s) - 1 && y <= int((r.y + r.height) * s) + 1;
+      if (!inPicture && !near(c, kWhite, 4)) outside++;
+    }
+  EXPECT_EQ(strays, 0u);
+  EXPECT_EQ(outside, 0u) << "ink outside the picture's place on the page";
+}
+
+TEST(PrintPdf, OnePageWithThePictureAcrossThePrintableWidth) {
+  std::vector<uint32_t> pic(size_t(W) * H, kWhite);
+  for (int y = 0; y < 48; y++)
+    for (int x = 0; x < 64; x++) {
+      pic[size_t(y) * W + x] = kPart1;
+      pic[size_t(y + 432) * W + x + 576] = kPart2;
+    }
+  const std::string pdf = "/tmp/pabrix-print-blocks.pdf";
+  ASSERT_TRUE(KPrinter::exportPicture(pic.data(), W, H, "Pabrix", pdf.c_str()));
+  EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_DONE);
+  EXPECT_EQ(pageCount(pdf), 1);
+  const KPrintRect r = KPrinter::lastPlacement();
+  const Page page = render(pdf, 72);
+  std::remove(pdf.c_str());
+  ASSERT_GT(page.w, 0);
+  // Top-left, inside the margins, and as wide as the page less its margins: many
+  // printer dots per picture pixel, not one.
+  EXPECT_GT(r.x, 0);
+  EXPECT_LT(r.x, 72);
+  EXPECT_GT(r.y, 0);
+  EXPECT_LT(r.y, 72);
+  EXPECT_NEAR(r.x + r.width + r.x, page.w, 2);  // equal margins left and right
+  EXPECT_NEAR(r.height / r.width, 0.75, 1e-9);
+  EXPECT_TRUE(near(page.picture(r, 32, 24), kPart1, 8));
+  EXPECT_TRUE(near(page.picture(r, 608, 456), kPart2, 8));
+  EXPECT_TRUE(near(page.picture(r, 320, 240), kWhite, 4));
+  // The corners of the picture land where the placement says.
+  EXPECT_TRUE(near(page.at(int(r.x) + 1, int(r.y) + 1), kPart1, 24));
+  EXPECT_TRUE(near(page.at(int(r.x + r.width) - 2, int(r.y + r.height) - 2), kPart2, 24));
+  EXPECT_TRUE(near(page.at(int(r.x + r.width) + 3, int(r.y + r.height) + 3), kWhite, 4));
+}
+
+TEST(PrintPdf, AFileThatCannotBeWrittenIsAFailure) {
+  std::vector<uint32_t> pic(size_t(W) * H, kWhite);
+  EXPECT_FALSE(KPrinter::exportPicture(pic.data(), W, H, "Pabrix", "/nonexistent-dir/x.pdf"));
+  EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_FAILED);
+  EXPECT_EQ(KPrinter::lastPlacement().width, 0);
+}
+
+// Forwards to the real (SDL) input and records the pointer's visibility changes.
+class PointerSpy : public KInputSource {
+public:
+  KInputSource *inner = nullptr;
+  std::vector<bool> changes;
+  void pointerPosition(int &x, int &y) override { inner->pointerPosition(x, y); }
+  bool leftButtonDown() override { return inner->leftButtonDown(); }
+  bool keyDown(uint16_t key) override { return inner->keyDown(key); }
+  void setSystemPointerVisible(bool visible) override {
+    changes.push_back(visible);
+    inner->setSystemPointerVisible(visible);
+  }
+};
+
+// Runs on the main thread inside the dialog's loop: answers every open dialog.
+gboolean cancelDialogs(gpointer) {
+  GList *all = gtk_window_list_toplevels();
+  for (GList *l = all; l; l = l->next)
+    if (GTK_IS_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+      gtk_dialog_response(GTK_DIALOG(l->data), GTK_RESPONSE_CANCEL);
+  g_list_free(all);
+  return G_SOURCE_REMOVE;
+}
+
+struct Geometry {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
+Geometry geometryOf(const std::string &window) {
+  Geometry g;
+  std::istringstream in(run("xdotool getwindowgeometry --shell " + window));
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const int v = std::atoi(line.c_str() + eq + 1);
+    const std::string k = line.substr(0, eq);
+    if (k == "X") g.x = v;
+    if (k == "Y") g.y = v;
+    if (k == "WIDTH") g.w = v;
+    if (k == "HEIGHT") g.h = v;
+  }
+  return g;
+}
+
+// Screen colour at (x, y), through ImageMagick.
+uint32_t screenPixel(int x, int y) {
+  const std::string out = run("import -window root -crop 1x1+" + std::to_string(x) + "+" +
+                              std::to_string(y) + " -depth 8 rgb:- 2>/dev/null | od -An -tu1");
+  int r = -1, g = -1, b = -1;
+  std::istringstream(out) >> r >> g >> b;
+  return r < 0 ? 0 : rgb(r, g, b);
+}
+
+// Finds the print dialog, notes where it is and what is on top, then types `keys`
+// into it. A watchdog answers the dialog itself if it is still open afterwards.
+class DialogDriver {
+public:
+  explicit DialogDriver(std::string keys) : _keys(std::move(keys)) {
+    _thread = std::thread([this] { drive(); });
+  }
+  ~DialogDriver() { finish(); }
+  void finish() {
+    _done = true;
+    if (_thread.joinable()) _thread.join();
+  }
+
+  std::atomic<bool> found{false}, watchdogFired{false};
+  Geometry dialog;
+  uint32_t dialogCentre = 0;
+
+private:
+  void drive() {
+    const std::string id =
+        firstLine(run("timeout 20 xdotool search --sync --onlyvisible --name '^Print$' 2>/dev/null"));
+    if (!id.empty()) {
+      found = true;
+      dialog = geometryOf(id);
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));  // printers listed
+      dialogCentre = screenPixel(dialog.x + dialog.w / 2, dialog.y + dialog.h / 2);
+      run("xdotool windowfocus --sync " + id + " 2>/dev/null");
+      run("xdotool key --delay 150 " + _keys);
+    }
+    for (int i = 0; i < 150 && !_done; i++) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!_done) {
+      watchdogFired = true;
+      g_idle_add(cancelDialogs, nullptr);
+    }
+  }
+
+  std::string _keys;
+  std::atomic<bool> _done{false};
+  std::thread _thread;
+};
+
+class PrintDialog : public PrintTest {
+protected:
+  void SetUp() override {
+    PrintTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    KInput::setSource(nullptr);
+    spy.inner = KInput::source();
+    KInput::setSource(&spy);
+    gameId = firstLine(run("xdotool search --name '^Pabrix$' 2>/dev/null"));
+    ASSERT_FALSE(gameId.empty());
+    game = geometryOf(gameId);
+    // The screen as the child sees it, then the frame in which the button is hit.
+    drawScreenFrame();
+    window->flipBackBuffer(false, true);
+    drawScreenFrame();
+    KInput::hidePointer();
+    spy.changes.clear();
+  }
+  void TearDown() override {
+    KInput::setSource(nullptr);
+    PrintTest::TearDown();
+  }
+
+  // Pumps the game window until it has the keyboard or two seconds pass.
+  bool gameHasFocus() {
+    for (int i = 0; i < 100; i++) {
+      window->processEvents();
+      if (firstLine(run("xdotool getwindowfocus 2>/dev/null")) == gameId) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  void expectBackInTheGame() {
+    ASSERT_EQ(spy.changes.size(), 2u);
+    EXPECT_TRUE(spy.changes[0]);  // shown for the dialog
+    EXPECT_FALSE(spy.changes[1]);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    EXPECT_TRUE(firstLine(run("xdotool search --onlyvisible --name '^Print$' 2>/dev/null")).empty())
+        << "the dialog is still on screen";
+    EXPECT_TRUE(gameHasFocus());
+    EXPECT_FALSE(window->isQuit());
+  }
+
+  PointerSpy spy;
+  std::string gameId;
+  Geometry game;
+};
+
+TEST_F(PrintDialog, OpensOverTheGameWindowAndEscapeCancels) {
+  DialogDriver driver("Escape");
+  printMonster();
+  driver.finish();
+  ASSERT_TRUE(driver.found) << "no print dialog appeared";
+  EXPECT_FALSE(driver.watchdogFired) << "Escape did not close the dialog";
+  EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_CANCELLED);
+  // Centred over the game window and on top of it.
+  const int cx = driver.dialog.x + driver.dialog.w / 2;
+  EXPECT_NEAR(cx, game.x + game.w / 2, 8);
+  EXPECT_GE(driver.dialog.y, game.y);
+  EXPECT_FALSE(near(driver.dialogCentre, kBackground, 40)) << describe(driver.dialogCentre);
+  expectBackInTheGame();
+  EXPECT_FALSE(std::filesystem::exists(dir + "/Pabrix.pdf"));
+}
+
+TEST_F(PrintDialog, PrintToFileWritesTheMonsterPageToTheDocumentsFolder) {
+  // The first printer in the list is "Print to File" when no print server runs.
+  DialogDriver driver("Down Return");
+  printMonster();
+  driver.finish();
+  ASSERT_TRUE(driver.found) << "no print dialog appeared";
+  EXPECT_FALSE(driver.watchdogFired);
+  ASSERT_EQ(KPrinter::lastOutcome(), K_PRINT_DONE);
+  expectBackInTheGame();
+  const std::string pdf = dir + "/Pabrix.pdf";
+  ASSERT_TRUE(std::filesystem::exists(pdf));
+  EXPECT_EQ(pageCount(pdf), 1);
+  expectMonsterPage(render(pdf, 72), KPrinter::lastPlacement());
+}
+
+TEST_F(PrintDialog, ExportedMonsterPageShowsTheMonsterAloneOnWhite) {
+  std::vector<uint32_t> picture(size_t(W) * H);
+  ASSERT_TRUE(generatePicture(picture.data()));
+  const std::string pdf = dir + "/monster.pdf";
+  ASSERT_TRUE(KPrinter::exportPicture(picture.data(), W, H, "Pabrix", pdf.c_str()));
+  expectMonsterPage(render(pdf, 144), KPrinter::lastPlacement());
+}
+
+}  // namespace
