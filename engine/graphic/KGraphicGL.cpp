@@ -16,6 +16,9 @@
 #ifndef GL_CLAMP
 #define GL_CLAMP 0x2900
 #endif
+#ifndef GL_READ_FRAMEBUFFER_BINDING
+#define GL_READ_FRAMEBUFFER_BINDING 0x8CAA
+#endif
 
 short KGraphicGL::screenWidth = 0;
 short KGraphicGL::screenHeight = 0;
@@ -560,6 +563,52 @@ void KGraphicGL::plotPixel(float x1, float y1, float r, float g, float b, float 
 
 // ---- frame-buffer capture ----
 
+// The OpenGL window may draw its frames off screen, and then it alone knows
+// which buffer holds the frame being drawn and which the frame presented.
+// Pictures are also linked without the window module (tools that only decode),
+// so its selection is reached through weak references, absent in that case.
+extern void kWindowSelectReadBuffer(bool front) __asm__("_ZN9KWindowGL16selectReadBufferEb")
+    __attribute__((weak));
+extern void kWindowRestoreReadBuffer() __asm__("_ZN9KWindowGL17restoreReadBufferEv")
+    __attribute__((weak));
+
+namespace {
+
+// Makes the frame being drawn (or the one presented) the source of
+// glReadPixels for the lifetime of the object.
+class ReadSource {
+public:
+  explicit ReadSource(bool front) {
+    glGetIntegerv(GL_READ_BUFFER, &_oldBuffer);
+    if (kWindowSelectReadBuffer != nullptr && kWindowRestoreReadBuffer != nullptr) {
+      kWindowSelectReadBuffer(front);
+      _viaWindow = true;
+    }
+    GLint fbo = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &fbo);
+    if (fbo == 0) {
+      GLint db = 0;
+      glGetIntegerv(GL_DOUBLEBUFFER, &db);
+      // A single-buffered context has only the one buffer to read.
+      glReadBuffer(front || !db ? GL_FRONT : GL_BACK);
+      _ownBuffer = true;
+    }
+  }
+  ~ReadSource() {
+    if (_ownBuffer) glReadBuffer(static_cast<GLenum>(_oldBuffer));
+    if (_viaWindow) kWindowRestoreReadBuffer();
+  }
+  ReadSource(const ReadSource &) = delete;
+  ReadSource &operator=(const ReadSource &) = delete;
+
+private:
+  GLint _oldBuffer = GL_BACK;
+  bool _viaWindow = false;
+  bool _ownBuffer = false;
+};
+
+}  // namespace
+
 bool KGraphicGL::grab(bool back, KPixelTransformation transform) {
   const int W = screenWidth, H = screenHeight;
   if (W <= 0 || H <= 0) return false;
@@ -574,15 +623,11 @@ bool KGraphicGL::grab(bool back, KPixelTransformation transform) {
   releaseTexture();
   _userPixelPtr = nullptr;
 
-  GLint oldRead = GL_BACK;
-  glGetIntegerv(GL_READ_BUFFER, &oldRead);
-  GLint db = 0;
-  glGetIntegerv(GL_DOUBLEBUFFER, &db);
-  // A single-buffered context has only the one buffer to read.
-  glReadBuffer(back && db ? GL_BACK : GL_FRONT);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, screen.data());
-  glReadBuffer(static_cast<GLenum>(oldRead));
+  {
+    ReadSource source(!back);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, screen.data());
+  }
 
   // Rows come bottom first; the texture wants the top row in row 0.
   for (int y = 0; y < H; y++) {
@@ -660,15 +705,12 @@ bool KGraphicGL::saveBackBuffer(const char *cpcFileName, long imageFormat, long 
                           static_cast<float>(H), 1, 0);
   }
 
-  GLint db = 0;
-  glGetIntegerv(GL_DOUBLEBUFFER, &db);
-  GLint oldRead = GL_BACK;
-  glGetIntegerv(GL_READ_BUFFER, &oldRead);
-  glReadBuffer(db ? GL_BACK : GL_FRONT);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, static_cast<GLsizei>(outW), static_cast<GLsizei>(outH), GL_RGBA,
-               GL_UNSIGNED_BYTE, pixels.data());
-  glReadBuffer(static_cast<GLenum>(oldRead));
+  {
+    ReadSource source(false);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, static_cast<GLsizei>(outW), static_cast<GLsizei>(outH), GL_RGBA,
+                 GL_UNSIGNED_BYTE, pixels.data());
+  }
   // The window's frame buffer has no alpha channel: what it shows is opaque.
   for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
 
