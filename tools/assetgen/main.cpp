@@ -3,6 +3,7 @@
 //   assetgen sfx RECIPE OUT.ogg
 //   assetgen music SCORE OUT.ogg SOUNDFONT
 //   assetgen ini IN OUT              (copies with CR LF line ends)
+//   assetgen compose LAYERS OUT.png DATADIR   (a screen picture for the documentation)
 // One output per run, so the build can rebuild exactly what changed. Exit 1 with a
 // message naming the source on any error; nothing half-written is left behind.
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "audio.h"
+#include "compose.h"
 #include "fileutil.h"
 #include "music.h"
 #include "picture.h"
@@ -26,7 +28,8 @@ int usage() {
                "usage: assetgen picture SVG OUT WxH [--css TEXT] [--crop x,y,w,h]... [--depfile F]\n"
                "       assetgen sfx RECIPE OUT.ogg\n"
                "       assetgen music SCORE OUT.ogg SOUNDFONT\n"
-               "       assetgen ini IN OUT\n");
+               "       assetgen ini IN OUT\n"
+               "       assetgen compose LAYERS OUT.png DATADIR\n");
   return 2;
 }
 
@@ -106,6 +109,17 @@ int ini(int argc, char **argv) {
   return 0;
 }
 
+int compose(int argc, char **argv) {
+  if (argc != 5) return usage();
+  std::string text, error;
+  if (!readFile(argv[2], text)) return failed(argv[2], "cannot read");
+  Image img;
+  std::vector<std::string> deps;
+  if (!composeScreen(text, argv[4], img, deps, error)) return failed(argv[2], error);
+  if (!writePicture(img, argv[3], error)) return failed(argv[2], error);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -115,5 +129,6 @@ int main(int argc, char **argv) {
   if (cmd == "sfx") return sfx(argc, argv);
   if (cmd == "music") return music(argc, argv);
   if (cmd == "ini") return ini(argc, argv);
+  if (cmd == "compose") return compose(argc, argv);
   return usage();
 }

@@ -20,6 +20,9 @@ const int kMaxBars = 1000;
 const size_t kMaxNotes = 200000;
 const int kMaxRepeat = 64;
 const int kMaxDepth = 8;
+// Pattern plays and tokens read, all told: empty patterns nested and repeated
+// would otherwise loop for ages without adding a note.
+const long kMaxWork = 4000000;
 
 struct DrumName {
   const char *name;
@@ -236,6 +239,7 @@ private:
     if (it == t.patterns.end()) return fail("no pattern " + name + " in this track");
     const size_t here = line_;
     for (int k = 0; k < times; ++k) {
+      if (++work_ > kMaxWork) return fail("score too large");
       t.ref = t.baseRef;
       for (const auto &pl : it->second.lines) {
         line_ = pl.first;
@@ -324,7 +328,7 @@ private:
     } else {
       // Nearest to the reference; a tritone goes up.
       int k = ref - ((ref - pc - acc) % 12 + 12) % 12;  // at or below ref, same pitch class
-      if (ref - k > 6) k += 12;
+      if (ref - k >= 6) k += 12;
       key = k;
     }
     while (pos < s.size() && (s[pos] == '\'' || s[pos] == ',')) {
@@ -397,6 +401,8 @@ private:
     std::vector<std::string> toks;
     if (!tokens(text, toks)) return false;
     const bool drums = s_.tracks[t.index].drums;
+    work_ += static_cast<long>(toks.size());
+    if (work_ > kMaxWork) return fail("score too large");
     for (const std::string &tok : toks) {
       bool tie = false, accent = false, staccato = false;
       if (tok == "|") {
@@ -505,6 +511,7 @@ private:
   std::string &error_;
   std::deque<TrackState> states_;  // deque: the open track's address stays put
   size_t line_ = 0;
+  long work_ = 0;
 };
 
 }  // namespace
