@@ -29,6 +29,5 @@ bool KSdlInputSource::keyDown(uint16_t virtualKey) {
 }
 
 void KSdlInputSource::setSystemPointerVisible(bool visible) {
-  if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
   KNativeWindow::setSystemPointerVisible(visible);
 }

@@ -304,3 +304,18 @@ TEST(FramePacer, CallsAreAtLeastOnePeriodApart) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GluePointer, HidingBeforeAnyWindowStillHidesItsPointer) {
+  KNativeWindow::setSystemPointerVisible(false);
+  KNativeWindowOptions o;
+  KNativeWindow *w = KNativeWindow::create(o);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  KNativeWindow::setSystemPointerVisible(true);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+  KNativeWindow::destroy(w);
+}
+
+}  // namespace

@@ -24,6 +24,7 @@ std::vector<KNativeWindow *> &registry() {
 }
 
 std::atomic<bool> gPacingEnabled{true};
+bool gPointerVisible = true;  // the wanted system pointer state, also for later windows
 
 // A flood of input (a stuck key repeating while the game is paused) must not grow
 // the queue without bound; the oldest ordinary messages give way first.
@@ -150,6 +151,7 @@ KNativeWindow *KNativeWindow::create(const KNativeWindowOptions &o) {
   nw->_frameH = o.height;
   nw->_hidden = o.hidden;
   registry().push_back(nw);
+  if (!gPointerVisible) SDL_ShowCursor(SDL_DISABLE);
   if (o.fullscreen && !o.hidden && kX11WithoutWindowManager(w)) {
     SDL_SetWindowFullscreen(w, 0);
     nw->setFullScreen(true);
@@ -301,7 +303,8 @@ bool KNativeWindow::leftButtonHeld() {
 }
 
 void KNativeWindow::setSystemPointerVisible(bool visible) {
-  SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+  gPointerVisible = visible;
+  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
 int KNativeWindow::refreshRate() const {

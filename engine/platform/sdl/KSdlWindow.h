@@ -92,6 +92,7 @@ public:
   // beyond the frame.
   void pointerInFrame(int &x, int &y) const;
   static bool leftButtonHeld();
+  // Remembered when no video is up yet and applied to windows made later.
   static void setSystemPointerVisible(bool visible);
 
   // Display refresh in Hz, 60 when the driver does not say.
