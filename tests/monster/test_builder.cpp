@@ -13,7 +13,7 @@ class Builder : public ActivityTest {
 protected:
   void SetUp() override {
     ActivityTest::SetUp();
-    // Part 1 is 40×30 at palette (20, 100); part 2 is 20×20 and not offered.
+    // Entry 1 is 40×30 at palette (20, 100); entry 2 is 20×20 and not offered.
     catalogue = writeIni("m.ini", {"[DATA]", "e1id=1", "e1x1=0", "e1y1=0", "e1x2=40", "e1y2=30",
                                    "e1dx=20", "e1dy=100", "active1=1", "e2id=2", "e2x1=50",
                                    "e2y1=0", "e2x2=70", "e2y2=20", "e2dx=20", "e2dy=200",
