@@ -50,12 +50,12 @@ std::vector<int> keys(const Score &s) {
 TEST(Score, PitchesLandNearestTheNoteBefore) {
   // c4 is 60; without a digit a note lands within a tritone of the last one,
   // a tritone going up; ' and , move by an octave; # sharpens, b flattens.
-  const Score s = parseOk("bars 4\ntrack t\nc4:4 e g c a f d b, c#5 eb bb' f# c\n");
+  const Score s = parseOk("bars 4\ntrack t\nc4:4 e g c a f d b, c#5 eb bb' f# c r:2.\n");
   EXPECT_EQ(keys(s), (std::vector<int>{60, 64, 67, 72, 69, 65, 62, 47, 73, 75, 82, 78, 84}));
 }
 
 TEST(Score, SharpsAreNotComments) {
-  const Score s = parseOk("bars 1 # one bar\ntrack t # a track\nf#4:4 g# # the rest is a comment d e\n");
+  const Score s = parseOk("bars 1 # one bar\ntrack t # a track\nf#4:4 g# # the rest is a comment d e\nr:2\n");
   EXPECT_EQ(keys(s), (std::vector<int>{66, 68}));
 }
 
@@ -87,7 +87,7 @@ TEST(Score, ChordsSoundTogetherAndAdvanceOnce) {
 
 TEST(Score, PatternsRepeatTransposeAndNest) {
   const Score s = parseOk(
-      "bars 4\ntrack t\noctave 4\npattern a\n  c:4 e\nend\npattern two\n  play a a+7\nend\n"
+      "bars 2\ntrack t\noctave 4\npattern a\n  c:4 e\nend\npattern two\n  play a a+7\nend\n"
       "play two*2\n");
   EXPECT_EQ(keys(s), (std::vector<int>{60, 64, 67, 71, 60, 64, 67, 71}));
   EXPECT_EQ(s.notes.back().on, 7 * Q);
@@ -113,6 +113,8 @@ TEST(Score, SwingDelaysTheOffBeatEighth) {
 TEST(Score, MistakesAreReportedWithTheirLine) {
   EXPECT_EQ(parseError("bars 2\ntrack t\nc4:4 d e |\n"), "line 3: bar line at 1440 ticks into a bar");
   EXPECT_NE(parseError("bars 1\ntrack t\nc4:1 d:4\n").find("runs past the end"), std::string::npos);
+  EXPECT_EQ(parseError("bars 2\ntrack a\nc4:1 d:1\ntrack b\nc4:1 d:2\n"),
+            "line 4: track b ends 1 bars and 960 ticks in, not after 2 bars");
   EXPECT_NE(parseError("bars 1\ntrack t\nc4:3\n").find("bad duration"), std::string::npos);
   EXPECT_NE(parseError("bars 1\ntrack t\nh4\n").find("not a note"), std::string::npos);
   EXPECT_NE(parseError("bars 1\ntrack t\nc9:4 a'\n").find("out of range"), std::string::npos);

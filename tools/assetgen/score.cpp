@@ -48,6 +48,7 @@ struct Pattern {
 
 struct TrackState {
   size_t index = 0;
+  size_t line = 0;  // where the track starts
   int64_t cursor = 0;
   int baseRef = 60;  // reference pitch at the start of each pattern
   int ref = 60;      // pitch the next note is placed nearest to
@@ -93,6 +94,7 @@ public:
         states_.emplace_back();
         track = &states_.back();
         track->index = s_.tracks.size() - 1;
+        track->line = line_;
         if (nextChannel == 9) ++nextChannel;
         if (nextChannel > 15) return fail("too many melodic tracks");
         s_.tracks.back().channel = nextChannel++;
@@ -147,6 +149,16 @@ public:
     if (pattern) return fail("pattern " + patternName + " has no end");
     if (!s_.bars) return fail("no bars given");
     if (s_.tracks.empty()) return fail("no track given");
+    // A track that stops early is nearly always a part that slipped against
+    // the others; silence at the end is written as rests.
+    for (const TrackState &t : states_) {
+      if (t.cursor != s_.lengthTicks()) {
+        line_ = t.line;
+        return fail("track " + s_.tracks[t.index].name + " ends " + std::to_string(t.cursor / s_.barTicks()) +
+                    " bars and " + std::to_string(t.cursor % s_.barTicks()) + " ticks in, not after " +
+                    std::to_string(s_.bars) + " bars");
+      }
+    }
     finish();
     return true;
   }

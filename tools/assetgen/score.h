@@ -45,7 +45,7 @@ struct Score {
 };
 
 // Parses a score. On error `error` reads "line N: what". Checks bar lines,
-// that no track runs past the end of the piece, and every value's range.
+// that every track lasts exactly as long as the piece, and every value's range.
 bool parseScore(const std::string &text, Score &out, std::string &error);
 
 }  // namespace assetgen
