@@ -5,9 +5,7 @@
 #include "activities/printMonster.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 #include <vector>
 
 #include "activities/misterMonster.h"
@@ -80,19 +78,6 @@ bool grabStartsAtTop() {
   return reddish(first) && bluish(last);
 }
 
-// The key that closed the dialog may still be down when the game window gets the
-// keyboard back; the screen would take that Escape as its own and close. Pumps the
-// window until Escape has read as up for a few rounds (two seconds at most).
-void waitForDialogKeys() {
-  int settled = 0;
-  for (int round = 0; round < 200 && settled < 3; round++) {
-    gameWindow->processEvents();
-    if (gameWindow->isQuit()) return;
-    settled = KInput::isPressed(K_VK_ESCAPE) ? 0 : settled + 1;
-    if (settled < 3) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
-
 void bringForward(HWND window) {
   if (KNativeWindow::isWindow(window)) window->raise();
 }
@@ -136,5 +121,4 @@ void printMonster() {
   }
   KInput::hidePointer();
   bringForward(owner);
-  if (gameWindow) waitForDialogKeys();
 }

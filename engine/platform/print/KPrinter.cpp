@@ -49,6 +49,25 @@ void pumpToolkit() {
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 
+// The key that closed the dialog (Escape, Return) may still be held when the game
+// window gets the keyboard back, and the game would then see it pressed: Escape
+// would also close the screen. Waits until no key is down, two seconds at most.
+void waitForKeysUp() {
+#ifdef GDK_WINDOWING_X11
+  GdkDisplay *display = gdk_display_get_default();
+  if (!display || !GDK_IS_X11_DISPLAY(display)) return;
+  Display *x = GDK_DISPLAY_XDISPLAY(display);
+  for (int round = 0; round < 200; round++) {
+    char keys[32] = {0};
+    XQueryKeymap(x, keys);
+    bool down = false;
+    for (char k : keys) down = down || k != 0;
+    if (!down) return;
+    g_usleep(10 * 1000);
+  }
+#endif
+}
+
 void onDrawPage(GtkPrintOperation *, GtkPrintContext *context, gint, gpointer data) {
   PageJob *job = static_cast<PageJob *>(data);
   cairo_t *cr = gtk_print_context_get_cairo_context(context);
@@ -81,7 +100,7 @@ Owner ownerOf(HWND owner) {
   return o;
 }
 
-void onDialogRealized(GtkWidget *dialog, gpointer data) {
+void onDialogMapped(GtkWidget *dialog, gpointer data) {
   Owner *o = static_cast<Owner *>(data);
 #ifdef GDK_WINDOWING_X11
   // Tells the window manager whose dialog this is, so it stays above the game.
@@ -122,7 +141,8 @@ gboolean onToplevelRealize(GSignalInvocationHint *, guint count, const GValue *p
     if (y < o->y) y = o->y;
     gtk_window_move(window, x, y);
   }
-  g_signal_connect_after(o->dialog, "realize", G_CALLBACK(onDialogRealized), o);
+  // Its X window exists only once this emission is over.
+  g_signal_connect(o->dialog, "map", G_CALLBACK(onDialogMapped), o);
   return TRUE;
 }
 
@@ -197,6 +217,7 @@ bool KPrinter::printPicture(const uint32_t *pixels, int width, int height,
       gtk_print_operation_run(op, GTK_PRINT_OPERATION_ACTION_PRINT_DIALOG, nullptr, &error);
   g_signal_remove_emission_hook(realize, hook);
   pumpToolkit();
+  waitForKeysUp();
 
   KPrintOutcome outcome = K_PRINT_FAILED;
   if (result == GTK_PRINT_OPERATION_RESULT_APPLY) {

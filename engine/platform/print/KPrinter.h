@@ -27,7 +27,9 @@ public:
   // Shows the print dialog over `owner` (null or a closed window: centred on the
   // screen) and prints one page of one document named documentName. pixels holds
   // width × height values, top row first, red in the lowest byte, alpha ignored.
-  // True only when the page was printed; see lastOutcome() for why not.
+  // Returns once the keys used in the dialog are released (two seconds at most), so
+  // the game never sees them. True only when the page was printed; see
+  // lastOutcome() for why not.
   static bool printPicture(const uint32_t *pixels, int width, int height,
                            const char *documentName, HWND owner);
 

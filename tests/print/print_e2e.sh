@@ -1,0 +1,90 @@
+#!/bin/bash
+# End to end: printing from the monster builder in the real program. The print
+# button opens the dialog over the game window; Escape, held as a child holds it,
+# cancels and leaves the builder on screen; "Print to File" then writes one page
+# with the monster alone on white into the documents folder.
+. "$(dirname "$0")/../e2e/lib.sh"
+need_display "$@"
+BIN=${1:?usage: print_e2e.sh path/to/pabrix}
+DATA="$(dirname "$BIN")/data/gfx"
+command -v pdftoppm >/dev/null || die "poppler-utils is not installed"
+
+# open_dialog: clicks the print button; sets DLG to the dialog, focused, and checks
+# that it lies over the game window.
+open_dialog() {
+  click 328 437
+  DLG=$(timeout 15 xdotool search --sync --onlyvisible --name '^Print$' | head -1) || true
+  [ -n "$DLG" ] || die "no print dialog appeared"
+  eval "$(xdotool getwindowgeometry --shell "$DLG" | sed 's/^/D_/')"
+  local cx=$(( D_X + D_WIDTH / 2 )) cy=$(( D_Y + D_HEIGHT / 2 ))
+  [ "$cx" -ge "$X" ] && [ "$cx" -le $(( X + WIDTH )) ] && [ "$cy" -ge "$Y" ] &&
+    [ "$cy" -le $(( Y + HEIGHT )) ] || die "the dialog ($D_X,$D_Y ${D_WIDTH}x$D_HEIGHT) is not over the game"
+  log "dialog at $D_X,$D_Y ${D_WIDTH}x$D_HEIGHT over the game window"
+  sleep 0.5   # the printer list fills in
+  xdotool windowfocus --sync "$DLG"
+}
+
+# back_in_game: the dialog is gone, the program runs and has the keyboard.
+back_in_game() {
+  local i
+  for i in $(seq 1 20); do
+    xdotool search --onlyvisible --name '^Print$' >/dev/null 2>&1 || break
+    sleep 0.1
+  done
+  xdotool search --onlyvisible --name '^Print$' >/dev/null 2>&1 && die "the dialog stayed open"
+  kill -0 "$PID" 2>/dev/null || die "the program ended"
+  for i in $(seq 1 20); do
+    [ "$(xdotool getwindowfocus)" = "$WID" ] && return 0
+    sleep 0.1
+  done
+  die "the game window did not get the keyboard back"
+}
+
+start_pabrix "$BIN" 2c010000180100000001000000000000   # windowed, printing on
+click 505 230   # the monster button
+# A pair of eyes from the palette onto the body.
+move_to 45 45
+xdotool mousedown 1; sleep 0.3
+move_to 440 250; sleep 0.3
+xdotool mouseup 1; sleep 0.5
+
+open_dialog
+xdotool keydown Escape; sleep 1; xdotool keyup Escape; sleep 0.5
+back_in_game
+# Still the builder: the Escape that closed the dialog did not close the screen.
+move_to 600 300
+looks_like "$(shot cancelled)" "$DATA/misterback.bmp" 240x30+260+0
+[ -e "$DOCS/Pabrix.pdf" ] && die "a cancelled print wrote a page"
+log "Escape cancelled the print and the builder stayed"
+
+open_dialog
+xdotool key --delay 150 Down Return   # "Print to File", the only printer here
+for i in $(seq 1 50); do [ -s "$DOCS/Pabrix.pdf" ] && break; sleep 0.2; done
+[ -s "$DOCS/Pabrix.pdf" ] || die "no page was written to the documents folder"
+back_in_game
+PAGES=$(pdfinfo "$DOCS/Pabrix.pdf" | awk '/^Pages:/ { print $2 }')
+[ "$PAGES" = 1 ] || die "the document has $PAGES pages"
+pdftoppm -r 72 -png -singlefile "$DOCS/Pabrix.pdf" "$SHOTS/page"
+# The ink on the page: the body and its eyes only. The palette (left of x 250 in
+# the frame) would reach the left 40% of the page, the background its whole width.
+read -r PW PH <<<"$(identify -format '%w %h' "$SHOTS/page.png")"
+read -r TW TH TX TY <<<"$(convert "$SHOTS/page.png" -fuzz 4% -trim -format '%w %h %X %Y' info:)"
+TX=${TX#+}; TY=${TY#+}
+log "page ${PW}x$PH, ink ${TW}x$TH at $TX,$TY"
+[ "$TX" -gt $(( PW * 40 / 100 )) ] || die "ink starts at x $TX: more than the monster was printed"
+[ "$TW" -lt $(( PW / 2 )) ] && [ "$TH" -lt $(( PH / 2 )) ] || die "ink ${TW}x$TH is larger than a monster"
+[ "$TY" -lt $(( PH / 2 )) ] || die "the monster is not in the upper part of the page"
+# Large: the body alone is more than a third of the frame's width wide on screen,
+# so scaled to the page width it is more than a quarter of the page wide.
+[ "$TW" -gt $(( PW / 4 )) ] || die "the monster is printed too small (${TW} of $PW)"
+GREEN=$(convert "$SHOTS/page.png" -fuzz 25% -fill black -opaque '#8fe46a' -fill white +opaque black \
+  -format '%[fx:int(w*h*(1-mean))]' info:)
+log "page pixels of the body's green: $GREEN"
+[ "$GREEN" -gt 2000 ] || die "the body's green is missing from the page"
+
+press_key Escape   # back to the menu
+click 600 450      # quit
+wait_exit 15 || die "the program failed"
+[ "$(stat -c %s "$DOCS/mistermon.dat" 2>/dev/null)" = 120000 ] || die "no monster file"
+log "printed, cancelled and quit cleanly"
+cleanup
