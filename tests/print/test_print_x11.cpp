@@ -342,6 +342,17 @@ TEST_F(PrintDialog, PrintToFileWritesTheMonsterPageToTheDocumentsFolder) {
   expectMonsterPage(render(pdf, 72), KPrinter::lastPlacement());
 }
 
+TEST_F(PrintDialog, PreviewIsNotReportedAsPrinted) {
+  // Here no previewer is installed: the dialog closes and nothing is printed.
+  DialogDriver driver("alt+v");
+  printMonster();
+  driver.finish();
+  ASSERT_TRUE(driver.found) << "no print dialog appeared";
+  EXPECT_FALSE(driver.watchdogFired);
+  EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_CANCELLED);
+  expectBackInTheGame();
+}
+
 TEST_F(PrintDialog, ExportedMonsterPageShowsTheMonsterAloneOnWhite) {
   std::vector<uint32_t> picture(size_t(W) * H);
   ASSERT_TRUE(generatePicture(picture.data()));

@@ -33,6 +33,7 @@ struct PageJob {
   int width = 0, height = 0;
   KPrintRect placed;
   bool drawn = false;
+  bool previewed = false;  // "Preview" closes the dialog too, but prints nothing
 };
 
 // Where the game window is, so the dialog opens over it rather than wherever the
@@ -82,6 +83,12 @@ void onDrawPage(GtkPrintOperation *, GtkPrintContext *context, gint, gpointer da
     job->placed.y += gtk_page_setup_get_top_margin(setup, GTK_UNIT_POINTS);
   }
   job->drawn = r.width > 0;
+}
+
+gboolean onPreview(GtkPrintOperation *, GtkPrintOperationPreview *, GtkPrintContext *,
+                   GtkWindow *, gpointer data) {
+  static_cast<PageJob *>(data)->previewed = true;
+  return FALSE;  // the desktop's previewer shows the page
 }
 
 Owner ownerOf(HWND owner) {
@@ -197,6 +204,7 @@ bool KPrinter::printPicture(const uint32_t *pixels, int width, int height,
   job.height = height;
   GtkPrintOperation *op = newOperation(documentName, &job);
   gtk_print_operation_set_embed_page_setup(op, TRUE);
+  g_signal_connect(op, "preview", G_CALLBACK(onPreview), &job);
   if (!gSettings) {
     gSettings = gtk_print_settings_new();
     // "Print to File" offers the document's name rather than "output".
@@ -227,7 +235,10 @@ bool KPrinter::printPicture(const uint32_t *pixels, int width, int height,
       g_object_unref(gSettings);
       gSettings = chosen;
     }
-    outcome = job.drawn && !aborted(op) ? K_PRINT_DONE : K_PRINT_FAILED;
+    if (job.previewed)
+      outcome = K_PRINT_CANCELLED;
+    else
+      outcome = job.drawn && !aborted(op) ? K_PRINT_DONE : K_PRINT_FAILED;
   } else if (result == GTK_PRINT_OPERATION_RESULT_CANCEL) {
     outcome = K_PRINT_CANCELLED;
   }
