@@ -53,9 +53,9 @@ const char *userFilePath(const char *fileName) {
   bool hasSeparator = len > 0 && (folder[len - 1] == '/' || folder[len - 1] == '\\');
   std::snprintf(path, sizeof path, "%s%s%s", folder, hasSeparator || len == 0 ? "" : "/",
                 fileName);
-  // makeFilePath leaves an absolute path as it is and resolves a relative one
-  // (the program-folder fallback) against the program folder.
-  std::snprintf(path, sizeof path, "%s", KMiscTools::makeFilePath(path));
+  // An absolute path is used as it is: makeFilePath would cut a long one short
+  // and so name another file. Anything else is resolved against the program folder.
+  if (path[0] != '/') std::snprintf(path, sizeof path, "%s", KMiscTools::makeFilePath(path));
   return path;
 }
 

@@ -77,6 +77,19 @@ TEST_F(Prefs, UnknownBytesAreWrittenBackAsRead) {
   EXPECT_EQ(readWholeFile(docs.file("pabrix.prf")), bytes);
 }
 
+TEST_F(Prefs, LongDocumentsPathStillNamesThePreferencesFile) {
+  // A folder name just short of the platform's old path limit: with the file
+  // name added the whole path is longer than that limit.
+  std::string deep = docs.path + "/" + std::string(120, 'd') + "/" + std::string(250 - docs.path.size() - 122, 'e');
+  ASSERT_EQ(deep.size(), 250u);
+  setenv("XDG_DOCUMENTS_DIR", deep.c_str(), 1);
+  ASSERT_TRUE(savePrefs());
+  EXPECT_EQ(readWholeFile(deep + "/pabrix.prf").size(), 16u);
+  preferences.music = 1;
+  loadPrefs();
+  EXPECT_EQ(preferences.music, 300);
+}
+
 TEST_F(Prefs, VolumeFormulaTruncatesAndLimits) {
   EXPECT_EQ(sliderVolume(120), 0);
   EXPECT_EQ(sliderVolume(121), 0);
