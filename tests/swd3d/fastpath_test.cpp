@@ -51,7 +51,10 @@ protected:
   }
 };
 
-TEST_F(FastPath, EveryPathMatchesTheReferencePixelForPixel) {
+class FastPathWidth : public FastPath, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FastPathWidth, EveryPathMatchesTheReferencePixelForPixel) {
+  SwSetWideSimd(GetParam());
   const int w = 64, h = 48;
   IDirectDrawSurface7 *targets[2] = {makeSurface(w, h, fmtXRGB(), DDSCAPS_3DDEVICE),
                                      makeSurface(w, h, fmtARGB(), DDSCAPS_3DDEVICE)};
@@ -155,6 +158,10 @@ TEST_F(FastPath, EveryPathMatchesTheReferencePixelForPixel) {
   for (IDirectDrawSurface7 *s : targets) s->Release();
   for (IDirectDrawSurface7 *s : refs) s->Release();
   for (IDirectDrawSurface7 *s : textures) s->Release();
+  SwSetWideSimd(true);
 }
+
+// With and without the eight-pixel spans (where the processor has them).
+INSTANTIATE_TEST_SUITE_P(SimdWidths, FastPathWidth, ::testing::Values(true, false));
 
 }  // namespace

@@ -369,3 +369,6 @@ SwDisplay *SwDisplayFor(HWND hwnd);
 // instead of the fast span and rectangle paths. Process-wide.
 void SwSetReferenceRasterizer(bool on);
 bool SwReferenceRasterizer();
+// Tests: allow (default, where the processor has it) or forbid the eight-pixel
+// AVX2 spans, so the four-pixel SSE2 ones can be checked on any machine.
+void SwSetWideSimd(bool on);

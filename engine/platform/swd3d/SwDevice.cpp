@@ -23,6 +23,8 @@ struct ClipVertex {
   double x, y, z, w;
   double c[4];  // a, r, g, b, 0..255
   double u, v;
+  D3DCOLOR color;  // the vertex's own colour, while no clipping has blended it
+  bool original;
 };
 
 ClipVertex lerp(const ClipVertex &a, const ClipVertex &b, double t) {
@@ -34,6 +36,8 @@ ClipVertex lerp(const ClipVertex &a, const ClipVertex &b, double t) {
   for (int i = 0; i < 4; ++i) r.c[i] = a.c[i] + (b.c[i] - a.c[i]) * t;
   r.u = a.u + (b.u - a.u) * t;
   r.v = a.v + (b.v - a.v) * t;
+  r.color = 0;
+  r.original = false;
   return r;
 }
 
@@ -63,16 +67,6 @@ void mul(const D3DMATRIX &a, const D3DMATRIX &b, double out[4][4]) {
     for (int c = 0; c < 4; ++c) {
       double s = 0;
       for (int k = 0; k < 4; ++k) s += double(pa[r * 4 + k]) * double(pb[k * 4 + c]);
-      out[r][c] = s;
-    }
-}
-
-void mulD(const double a[4][4], const D3DMATRIX &b, double out[4][4]) {
-  const float *pb = &b._11;
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) {
-      double s = 0;
-      for (int k = 0; k < 4; ++k) s += a[r][k] * double(pb[k * 4 + c]);
       out[r][c] = s;
     }
 }
@@ -173,6 +167,7 @@ public:
     D3DMATRIX *slot = transform(type);
     if (!slot || !m) return DDERR_INVALIDPARAMS;
     *slot = *m;
+    if (type != D3DTRANSFORMSTATE_WORLD) _viewProjDirty = true;
     return D3D_OK;
   }
   HRESULT GetTransform(D3DTRANSFORMSTATETYPE type, D3DMATRIX *m) override {
@@ -348,9 +343,15 @@ private:
 
   // Gathers the state the rasteriser needs, once per call.
   void prepare() {
-    double wv[4][4];
-    mul(_world, _view, wv);
-    mulD(wv, _proj, _m);
+    if (_viewProjDirty) {
+      mul(_view, _proj, _vp2);
+      _viewProjDirty = false;
+    }
+    const float *w = &_world._11;
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 4; ++c)
+        _m[r][c] = double(w[r * 4]) * _vp2[0][c] + double(w[r * 4 + 1]) * _vp2[1][c] +
+                   double(w[r * 4 + 2]) * _vp2[2][c] + double(w[r * 4 + 3]) * _vp2[3][c];
 
     SwRasterState &st = _st;
     st = SwRasterState();
@@ -396,6 +397,8 @@ private:
     for (int i = 0; i < 4; ++i) o.c[i] = double((v.color >> (24 - 8 * i)) & 255);
     o.u = v.tu;
     o.v = v.tv;
+    o.color = v.color;
+    o.original = true;
   }
 
   SwVertex project(const ClipVertex &p) const {
@@ -403,10 +406,11 @@ private:
     SwVertex s;
     s.x = float(_vp.dwX + (1.0 + p.x * iw) * _vp.dwWidth * 0.5);
     s.y = float(_vp.dwY + (1.0 - p.y * iw) * _vp.dwHeight * 0.5);
-    uint32_t col = 0;
-    for (int i = 0; i < 4; ++i) {
-      long c = std::lround(std::max(0.0, std::min(255.0, p.c[i])));
-      col |= uint32_t(c) << (24 - 8 * i);
+    uint32_t col = p.color;
+    if (!p.original) {
+      col = 0;
+      for (int i = 0; i < 4; ++i)
+        col |= uint32_t(std::max(0.0, std::min(255.0, p.c[i])) + 0.5) << (24 - 8 * i);
     }
     s.color = col;
     s.u = float(p.u);
@@ -496,7 +500,9 @@ private:
   D3DMATRIX _world, _view, _proj;
   bool _inScene = false;
 
-  // Per-call scratch.
+  // view x projection, remade when either changes; world x that, per call.
+  double _vp2[4][4];
+  bool _viewProjDirty = true;
   double _m[4][4];
   SwRasterState _st;
   SwTarget _tg;

@@ -12,6 +12,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -57,10 +60,17 @@ inline int64_t ceilDiv(int64_t a, int64_t b) { return -floorDiv(-a, b); }
 
 inline bool finite(float f) { return std::isfinite(f) && std::fabs(f) < kMaxCoord; }
 
+// Round half away from zero, as llround does, without a library call; callers
+// keep |v| far below 2^52.
+inline int64_t roundHalfAway(double v) {
+  return v >= 0 ? int64_t(v + 0.5) : -int64_t(-v + 0.5);
+}
+inline int64_t snap(float v) { return roundHalfAway(double(v) * (1 << kSubBits)); }
+
 int64_t toFixed(double v, double limit) {
   if (!(v == v)) return 0;
   v = std::max(-limit, std::min(limit, v));
-  return std::llround(v * double(kAttrOne));
+  return roundHalfAway(v * double(kAttrOne));
 }
 
 // The pixel pipeline's inputs, identical for every pixel of a primitive.
@@ -94,28 +104,57 @@ inline int address(int64_t i, int n, int mode, bool pow2) {
   }
 }
 
-inline uint32_t samplePoint(const PixelCtx &c, int64_t u, int64_t v) {
+__attribute__((always_inline)) inline uint32_t samplePoint(const PixelCtx &c, int64_t u, int64_t v) {
   int x = address(u >> kAttrBits, c.tw, c.addrU, c.pow2w);
   int y = address(v >> kAttrBits, c.th, c.addrV, c.pow2h);
   return c.tex[size_t(y) * size_t(c.tw) + size_t(x)];
 }
 
-inline uint32_t sampleLinear(const PixelCtx &c, int64_t u, int64_t v) {
+// Bilinear weights are 8-bit; each of the two passes rounds back to 8 bits, so
+// the SIMD and scalar forms give identical results.
+inline uint32_t bilerp(uint32_t t00, uint32_t t10, uint32_t t01, uint32_t t11, uint32_t fx,
+                       uint32_t fy) {
+#if defined(__SSE2__)
+  const __m128i z = _mm_setzero_si128(), k128 = _mm_set1_epi16(128);
+  const short ix = short(256 - fx), x = short(fx), iy = short(256 - fy), y = short(fy);
+  const __m128i wx = _mm_set_epi16(x, x, x, x, ix, ix, ix, ix);
+  const __m128i wy = _mm_set_epi16(y, y, y, y, iy, iy, iy, iy);
+  __m128i top = _mm_unpacklo_epi8(
+      _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t00)), _mm_cvtsi32_si128(int(t10))), z);
+  __m128i bot = _mm_unpacklo_epi8(
+      _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t01)), _mm_cvtsi32_si128(int(t11))), z);
+  top = _mm_mullo_epi16(top, wx);
+  bot = _mm_mullo_epi16(bot, wx);
+  top = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(top, _mm_srli_si128(top, 8)), k128), 8);
+  bot = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(bot, _mm_srli_si128(bot, 8)), k128), 8);
+  __m128i tb = _mm_mullo_epi16(_mm_unpacklo_epi64(top, bot), wy);
+  tb = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(tb, _mm_srli_si128(tb, 8)), k128), 8);
+  return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(tb, z)));
+#else
+  uint32_t out = 0;
+  for (int s = 0; s < 32; s += 8) {
+    uint32_t top = (((t00 >> s) & 255) * (256 - fx) + ((t10 >> s) & 255) * fx + 128) >> 8;
+    uint32_t bot = (((t01 >> s) & 255) * (256 - fx) + ((t11 >> s) & 255) * fx + 128) >> 8;
+    out |= ((top * (256 - fy) + bot * fy + 128) >> 8) << s;
+  }
+  return out;
+#endif
+}
+
+__attribute__((always_inline)) inline uint32_t sampleLinear(const PixelCtx &c, int64_t u, int64_t v) {
   int64_t su = u - kAttrHalf, sv = v - kAttrHalf;
   int64_t i0 = su >> kAttrBits, j0 = sv >> kAttrBits;
   uint32_t fx = uint32_t(su >> (kAttrBits - 8)) & 255, fy = uint32_t(sv >> (kAttrBits - 8)) & 255;
-  int x0 = address(i0, c.tw, c.addrU, c.pow2w), x1 = address(i0 + 1, c.tw, c.addrU, c.pow2w);
-  int y0 = address(j0, c.th, c.addrV, c.pow2h), y1 = address(j0 + 1, c.th, c.addrV, c.pow2h);
+  int x0, x1, y0, y1;
+  if (c.addrU == ADDR_NONE && c.addrV == ADDR_NONE) {
+    x0 = int(i0), x1 = x0 + 1, y0 = int(j0), y1 = y0 + 1;
+  } else {
+    x0 = address(i0, c.tw, c.addrU, c.pow2w), x1 = address(i0 + 1, c.tw, c.addrU, c.pow2w);
+    y0 = address(j0, c.th, c.addrV, c.pow2h), y1 = address(j0 + 1, c.th, c.addrV, c.pow2h);
+  }
   const uint32_t *r0 = c.tex + size_t(y0) * size_t(c.tw);
   const uint32_t *r1 = c.tex + size_t(y1) * size_t(c.tw);
-  uint32_t t00 = r0[x0], t10 = r0[x1], t01 = r1[x0], t11 = r1[x1];
-  uint32_t out = 0;
-  for (int s = 0; s < 32; s += 8) {
-    uint32_t top = ((t00 >> s) & 255) * (256 - fx) + ((t10 >> s) & 255) * fx;
-    uint32_t bot = ((t01 >> s) & 255) * (256 - fx) + ((t11 >> s) & 255) * fx;
-    out |= (((top * (256 - fy) + bot * fy) + 32768) >> 16) << s;
-  }
-  return out;
+  return bilerp(r0[x0], r0[x1], r1[x0], r1[x1], fx, fy);
 }
 
 inline uint32_t mulArgb(uint32_t a, uint32_t b) {
@@ -186,8 +225,8 @@ bool setupTriangle(const SwRasterState &st, const SwVertex &va, const SwVertex &
       return false;
   int64_t X[3], Y[3];
   for (int i = 0; i < 3; ++i) {
-    X[i] = std::llround(double(v[i]->x) * kSubOne);
-    Y[i] = std::llround(double(v[i]->y) * kSubOne);
+    X[i] = snap(v[i]->x);
+    Y[i] = snap(v[i]->y);
   }
   int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
   if (area == 0) return false;
@@ -241,9 +280,10 @@ bool setupTriangle(const SwRasterState &st, const SwVertex &va, const SwVertex &
     }
   }
   // Magnification or minification: more than one texel per pixel along either axis.
-  double gx = std::hypot(double(t.u.a), double(t.v.a)) / double(kAttrOne);
-  double gy = std::hypot(double(t.u.b), double(t.v.b)) / double(kAttrOne);
-  int f = (gx > 1.0 || gy > 1.0) ? st.minFilter : st.magFilter;
+  const double one2 = double(kAttrOne) * double(kAttrOne);
+  double gx2 = double(t.u.a) * double(t.u.a) + double(t.v.a) * double(t.v.a);
+  double gy2 = double(t.u.b) * double(t.u.b) + double(t.v.b) * double(t.v.b);
+  int f = (gx2 > one2 || gy2 > one2) ? st.minFilter : st.magFilter;
   t.filter = f >= D3DTFG_LINEAR ? D3DTFG_LINEAR : D3DTFG_POINT;
   return true;
 }
@@ -307,6 +347,138 @@ void referenceTriangle(const SwTarget &tg, const SwRasterState &st, const Tri &t
 // Fast spans, for 32-bit targets. A span covers pixels [x0, x1) of row py.
 typedef void (*SpanFn)(const PixelCtx &c, uint32_t *row, int x0, int x1, int py);
 
+#if defined(__SSE2__)
+inline __m128i mul8x8(__m128i x, __m128i y) {  // eight 16-bit lanes, rounded x*y/255
+  __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, y), _mm_set1_epi16(128));
+  return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+}
+inline __m128i modulate4(__m128i s, __m128i d16) {
+  __m128i z = _mm_setzero_si128();
+  __m128i lo = mul8x8(_mm_unpacklo_epi8(s, z), d16);
+  __m128i hi = mul8x8(_mm_unpackhi_epi8(s, z), d16);
+  return _mm_packus_epi16(lo, hi);
+}
+inline __m128i over4(__m128i s, __m128i d) {
+  __m128i z = _mm_setzero_si128(), k255 = _mm_set1_epi16(255);
+  __m128i slo = _mm_unpacklo_epi8(s, z), shi = _mm_unpackhi_epi8(s, z);
+  __m128i alo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(slo, 0xFF), 0xFF);
+  __m128i ahi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(shi, 0xFF), 0xFF);
+  __m128i lo = _mm_add_epi16(mul8x8(slo, alo),
+                             mul8x8(_mm_unpacklo_epi8(d, z), _mm_sub_epi16(k255, alo)));
+  __m128i hi = _mm_add_epi16(mul8x8(shi, ahi),
+                             mul8x8(_mm_unpackhi_epi8(d, z), _mm_sub_epi16(k255, ahi)));
+  return _mm_packus_epi16(lo, hi);
+}
+#endif
+
+// Writes a run of fetched texels: channels the texture does not feed raised to
+// full (texOr), multiplied by a flat vertex colour (M 1), then copied (B 0) or
+// laid over the target by source alpha (B 1), skipping transparent texels and
+// copying opaque ones. Four pixels at a time where SSE2 exists.
+template <int M, int B>
+inline void combineRow128(const uint32_t *src, uint32_t *dst, int n, uint32_t texOr, uint32_t flat,
+                          uint32_t dOr) {
+  if (M == 0 && B == 0 && texOr == 0) {
+    std::memcpy(dst, src, size_t(n) * 4);
+    return;
+  }
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i vOr = _mm_set1_epi32(int(texOr)), vdOr = _mm_set1_epi32(int(dOr));
+  const __m128i d16 = _mm_unpacklo_epi8(_mm_set1_epi32(int(flat)), _mm_setzero_si128());
+  const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi32(255);
+  for (; i + 4 <= n; i += 4) {
+    __m128i s = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i)), vOr);
+    if (M == 1) s = modulate4(s, d16);
+    __m128i *out = reinterpret_cast<__m128i *>(dst + i);
+    if (B == 0) {
+      _mm_storeu_si128(out, s);
+      continue;
+    }
+    __m128i a = _mm_srli_epi32(s, 24);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) continue;  // all transparent
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, full)) == 0xFFFF) {
+      _mm_storeu_si128(out, s);
+      continue;
+    }
+    _mm_storeu_si128(out, over4(s, _mm_or_si128(_mm_loadu_si128(out), vdOr)));
+  }
+#endif
+  for (; i < n; ++i) {
+    uint32_t s = src[i] | texOr;
+    if (M == 1) s = mulArgb(s, flat);
+    if (B == 0) {
+      dst[i] = s;
+      continue;
+    }
+    uint32_t a = s >> 24;
+    if (a == 0) continue;
+    dst[i] = a == 255 ? s : blendOver(s, dst[i] | dOr);
+  }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same arithmetic eight pixels at a time, for processors that have AVX2;
+// chosen at run time so the program still runs on plain SSE2 machines.
+__attribute__((target("avx2"))) inline __m256i mul8x16(__m256i x, __m256i y) {
+  __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(x, y), _mm256_set1_epi16(128));
+  return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+}
+
+template <int M, int B>
+__attribute__((target("avx2"))) void combineRow256(const uint32_t *src, uint32_t *dst, int n,
+                                                   uint32_t texOr, uint32_t flat, uint32_t dOr) {
+  const __m256i vOr = _mm256_set1_epi32(int(texOr)), vdOr = _mm256_set1_epi32(int(dOr));
+  const __m256i z = _mm256_setzero_si256(), full = _mm256_set1_epi32(255);
+  const __m256i k255 = _mm256_set1_epi16(255);
+  const __m256i d16 = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(flat)), z);
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m256i s = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + i)), vOr);
+    if (M == 1)
+      s = _mm256_packus_epi16(mul8x16(_mm256_unpacklo_epi8(s, z), d16),
+                              mul8x16(_mm256_unpackhi_epi8(s, z), d16));
+    __m256i *out = reinterpret_cast<__m256i *>(dst + i);
+    if (B == 0) {
+      _mm256_storeu_si256(out, s);
+      continue;
+    }
+    __m256i a = _mm256_srli_epi32(s, 24);
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, z)) == -1) continue;  // all transparent
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, full)) == -1) {
+      _mm256_storeu_si256(out, s);
+      continue;
+    }
+    __m256i d = _mm256_or_si256(_mm256_loadu_si256(out), vdOr);
+    __m256i slo = _mm256_unpacklo_epi8(s, z), shi = _mm256_unpackhi_epi8(s, z);
+    __m256i alo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(slo, 0xFF), 0xFF);
+    __m256i ahi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(shi, 0xFF), 0xFF);
+    __m256i lo = _mm256_add_epi16(mul8x16(slo, alo),
+                                  mul8x16(_mm256_unpacklo_epi8(d, z), _mm256_sub_epi16(k255, alo)));
+    __m256i hi = _mm256_add_epi16(mul8x16(shi, ahi),
+                                  mul8x16(_mm256_unpackhi_epi8(d, z), _mm256_sub_epi16(k255, ahi)));
+    _mm256_storeu_si256(out, _mm256_packus_epi16(lo, hi));
+  }
+  combineRow128<M, B>(src + i, dst + i, n - i, texOr, flat, dOr);
+}
+
+bool gWide = __builtin_cpu_supports("avx2");
+#endif
+
+template <int M, int B>
+inline void combineRow(const uint32_t *src, uint32_t *dst, int n, uint32_t texOr, uint32_t flat,
+                       uint32_t dOr) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (gWide && n >= 8 && !(M == 0 && B == 0 && texOr == 0)) {
+    combineRow256<M, B>(src, dst, n, texOr, flat, dOr);
+    return;
+  }
+#endif
+  combineRow128<M, B>(src, dst, n, texOr, flat, dOr);
+}
+
+const int kChunk = 64;
+
 // F: 0 no texture, 1 point, 2 bilinear. M: 0 no modulation (or by white),
 // 1 flat vertex colour, 2 interpolated vertex colour. B: 0 no blending,
 // 1 source alpha over inverse source alpha, 2 any factors.
@@ -315,10 +487,31 @@ void spanGeneral(const PixelCtx &c, uint32_t *row, int x0, int x1, int py) {
   const Tri &t = *c.tri;
   int64_t u = t.u.at(x0, py), v = t.v.at(x0, py);
   const int64_t du = t.u.a, dv = t.v.a;
+  const uint32_t flat = t.flatColor | c.diffOr;
+  if (M <= 1 && B <= 1) {
+    // Common states: fetch a chunk of texels, then combine it in SIMD.
+    uint32_t tmp[kChunk];
+    if (F == 0) {
+      const uint32_t s = M == 1 ? flat : 0xFFFFFFFFu;
+      if (B == 0) {
+        std::fill(row + x0, row + x1, s);
+        return;
+      }
+      std::fill(tmp, tmp + kChunk, s);
+    }
+    for (int x = x0; x < x1; x += kChunk) {
+      const int n = std::min(kChunk, x1 - x);
+      if (F != 0) {
+        for (int i = 0; i < n; ++i, u += du, v += dv)
+          tmp[i] = F == 2 ? sampleLinear(c, u, v) : samplePoint(c, u, v);
+      }
+      combineRow<(F == 0 ? 0 : M), B>(tmp, row + x, n, F == 0 ? 0 : c.texOr, flat, c.dstAlphaOr);
+    }
+    return;
+  }
   int64_t col[4] = {0, 0, 0, 0};
   if (M == 2)
     for (int i = 0; i < 4; ++i) col[i] = t.col[i].at(x0, py);
-  const uint32_t flat = t.flatColor | c.diffOr;
   for (int x = x0; x < x1; ++x) {
     uint32_t s;
     if (F == 0) {
@@ -351,89 +544,26 @@ void spanGeneral(const PixelCtx &c, uint32_t *row, int x0, int x1, int py) {
   }
 }
 
-#if defined(__SSE2__)
-inline __m128i mul8x8(__m128i x, __m128i y) {  // eight 16-bit lanes, rounded x*y/255
-  __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, y), _mm_set1_epi16(128));
-  return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
-}
-inline __m128i modulate4(__m128i s, __m128i d16) {
-  __m128i z = _mm_setzero_si128();
-  __m128i lo = mul8x8(_mm_unpacklo_epi8(s, z), d16);
-  __m128i hi = mul8x8(_mm_unpackhi_epi8(s, z), d16);
-  return _mm_packus_epi16(lo, hi);
-}
-inline __m128i over4(__m128i s, __m128i d) {
-  __m128i z = _mm_setzero_si128(), k255 = _mm_set1_epi16(255);
-  __m128i slo = _mm_unpacklo_epi8(s, z), shi = _mm_unpackhi_epi8(s, z);
-  __m128i alo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(slo, 0xFF), 0xFF);
-  __m128i ahi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(shi, 0xFF), 0xFF);
-  __m128i lo = _mm_add_epi16(mul8x8(slo, alo),
-                             mul8x8(_mm_unpacklo_epi8(d, z), _mm_sub_epi16(k255, alo)));
-  __m128i hi = _mm_add_epi16(mul8x8(shi, ahi),
-                             mul8x8(_mm_unpackhi_epi8(d, z), _mm_sub_epi16(k255, ahi)));
-  return _mm_packus_epi16(lo, hi);
-}
-#endif
-
 // Unscaled copies: one texel per pixel, a whole texel step per pixel along x
 // (either direction) and none along y, every texel of the primitive inside the
 // texture, and sampling that lands on texel centres. The texture row is fixed
-// per span, so rows are copied, skipped or blended directly.
+// per span, so rows are copied, skipped or blended straight from the texture.
 template <int M, int B>
 void spanUnit(const PixelCtx &c, uint32_t *row, int x0, int x1, int py) {
   const Tri &t = *c.tri;
-  int n = x1 - x0;
-  int tx = int(t.u.at(x0, py) >> kAttrBits), ty = int(t.v.at(x0, py) >> kAttrBits);
+  const int n = x1 - x0;
+  const int tx = int(t.u.at(x0, py) >> kAttrBits), ty = int(t.v.at(x0, py) >> kAttrBits);
   const uint32_t *src = c.tex + size_t(ty) * size_t(c.tw) + tx;
-  const int dir = t.u.a > 0 ? 1 : -1;
-  uint32_t *dst = row + x0;
-  const uint32_t texOr = c.texOr, flat = t.flatColor | c.diffOr, dOr = c.dstAlphaOr;
-  if (M == 0 && B == 0 && dir == 1 && texOr == 0) {
-    std::memcpy(dst, src, size_t(n) * 4);
+  const uint32_t flat = t.flatColor | c.diffOr;
+  if (t.u.a > 0) {
+    combineRow<M, B>(src, row + x0, n, c.texOr, flat, c.dstAlphaOr);
     return;
   }
-  int i = 0;
-#if defined(__SSE2__)
-  const __m128i vOr = _mm_set1_epi32(int(texOr)), vdOr = _mm_set1_epi32(int(dOr));
-  const __m128i d16 = _mm_unpacklo_epi8(_mm_set1_epi32(int(flat)), _mm_setzero_si128());
-  const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi32(255);
-  for (; i + 4 <= n; i += 4) {
-    __m128i s;
-    if (dir == 1) {
-      s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
-    } else {
-      s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src - i - 3));
-      s = _mm_shuffle_epi32(s, _MM_SHUFFLE(0, 1, 2, 3));
-    }
-    s = _mm_or_si128(s, vOr);
-    if (M == 1) s = modulate4(s, d16);
-    __m128i *out = reinterpret_cast<__m128i *>(dst + i);
-    if (B == 0) {
-      _mm_storeu_si128(out, s);
-      continue;
-    }
-    __m128i a = _mm_srli_epi32(s, 24);
-    int m0 = _mm_movemask_epi8(_mm_cmpeq_epi32(a, zero));
-    if (m0 == 0xFFFF) continue;  // all transparent
-    int m1 = _mm_movemask_epi8(_mm_cmpeq_epi32(a, full));
-    if (m1 == 0xFFFF) {
-      _mm_storeu_si128(out, s);
-      continue;
-    }
-    __m128i d = _mm_or_si128(_mm_loadu_si128(out), vdOr);
-    _mm_storeu_si128(out, over4(s, d));
-  }
-#endif
-  for (; i < n; ++i) {
-    uint32_t s = src[dir * i] | texOr;
-    if (M == 1) s = mulArgb(s, flat);
-    if (B == 0) {
-      dst[i] = s;
-      continue;
-    }
-    uint32_t a = s >> 24;
-    if (a == 0) continue;
-    dst[i] = a == 255 ? s : blendOver(s, dst[i] | dOr);
+  uint32_t tmp[kChunk];  // mirrored: read backwards into a forward run
+  for (int x = 0; x < n; x += kChunk) {
+    const int k = std::min(kChunk, n - x);
+    for (int i = 0; i < k; ++i) tmp[i] = src[-(x + i)];
+    combineRow<M, B>(tmp, row + x0 + x, k, c.texOr, flat, c.dstAlphaOr);
   }
 }
 
@@ -482,6 +612,18 @@ SpanFn chooseSpan(PixelCtx &c, const Tri &t) {
   }
   return linear ? pickM<2>(m, b) : pickM<1>(m, b);
 }
+
+}  // namespace
+
+void SwSetWideSimd(bool on) {
+#if defined(__x86_64__) || defined(__i386__)
+  gWide = on && __builtin_cpu_supports("avx2");
+#else
+  (void)on;
+#endif
+}
+
+namespace {
 
 bool fastTarget(const SwTarget &t) {
   return !SwReferenceRasterizer() && (t.fmt == SwFmt::ARGB8888 || t.fmt == SwFmt::XRGB8888);
@@ -536,8 +678,8 @@ void swDrawQuadStrip(const SwTarget &tg, const SwRasterState &st, const SwVertex
     int64_t X[4], Y[4];
     const SwVertex *v[4] = {&a, &b, &c, &d};
     for (int i = 0; i < 4; ++i) {
-      X[i] = std::llround(double(v[i]->x) * kSubOne);
-      Y[i] = std::llround(double(v[i]->y) * kSubOne);
+      X[i] = snap(v[i]->x);
+      Y[i] = snap(v[i]->y);
     }
     bool rowsFirst = Y[0] == Y[1] && Y[2] == Y[3] && X[0] == X[2] && X[1] == X[3];
     bool colsFirst = X[0] == X[1] && X[2] == X[3] && Y[0] == Y[2] && Y[1] == Y[3];
@@ -572,8 +714,8 @@ void swDrawQuadStrip(const SwTarget &tg, const SwRasterState &st, const SwVertex
 void swDrawPoint(const SwTarget &tg, const SwRasterState &st, const SwVertex &a) {
   if (!finite(a.x) || !finite(a.y) || !std::isfinite(a.u) || !std::isfinite(a.v)) return;
   // The pixel whose centre is nearest; halves go right and down.
-  int64_t px = floorDiv(std::llround(double(a.x) * kSubOne) + kSubOne / 2, kSubOne);
-  int64_t py = floorDiv(std::llround(double(a.y) * kSubOne) + kSubOne / 2, kSubOne);
+  int64_t px = floorDiv(snap(a.x) + kSubOne / 2, kSubOne);
+  int64_t py = floorDiv(snap(a.y) + kSubOne / 2, kSubOne);
   if (px < st.clipX0 || px >= st.clipX1 || py < st.clipY0 || py >= st.clipY1) return;
   Tri t{};
   t.filter = st.magFilter >= D3DTFG_LINEAR ? D3DTFG_LINEAR : D3DTFG_POINT;
@@ -588,8 +730,7 @@ void swDrawLine(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
   const SwVertex *v[2] = {&a, &b};
   for (const SwVertex *p : v)
     if (!finite(p->x) || !finite(p->y) || !std::isfinite(p->u) || !std::isfinite(p->v)) return;
-  int64_t X0 = std::llround(double(a.x) * kSubOne), Y0 = std::llround(double(a.y) * kSubOne);
-  int64_t X1 = std::llround(double(b.x) * kSubOne), Y1 = std::llround(double(b.y) * kSubOne);
+  int64_t X0 = snap(a.x), Y0 = snap(a.y), X1 = snap(b.x), Y1 = snap(b.y);
   int64_t dx = X1 - X0, dy = Y1 - Y0;
   bool xMajor = std::llabs(dx) >= std::llabs(dy);
   int64_t m0 = xMajor ? X0 : Y0, m1 = xMajor ? X1 : Y1, n0 = xMajor ? Y0 : X0;
