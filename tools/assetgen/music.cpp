@@ -37,7 +37,8 @@ void foldTail(Stereo &s, size_t loopFrames) {
   s.right.resize(loopFrames);
 }
 
-bool renderScore(const Score &score, const std::string &soundfont, Stereo &out, std::string &error) {
+bool renderScore(const Score &score, const std::string &soundfont, Stereo &out, std::string &error,
+                 bool normalised) {
   fluid_set_log_function(FLUID_INFO, quiet, nullptr);
   fluid_set_log_function(FLUID_DBG, quiet, nullptr);
   fluid_set_log_function(FLUID_WARN, quiet, nullptr);
@@ -118,7 +119,7 @@ bool renderScore(const Score &score, const std::string &soundfont, Stereo &out, 
   delete_fluid_settings(settings);
 
   foldTail(out, loopFrames);
-  normalise(out, score.rmsDb, score.peakDb);
+  if (normalised) normalise(out, score.rmsDb, score.peakDb);
   return true;
 }
 

@@ -10,7 +10,9 @@
 
 namespace assetgen {
 
-bool renderScore(const Score &score, const std::string &soundfont, Stereo &out, std::string &error);
+// With `normalised` false the synthesiser's own level is kept (to compare parts).
+bool renderScore(const Score &score, const std::string &soundfont, Stereo &out, std::string &error,
+                 bool normalised = true);
 
 // Adds the frames past `loopFrames` onto the start and cuts the buffer there, so
 // that playing it in a loop sounds as if the piece went on.
