@@ -56,9 +56,10 @@ double planeDist(const ClipVertex &p, int i) {
 }
 
 bool inside(const ClipVertex &p) {
-  for (int i = 0; i < kPlanes; ++i)
-    if (!(planeDist(p, i) >= 0)) return false;
-  return true;
+  const double gw = kGuard * p.w;
+  // Written so that a NaN anywhere counts as outside.
+  return p.z >= 0 && p.w - p.z >= 0 && p.x + gw >= 0 && gw - p.x >= 0 && p.y + gw >= 0 &&
+         gw - p.y >= 0 && p.w - 1e-6 >= 0;
 }
 
 void mul(const D3DMATRIX &a, const D3DMATRIX &b, double out[4][4]) {

@@ -257,10 +257,11 @@ bool setupTriangle(const SwRasterState &st, const SwVertex &va, const SwVertex &
   double x0 = double(X[0]) / kSubOne, y0 = double(Y[0]) / kSubOne;
   double dx1 = double(X[1] - X[0]) / kSubOne, dy1 = double(Y[1] - Y[0]) / kSubOne;
   double dx2 = double(X[2] - X[0]) / kSubOne, dy2 = double(Y[2] - Y[0]) / kSubOne;
-  double ar = double(area) / (double(kSubOne) * kSubOne);
+  // One division per triangle; every gradient multiplies by its reciprocal.
+  const double inv = (double(kSubOne) * kSubOne) / double(area);
   auto plane = [&](double a0, double a1, double a2, Plane &p) {
-    double ddx = ((a1 - a0) * dy2 - (a2 - a0) * dy1) / ar;
-    double ddy = ((a2 - a0) * dx1 - (a1 - a0) * dx2) / ar;
+    double ddx = ((a1 - a0) * dy2 - (a2 - a0) * dy1) * inv;
+    double ddy = ((a2 - a0) * dx1 - (a1 - a0) * dx2) * inv;
     // Limits keep c + a*x + b*y inside 64 bits for any on-screen pixel.
     p.a = toFixed(ddx, 1 << 20);
     p.b = toFixed(ddy, 1 << 20);
@@ -477,6 +478,77 @@ inline void combineRow(const uint32_t *src, uint32_t *dst, int n, uint32_t texOr
   combineRow128<M, B>(src, dst, n, texOr, flat, dOr);
 }
 
+// A whole rectangle of unscaled texels: `rows` rows of n pixels, the source
+// stepping srcStride texels per row (negative when flipped vertically). The
+// constants are set up once for all rows.
+template <int M, int B>
+void combineRect128(const uint32_t *src, long srcStride, uint8_t *dst, long dstPitch, int n,
+                    int rows, uint32_t texOr, uint32_t flat, uint32_t dOr) {
+  for (int r = 0; r < rows; ++r, src += srcStride, dst += dstPitch)
+    combineRow128<M, B>(src, reinterpret_cast<uint32_t *>(dst), n, texOr, flat, dOr);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+template <int M, int B>
+__attribute__((target("avx2"))) void combineRect256(const uint32_t *src, long srcStride,
+                                                    uint8_t *dst, long dstPitch, int n, int rows,
+                                                    uint32_t texOr, uint32_t flat, uint32_t dOr) {
+  const __m256i vOr = _mm256_set1_epi32(int(texOr)), vdOr = _mm256_set1_epi32(int(dOr));
+  const __m256i z = _mm256_setzero_si256(), full = _mm256_set1_epi32(255);
+  const __m256i k255 = _mm256_set1_epi16(255);
+  const __m256i d16 = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(flat)), z);
+  for (int r = 0; r < rows; ++r, src += srcStride, dst += dstPitch) {
+    uint32_t *d32 = reinterpret_cast<uint32_t *>(dst);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+      __m256i s =
+          _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + i)), vOr);
+      if (M == 1)
+        s = _mm256_packus_epi16(mul8x16(_mm256_unpacklo_epi8(s, z), d16),
+                                mul8x16(_mm256_unpackhi_epi8(s, z), d16));
+      __m256i *out = reinterpret_cast<__m256i *>(d32 + i);
+      if (B == 0) {
+        _mm256_storeu_si256(out, s);
+        continue;
+      }
+      __m256i a = _mm256_srli_epi32(s, 24);
+      if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, z)) == -1) continue;
+      if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, full)) == -1) {
+        _mm256_storeu_si256(out, s);
+        continue;
+      }
+      __m256i d = _mm256_or_si256(_mm256_loadu_si256(out), vdOr);
+      __m256i slo = _mm256_unpacklo_epi8(s, z), shi = _mm256_unpackhi_epi8(s, z);
+      __m256i alo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(slo, 0xFF), 0xFF);
+      __m256i ahi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(shi, 0xFF), 0xFF);
+      __m256i lo = _mm256_add_epi16(
+          mul8x16(slo, alo), mul8x16(_mm256_unpacklo_epi8(d, z), _mm256_sub_epi16(k255, alo)));
+      __m256i hi = _mm256_add_epi16(
+          mul8x16(shi, ahi), mul8x16(_mm256_unpackhi_epi8(d, z), _mm256_sub_epi16(k255, ahi)));
+      _mm256_storeu_si256(out, _mm256_packus_epi16(lo, hi));
+    }
+    if (i < n) combineRow128<M, B>(src + i, d32 + i, n - i, texOr, flat, dOr);
+  }
+}
+#endif
+
+template <int M, int B>
+void combineRect(const uint32_t *src, long srcStride, uint8_t *dst, long dstPitch, int n,
+                 int rows, uint32_t texOr, uint32_t flat, uint32_t dOr) {
+  if (M == 0 && B == 0 && texOr == 0) {
+    for (int r = 0; r < rows; ++r, src += srcStride, dst += dstPitch)
+      std::memcpy(dst, src, size_t(n) * 4);
+    return;
+  }
+#if defined(__x86_64__) || defined(__i386__)
+  if (gWide && n >= 8) {
+    combineRect256<M, B>(src, srcStride, dst, dstPitch, n, rows, texOr, flat, dOr);
+    return;
+  }
+#endif
+  combineRect128<M, B>(src, srcStride, dst, dstPitch, n, rows, texOr, flat, dOr);
+}
+
 const int kChunk = 64;
 
 // F: 0 no texture, 1 point, 2 bilinear. M: 0 no modulation (or by white),
@@ -578,7 +650,9 @@ SpanFn pickM(int m, int b) {
 
 // Chooses the span function for a primitive once; may narrow the context's
 // addressing to "in range" when every sampled texel is known to lie inside.
-SpanFn chooseSpan(PixelCtx &c, const Tri &t) {
+// unitMode, when given, receives M * 2 + B if an unscaled span was chosen, else -1.
+SpanFn chooseSpan(PixelCtx &c, const Tri &t, int *unitMode = nullptr) {
+  if (unitMode) *unitMode = -1;
   int b = !c.blend ? 0
           : (c.srcBlend == D3DBLEND_ONE && c.dstBlend == D3DBLEND_ZERO) ? 0
           : (c.srcBlend == D3DBLEND_SRCALPHA && c.dstBlend == D3DBLEND_INVSRCALPHA) ? 1
@@ -606,9 +680,10 @@ SpanFn chooseSpan(PixelCtx &c, const Tri &t) {
   bool inV = ((v0 - lo) >> kAttrBits) >= 0 && ((v1 - hi) >> kAttrBits) + (linear ? 1 : 0) < c.th;
   if (inU) c.addrU = ADDR_NONE;
   if (inV) c.addrV = ADDR_NONE;
-  if (unit && !linear && inU && inV && m < 2) {
-    if (m == 0) return b == 0 ? spanUnit<0, 0> : (b == 1 ? spanUnit<0, 1> : pickM<1>(m, b));
-    return b == 0 ? spanUnit<1, 0> : (b == 1 ? spanUnit<1, 1> : pickM<1>(m, b));
+  if (unit && !linear && inU && inV && m < 2 && b < 2) {
+    if (unitMode) *unitMode = m * 2 + b;
+    if (m == 0) return b == 0 ? spanUnit<0, 0> : spanUnit<0, 1>;
+    return b == 0 ? spanUnit<1, 0> : spanUnit<1, 1>;
   }
   return linear ? pickM<2>(m, b) : pickM<1>(m, b);
 }
@@ -700,7 +775,22 @@ void swDrawQuadStrip(const SwTarget &tg, const SwRasterState &st, const SwVertex
       t.py0 = py0;
       t.py1 = py1 - 1;
       PixelCtx ctx = makeContext(tg, st, &t);
-      SpanFn span = chooseSpan(ctx, t);
+      int unitMode = -1;
+      SpanFn span = chooseSpan(ctx, t, &unitMode);
+      if (unitMode >= 0 && t.u.a > 0) {
+        const uint32_t *src = ctx.tex + size_t(t.v.at(px0, py0) >> kAttrBits) * size_t(ctx.tw) +
+                              size_t(t.u.at(px0, py0) >> kAttrBits);
+        const long stride = t.v.b > 0 ? ctx.tw : -long(ctx.tw);
+        uint8_t *dst = tg.bits + size_t(py0) * size_t(tg.pitch) + size_t(px0) * 4;
+        const uint32_t flat = t.flatColor | ctx.diffOr;
+        void (*rectFn)(const uint32_t *, long, uint8_t *, long, int, int, uint32_t, uint32_t,
+                       uint32_t) = unitMode == 0   ? combineRect<0, 0>
+                                   : unitMode == 1 ? combineRect<0, 1>
+                                   : unitMode == 2 ? combineRect<1, 0>
+                                                   : combineRect<1, 1>;
+        rectFn(src, stride, dst, tg.pitch, px1 - px0, py1 - py0, ctx.texOr, flat, ctx.dstAlphaOr);
+        return;
+      }
       for (int py = py0; py < py1; ++py)
         span(ctx, reinterpret_cast<uint32_t *>(tg.bits + size_t(py) * size_t(tg.pitch)), px0, px1,
              py);
