@@ -127,7 +127,8 @@ void onDialogMapped(GtkWidget *dialog, gpointer data) {
 }
 
 // Catches the dialog as it is realized (GtkPrintOperation never hands it out) and
-// centres it over the game window, kept above it.
+// centres it over the game window. Stacking is left to the transient hint: forcing
+// the dialog above everything would also put it above its own file chooser.
 gboolean onToplevelRealize(GSignalInvocationHint *, guint count, const GValue *params,
                            gpointer data) {
   Owner *o = static_cast<Owner *>(data);
@@ -137,7 +138,6 @@ gboolean onToplevelRealize(GSignalInvocationHint *, guint count, const GValue *p
   GtkWindow *window = GTK_WINDOW(object);
   if (gtk_window_get_window_type(window) != GTK_WINDOW_TOPLEVEL) return TRUE;
   o->dialog = GTK_WIDGET(window);
-  gtk_window_set_keep_above(window, TRUE);
   if (o->known) {
     GtkRequisition natural{0, 0};
     gtk_widget_get_preferred_size(o->dialog, nullptr, &natural);
