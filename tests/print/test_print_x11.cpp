@@ -203,7 +203,8 @@ uint32_t screenPixel(int x, int y) {
 }
 
 // Finds the print dialog, notes where it is and what is on top, then types `keys`
-// into it ("hold K" holds key K down for a second). A watchdog answers the dialog itself if it is still open afterwards.
+// into it ("hold K" holds key K down for a second). A watchdog answers the dialog
+// itself if it is still open afterwards.
 class DialogDriver {
 public:
   explicit DialogDriver(std::string keys) : _keys(std::move(keys)) {
@@ -222,25 +223,38 @@ public:
 
 private:
   void drive() {
-    const std::string id =
-        firstLine(run("timeout 20 xdotool search --sync --onlyvisible --name '^Print$' 2>/dev/null"));
+    const std::string id = firstLine(
+        run("timeout 20 xdotool search --sync --onlyvisible --name '^Print$' 2>/dev/null"));
     if (!id.empty()) {
       found = true;
       dialog = geometryOf(id);
       transientFor = run("xprop -id " + id + " WM_TRANSIENT_FOR 2>/dev/null");
       std::this_thread::sleep_for(std::chrono::milliseconds(500));  // printers listed
       dialogCentre = screenPixel(dialog.x + dialog.w / 2, dialog.y + dialog.h / 2);
-      run("xdotool windowfocus --sync " + id + " 2>/dev/null");
-      if (_keys.rfind("hold ", 0) == 0)  // as a child presses: down for a second
-        run("xdotool keydown " + _keys.substr(5) + "; sleep 1; xdotool keyup " + _keys.substr(5));
-      else
-        run("xdotool key --delay 150 " + _keys);
+      // A loaded machine may list the printers late and lose the first keys: the
+      // keys go again while the dialog stays open.
+      for (int attempt = 0; attempt < 3 && !_done; attempt++) {
+        if (attempt > 0 && !stillOpen()) break;
+        run("xdotool windowfocus --sync " + id + " 2>/dev/null");
+        if (_keys.rfind("hold ", 0) == 0)  // as a child presses: down for a second
+          run("xdotool keydown " + _keys.substr(5) + "; sleep 1; xdotool keyup " +
+              _keys.substr(5));
+        else
+          run("xdotool key --delay 150 " + _keys);
+        for (int i = 0; i < 40 && !_done; i++)
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
     }
-    for (int i = 0; i < 150 && !_done; i++) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int i = 0; i < 30 && !_done; i++)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (!_done) {
       watchdogFired = true;
       g_idle_add(cancelDialogs, nullptr);
     }
+  }
+
+  static bool stillOpen() {
+    return !run("xdotool search --onlyvisible --name '^Print$' 2>/dev/null").empty();
   }
 
   std::string _keys;
