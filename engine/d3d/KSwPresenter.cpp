@@ -15,7 +15,15 @@ KSwPresenter::~KSwPresenter() {
   releaseRenderer();
 }
 
+void KSwPresenter::unlock() {
+  if (!_locked) return;
+  SwScreenMemoryRevoked(_hwnd);  // surfaces living there copy themselves out first
+  SDL_UnlockTexture(_texture);
+  _locked = nullptr;
+}
+
 void KSwPresenter::releaseRenderer() {
+  unlock();
   if (_texture) SDL_DestroyTexture(_texture);
   if (_renderer) SDL_DestroyRenderer(_renderer);
   _texture = nullptr;
@@ -37,6 +45,7 @@ bool KSwPresenter::ensure(int width, int height, int bitsPerPixel) {
     }
   }
   if (_texture && (_texW != width || _texH != height || _texBits != bitsPerPixel)) {
+    unlock();
     SDL_DestroyTexture(_texture);
     _texture = nullptr;
   }
@@ -52,10 +61,37 @@ bool KSwPresenter::ensure(int width, int height, int bitsPerPixel) {
   return true;
 }
 
+void *KSwPresenter::screenMemory(int width, int height, int bitsPerPixel, long &pitch) {
+  if (!ensure(width, height, bitsPerPixel)) return nullptr;
+  if (!_locked) {
+    int p = 0;
+    if (SDL_LockTexture(_texture, nullptr, &_locked, &p) != 0) {
+      _locked = nullptr;
+      return nullptr;
+    }
+    _lockedPitch = p;
+  }
+  pitch = _lockedPitch;
+  return _locked;
+}
+
 void KSwPresenter::present(const void *pixels, long pitch, int width, int height,
                            int bitsPerPixel) {
   if (!pixels || width <= 0 || height <= 0 || !ensure(width, height, bitsPerPixel)) return;
-  if (SDL_UpdateTexture(_texture, nullptr, pixels, int(pitch)) != 0) return;
+  if (_locked && pixels == _locked) {
+    // The frame is already in the texture: showing it is all that is left. The
+    // texture is locked again at the next request for its memory.
+    SDL_UnlockTexture(_texture);
+    _locked = nullptr;
+  } else {
+    unlock();
+    if (SDL_UpdateTexture(_texture, nullptr, pixels, int(pitch)) != 0) return;
+  }
+  show();
+}
+
+void KSwPresenter::show() {
+  const int width = _texW, height = _texH;
   int x = 0, y = 0, w = width, h = height;
   _hwnd->frameRect(x, y, w, h);
   int dw = 0, dh = 0;

@@ -22,6 +22,8 @@ public:
   void present(const void *pixels, long pitch, int width, int height, int bitsPerPixel) override;
   void waitForVerticalBlank() override;
   void clientSize(int &width, int &height) override;
+  // The streaming texture's own pixels, kept locked between frames.
+  void *screenMemory(int width, int height, int bitsPerPixel, long &pitch) override;
 
   // Frames handed to the window so far.
   long framesShown() const { return _frames; }
@@ -29,11 +31,15 @@ public:
 private:
   bool ensure(int width, int height, int bitsPerPixel);
   void releaseRenderer();
+  void unlock();  // screen memory stops being valid
+  void show();
 
   HWND _hwnd;
   SDL_Renderer *_renderer = nullptr;
   SDL_Texture *_texture = nullptr;
   int _texW = 0, _texH = 0, _texBits = 0;
   bool _failed = false;  // no renderer could be made: frames are dropped
+  void *_locked = nullptr;  // the texture's pixels while it is locked
+  long _lockedPitch = 0;
   long _frames = 0;
 };

@@ -360,10 +360,21 @@ public:
   virtual void waitForVerticalBlank() = 0;
   // Size of the client area in frame pixels: the windowed primary surface's size.
   virtual void clientSize(int &width, int &height) = 0;
+  // Memory the display shows for a frame of this format, or null (the default)
+  // when it has none. A windowed primary surface lives there, so a blit into it
+  // needs no further copy before present() is called with it. It stays valid
+  // until the display calls SwScreenMemoryRevoked.
+  virtual void *screenMemory(int width, int height, int bitsPerPixel, long &pitch) {
+    (void)width, (void)height, (void)bitsPerPixel, (void)pitch;
+    return nullptr;
+  }
 };
 // Null removes the registration. The display must outlive its registration.
 void SwRegisterDisplay(HWND hwnd, SwDisplay *display);
 SwDisplay *SwDisplayFor(HWND hwnd);
+// Called by a display before screen memory it handed out stops being valid:
+// surfaces living there move to memory of their own, keeping their pixels.
+void SwScreenMemoryRevoked(HWND hwnd);
 
 // Tests: draw every primitive through the simple per-pixel reference path
 // instead of the fast span and rectangle paths. Process-wide.

@@ -28,6 +28,11 @@ std::map<HWND, SwDisplay *> &displays() {
   return m;
 }
 
+std::vector<SwSurface *> &onScreen() {  // surfaces living in screen memory
+  static std::vector<SwSurface *> v;
+  return v;
+}
+
 bool gReference = false;
 
 class SwClipper final : public IDirectDrawClipper {
@@ -184,6 +189,8 @@ public:
           return DDERR_OUTOFMEMORY;
         }
         primary->attachBack(back);
+      } else {
+        primary->useScreenMemory();
       }
       *out = primary;
       return DD_OK;
@@ -250,7 +257,15 @@ HRESULT DirectDrawCreateEx(void *driver, void **out, REFIID iid, IUnknown *) {
   return DD_OK;
 }
 
+void SwScreenMemoryRevoked(HWND hwnd) {
+  std::vector<SwSurface *> moving;
+  for (SwSurface *s : onScreen())
+    if (s->screenWindow() == hwnd) moving.push_back(s);
+  for (SwSurface *s : moving) s->leaveScreenMemory();
+}
+
 void SwRegisterDisplay(HWND hwnd, SwDisplay *display) {
+  SwScreenMemoryRevoked(hwnd);  // a replaced or removed display takes its memory along
   if (display)
     displays()[hwnd] = display;
   else
@@ -298,10 +313,45 @@ SwSurface::SwSurface(std::shared_ptr<SwDDCore> core, int width, int height, SwFm
       _caps2(caps2) {
   _pitch = (long(width) * swBytesPerPixel(fmt) + 3) & ~3L;
   _mem.assign(size_t(_pitch) * size_t(height), 0);
+  _bits = _mem.data();
   _core->surfaces.push_back(this);
 }
 
+void SwSurface::useScreenMemory() {
+  SwDisplay *d = _core->display();
+  if (!d || _onScreen) return;
+  long pitch = 0;
+  void *p = d->screenMemory(_width, _height, swBytesPerPixel(_fmt) * 8, pitch);
+  if (!p || pitch < long(_width) * swBytesPerPixel(_fmt)) return;
+  for (int y = 0; y < _height; ++y)
+    std::memcpy(static_cast<uint8_t *>(p) + y * pitch, _bits + y * _pitch,
+                size_t(_width) * swBytesPerPixel(_fmt));
+  _bits = static_cast<uint8_t *>(p);
+  _pitch = pitch;
+  _onScreen = true;
+  _screenHwnd = _core->hwnd;
+  onScreen().push_back(this);
+  std::vector<uint8_t>().swap(_mem);
+}
+
+void SwSurface::leaveScreenMemory() {
+  if (!_onScreen) return;
+  long pitch = (long(_width) * swBytesPerPixel(_fmt) + 3) & ~3L;
+  std::vector<uint8_t> own(size_t(pitch) * size_t(_height));
+  for (int y = 0; y < _height; ++y)
+    std::memcpy(own.data() + y * pitch, _bits + y * _pitch, size_t(_width) * swBytesPerPixel(_fmt));
+  _mem.swap(own);
+  _bits = _mem.data();
+  _pitch = pitch;
+  _onScreen = false;
+  _screenHwnd = nullptr;
+  auto &v = onScreen();
+  v.erase(std::remove(v.begin(), v.end(), this), v.end());
+}
+
 SwSurface::~SwSurface() {
+  auto &os = onScreen();
+  os.erase(std::remove(os.begin(), os.end(), this), os.end());
   auto &v = _core->surfaces;
   v.erase(std::remove(v.begin(), v.end(), this), v.end());
   if (_back) {
@@ -332,23 +382,41 @@ void SwSurface::attachBack(SwSurface *back) {
 
 void SwSurface::markLost() {
   _lost = true;
-  std::fill(_mem.begin(), _mem.end(), uint8_t(0));
+  for (int y = 0; y < _height; ++y)
+    std::memset(_bits + y * _pitch, 0, size_t(_width) * swBytesPerPixel(_fmt));
   _shadowValid = false;
 }
 
 void SwSurface::presentIfPrimary() {
   if (!(_caps & DDSCAPS_PRIMARYSURFACE) || _lost) return;
-  if (SwDisplay *d = _core->display())
-    d->present(_mem.data(), _pitch, _width, _height, swBytesPerPixel(_fmt) * 8);
+  SwDisplay *d = _core->display();
+  if (!d) return;
+  d->present(_bits, _pitch, _width, _height, swBytesPerPixel(_fmt) * 8);
+  if (_onScreen) {
+    // Showing may move the screen memory; follow it, or fall back to our own.
+    long pitch = 0;
+    void *p = d->screenMemory(_width, _height, swBytesPerPixel(_fmt) * 8, pitch);
+    if (p && pitch == _pitch) {
+      _bits = static_cast<uint8_t *>(p);
+    } else {
+      std::vector<uint8_t> own(size_t(_pitch) * size_t(_height), 0);
+      _mem.swap(own);
+      _bits = _mem.data();
+      _onScreen = false;
+      auto &v = onScreen();
+      v.erase(std::remove(v.begin(), v.end(), this), v.end());
+    }
+  }
 }
 
 const uint32_t *SwSurface::texels() {
-  if (_fmt == SwFmt::ARGB8888) return reinterpret_cast<const uint32_t *>(_mem.data());
+  if (_fmt == SwFmt::ARGB8888 && _pitch == long(_width) * 4)
+    return reinterpret_cast<const uint32_t *>(_bits);
   if (!_shadowValid) {
     _shadow.resize(size_t(_width) * size_t(_height));
     int bpp = swBytesPerPixel(_fmt);
     for (int y = 0; y < _height; ++y) {
-      const uint8_t *row = _mem.data() + size_t(y) * size_t(_pitch);
+      const uint8_t *row = _bits + size_t(y) * size_t(_pitch);
       uint32_t *out = _shadow.data() + size_t(y) * size_t(_width);
       for (int x = 0; x < _width; ++x) out[x] = swReadArgb(_fmt, row + x * bpp);
     }
@@ -369,7 +437,7 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
     long x0 = std::max(0L, d.left), y0 = std::max(0L, d.top);
     long x1 = std::min(long(_width), d.right), y1 = std::min(long(_height), d.bottom);
     for (long y = y0; y < y1; ++y) {
-      uint8_t *row = _mem.data() + y * _pitch;
+      uint8_t *row = _bits + y * _pitch;
       if (bpp == 4) {
         uint32_t *p = reinterpret_cast<uint32_t *>(row);
         std::fill(p + x0, p + x1, fx->dwFillColor);
@@ -395,9 +463,9 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
 
   // A blit within one surface reads from a copy so overlapping areas come out right.
   std::vector<uint8_t> copy;
-  const uint8_t *sbits = src->_mem.data();
+  const uint8_t *sbits = src->_bits;
   if (src == this) {
-    copy = _mem;
+    copy.assign(_bits, _bits + size_t(_pitch) * size_t(_height));
     sbits = copy.data();
   }
   int sbpp = swBytesPerPixel(src->_fmt);
@@ -407,7 +475,7 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
   for (long y = y0; y < y1; ++y) {
     long sy = s.top + (y - d.top) * sh / dh;
     const uint8_t *srow = sbits + sy * src->_pitch;
-    uint8_t *drow = _mem.data() + y * _pitch;
+    uint8_t *drow = _bits + y * _pitch;
     if (direct) {
       std::memcpy(drow + x0 * bpp, srow + (s.left + x0 - d.left) * bpp, size_t(x1 - x0) * bpp);
       continue;
@@ -427,7 +495,11 @@ HRESULT SwSurface::Flip(IDirectDrawSurface7 *target, uint32_t flags) {
   if (target && target != _back) return DDERR_INVALIDPARAMS;
   if (_lost || _back->_lost || !_core->alive) return DDERR_SURFACELOST;
   if (_locked || _back->_locked) return DDERR_SURFACEBUSY;
+  // Chains live in exclusive mode, where nothing uses screen memory.
   std::swap(_mem, _back->_mem);
+  std::swap(_pitch, _back->_pitch);
+  _bits = _mem.data();
+  _back->_bits = _back->_mem.data();
   touched();
   _back->touched();
   SwDisplay *d = _core->display();
@@ -472,7 +544,7 @@ HRESULT SwSurface::Lock(RECT *rect, DDSURFACEDESC2 *desc, uint32_t flags, void *
   if (!validRect(r, _width, _height)) return DDERR_INVALIDRECT;
   GetSurfaceDesc(desc);
   desc->dwFlags |= DDSD_LPSURFACE;
-  desc->lpSurface = _mem.data() + r.top * _pitch + r.left * swBytesPerPixel(_fmt);
+  desc->lpSurface = _bits + r.top * _pitch + r.left * swBytesPerPixel(_fmt);
   _locked = true;
   _lockReadOnly = (flags & DDLOCK_READONLY) != 0;
   return DD_OK;

@@ -74,7 +74,7 @@ public:
   int height() const { return _height; }
   SwFmt format() const { return _fmt; }
   long pitch() const { return _pitch; }
-  uint8_t *bits() { return _mem.data(); }
+  uint8_t *bits() { return _bits; }
   uint32_t caps() const { return _caps; }
   bool lost() const { return _lost; }
   bool locked() const { return _locked; }
@@ -86,6 +86,11 @@ public:
   void markLost();
   void attachBack(SwSurface *back);  // a flip chain of two
   void presentIfPrimary();
+  // A windowed primary moves into the display's own memory when it offers some.
+  void useScreenMemory();
+  // Back to memory of its own, keeping the pixels (the screen memory is going).
+  void leaveScreenMemory();
+  HWND screenWindow() const { return _onScreen ? _screenHwnd : nullptr; }
 
 private:
   std::atomic<unsigned long> _refs{1};
@@ -94,7 +99,10 @@ private:
   SwFmt _fmt;
   long _pitch;
   uint32_t _caps, _caps2;
-  std::vector<uint8_t> _mem;
+  std::vector<uint8_t> _mem;  // own pixels, unless they live in screen memory
+  uint8_t *_bits = nullptr;   // where the pixels are: _mem or screen memory
+  bool _onScreen = false;
+  HWND _screenHwnd = nullptr;
   std::vector<uint32_t> _shadow;
   bool _shadowValid = false;
   bool _lost = false;
