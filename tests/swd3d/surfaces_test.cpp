@@ -31,6 +31,23 @@ struct FakeDisplay : SwDisplay {
   }
 };
 
+// A display that lends its own memory to the windowed primary surface.
+struct ScreenDisplay : FakeDisplay {
+  std::vector<uint32_t> screen = std::vector<uint32_t>(size_t(64) * 48 + 16, 0xDEADBEEFu);
+  int lends = 0;
+  const void *shown = nullptr;
+  void *screenMemory(int width, int height, int bits, long &pitch) override {
+    if (width != 64 || height != 48 || bits != 32) return nullptr;
+    ++lends;
+    pitch = 64 * 4;
+    return screen.data();
+  }
+  void present(const void *pixels, long pitch, int width, int height, int bits) override {
+    shown = pixels;
+    FakeDisplay::present(pixels, pitch, width, height, bits);
+  }
+};
+
 HWND fakeWindow() { return reinterpret_cast<HWND>(uintptr_t(0x1000)); }
 
 class Surfaces : public SwFixture {
@@ -174,6 +191,30 @@ TEST_F(Surfaces, WindowedPrimaryIsTheClientAreaAndShowsWhatIsBlittedThere) {
   ASSERT_EQ(DD_OK, front->Blt(&big, target, &src, DDBLT_WAIT, nullptr));
   EXPECT_EQ(0x0000FFu, display.frame[size_t(47) * 64 + 63] & 0xFFFFFF);
   front->Release();
+}
+
+TEST_F(Surfaces, WindowedPrimaryLivesInScreenMemoryUntilTheDisplayTakesItBack) {
+  ScreenDisplay screen;
+  SwRegisterDisplay(fakeWindow(), &screen);
+  ASSERT_EQ(DD_OK, dd->SetCooperativeLevel(fakeWindow(), DDSCL_NORMAL));
+  IDirectDrawSurface7 *front = primary(false);
+  ASSERT_NE(nullptr, front);
+  EXPECT_EQ(0u, screen.screen[0]) << "a new primary starts black, in the display's memory";
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1, 0);
+  RECT r = {0, 0, 32, 24};
+  ASSERT_EQ(DD_OK, front->Blt(&r, target, &r, DDBLT_WAIT, nullptr));
+  EXPECT_EQ(static_cast<const void *>(screen.screen.data()), screen.shown)
+      << "shown straight from screen memory";
+  EXPECT_EQ(0x00FF00u, screen.screen[0] & 0xFFFFFF);
+  EXPECT_EQ(0xDEADBEEFu, screen.screen[size_t(64) * 48]) << "nothing written past the frame";
+  // Taking the memory back moves the surface out with its pixels.
+  SwScreenMemoryRevoked(fakeWindow());
+  std::fill(screen.screen.begin(), screen.screen.end(), 0u);
+  EXPECT_EQ(0x00FF00u, read(front)[0] & 0xFFFFFF);
+  EXPECT_EQ(DD_OK, front->Blt(&r, target, &r, DDBLT_WAIT, nullptr));
+  EXPECT_EQ(0u, screen.screen[0]) << "no longer written there";
+  front->Release();
+  SwRegisterDisplay(fakeWindow(), &display);
 }
 
 TEST_F(Surfaces, DeviceRefusesHardwareKindsAndDrawingOutsideAScene) {
