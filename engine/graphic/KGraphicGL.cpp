@@ -565,12 +565,15 @@ void KGraphicGL::plotPixel(float x1, float y1, float r, float g, float b, float 
 
 // The OpenGL window may draw its frames off screen, and then it alone knows
 // which buffer holds the frame being drawn and which the frame presented.
-// Pictures are also linked without the window module (tools that only decode),
-// so its selection is reached through weak references, absent in that case.
-extern void kWindowSelectReadBuffer(bool front) __asm__("_ZN9KWindowGL16selectReadBufferEb")
-    __attribute__((weak));
-extern void kWindowRestoreReadBuffer() __asm__("_ZN9KWindowGL17restoreReadBufferEv")
-    __attribute__((weak));
+namespace {
+void (*gSelectReadBuffer)(bool front) = nullptr;
+void (*gRestoreReadBuffer)() = nullptr;
+}  // namespace
+
+void KGraphicGL::setFrameReadHooks(void (*select)(bool front), void (*restore)()) {
+  gSelectReadBuffer = select;
+  gRestoreReadBuffer = restore;
+}
 
 namespace {
 
@@ -580,8 +583,8 @@ class ReadSource {
 public:
   explicit ReadSource(bool front) {
     glGetIntegerv(GL_READ_BUFFER, &_oldBuffer);
-    if (kWindowSelectReadBuffer != nullptr && kWindowRestoreReadBuffer != nullptr) {
-      kWindowSelectReadBuffer(front);
+    if (gSelectReadBuffer != nullptr && gRestoreReadBuffer != nullptr) {
+      gSelectReadBuffer(front);
       _viaWindow = true;
     }
     GLint fbo = 0;
@@ -596,7 +599,7 @@ public:
   }
   ~ReadSource() {
     if (_ownBuffer) glReadBuffer(static_cast<GLenum>(_oldBuffer));
-    if (_viaWindow) kWindowRestoreReadBuffer();
+    if (_viaWindow) gRestoreReadBuffer();
   }
   ReadSource(const ReadSource &) = delete;
   ReadSource &operator=(const ReadSource &) = delete;

@@ -77,6 +77,10 @@ public:
   static void setScreenSize(short swidth, short sheight, short sdepth);
   // The window's rectangle-texture capability; pictures never use it.
   static void setRectangleTexSupport(bool supported);
+  // A window that draws its frames off screen installs these so that grabs and
+  // saves read the frame being drawn (front = false) or the one presented
+  // (front = true); restore undoes the selection. Null: plain GL buffers.
+  static void setFrameReadHooks(void (*select)(bool front), void (*restore)());
 
   // Reads and decodes a picture file; null when it cannot be read or decoded.
   std::unique_ptr<KImage> LoadGeneric(const char *filename);

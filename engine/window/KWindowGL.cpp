@@ -283,6 +283,7 @@ bool KWindowGL::createGameWindow(short width, short height, short depth, bool wi
   if (_isWaitVBLSupported) WaitVBL = swapInterval;
 
   KGraphicGL::setScreenSize(width, height, depth);
+  KGraphicGL::setFrameReadHooks(&KWindowGL::selectReadBuffer, &KWindowGL::restoreReadBuffer);
   KInput::initInput(_hwnd);
   KMiscTools::initMiscTools();
 
