@@ -54,3 +54,16 @@ void multiply(D3DMATRIX &out, const D3DMATRIX &a, const D3DMATRIX &b) {
     }
   std::memcpy(&out._11, r, sizeof r);
 }
+
+void postTranslate(D3DMATRIX &out, const D3DMATRIX &m, float x, float y, float z) {
+  const float *pm = &m._11;
+  float r[16];
+  for (int i = 0; i < 4; ++i) {
+    const float w = pm[i * 4 + 3];
+    r[i * 4 + 0] = pm[i * 4 + 0] + w * x;
+    r[i * 4 + 1] = pm[i * 4 + 1] + w * y;
+    r[i * 4 + 2] = pm[i * 4 + 2] + w * z;
+    r[i * 4 + 3] = w;
+  }
+  std::memcpy(&out._11, r, sizeof r);
+}

@@ -16,3 +16,5 @@ void rotatez(D3DMATRIX &m, float degrees);
 void identity(D3DMATRIX &m);
 // out = a * b; out may be a or b.
 void multiply(D3DMATRIX &out, const D3DMATRIX &a, const D3DMATRIX &b);
+// out = m * translation(x, y, z), without a full product; out may be m.
+void postTranslate(D3DMATRIX &out, const D3DMATRIX &m, float x, float y, float z);

@@ -437,11 +437,10 @@ void KGraphicD3D::GenericBlit(long x1, long y1, long x2, long y2, float destX, f
   if (!_d3d || !reloadIfLost()) return;
   applyTextureState();
   if (!qmx_bindTexture()) return;
-  D3DMATRIX saved, shift, world;
+  D3DMATRIX saved, world;
   _d3d->GetTransform(D3DTRANSFORMSTATE_WORLD, &saved);
   // The half-pixel shift puts texel centres on pixel centres.
-  translate(shift, destX - 0.5f, -destY + 0.5f, 0);
-  multiply(world, saved, shift);
+  postTranslate(world, saved, destX - 0.5f, -destY + 0.5f, 0);
   _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
   const D3DCOLOR c = quadColor();
   const float w = float(x2 - x1), h = float(y1 - y2);
@@ -513,11 +512,10 @@ void KGraphicD3D::genericStretchBlit(float sx1, float sy1, float sx2, float sy2,
   if (!_d3d || !reloadIfLost()) return;
   applyTextureState();
   if (!qmx_bindTexture()) return;
-  D3DMATRIX current, shift, world;
+  D3DMATRIX current, world;
   _d3d->GetTransform(D3DTRANSFORMSTATE_WORLD, &current);
   // Same half-pixel shift as the rectangle quad, so (sx1, sy1) lands on (dx1, dy1).
-  translate(shift, dx1 - 0.5f, -dy1 + 0.5f, 0);
-  multiply(world, current, shift);
+  postTranslate(world, current, dx1 - 0.5f, -dy1 + 0.5f, 0);
   _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
   const D3DCOLOR c = quadColor();
   const float w = dx2 - dx1, h = dy1 - dy2;

@@ -131,6 +131,7 @@ public:
       return DDERR_INVALIDPARAMS;
     if (!std::isfinite(vp->dvMinZ) || !std::isfinite(vp->dvMaxZ)) return DDERR_INVALIDPARAMS;
     _vp = *vp;
+    _stateDirty = true;
     return D3D_OK;
   }
   HRESULT GetViewport(D3DVIEWPORT7 *vp) override {
@@ -155,6 +156,7 @@ public:
 
   HRESULT SetRenderState(D3DRENDERSTATETYPE state, uint32_t value) override {
     if (unsigned(state) >= kStates) return DDERR_INVALIDPARAMS;
+    if (_rs[state] != value) _stateDirty = true;
     _rs[state] = value;
     return D3D_OK;
   }
@@ -227,9 +229,11 @@ public:
     SwSurface *s = static_cast<SwSurface *>(texture);
     if (s && !(s->caps() & DDSCAPS_TEXTURE)) return DDERR_INVALIDCAPS;
     if (stage != 0) return D3D_OK;  // one stage is all this device blends
+    if (s == _texture) return D3D_OK;
     if (s) s->AddRef();
     if (_texture) _texture->Release();
     _texture = s;
+    _stateDirty = true;
     return D3D_OK;
   }
   HRESULT GetTexture(uint32_t stage, IDirectDrawSurface7 **out) override {
@@ -243,8 +247,12 @@ public:
                                uint32_t value) override {
     if (stage >= 8 || unsigned(type) >= kStageStates) return DDERR_INVALIDPARAMS;
     if (stage != 0) return D3D_OK;
+    if (_tss[type] != value) _stateDirty = true;
     _tss[type] = value;
-    if (type == D3DTSS_ADDRESS) _tss[D3DTSS_ADDRESSU] = _tss[D3DTSS_ADDRESSV] = value;
+    if (type == D3DTSS_ADDRESS && (_tss[D3DTSS_ADDRESSU] != value || _tss[D3DTSS_ADDRESSV] != value)) {
+      _tss[D3DTSS_ADDRESSU] = _tss[D3DTSS_ADDRESSV] = value;
+      _stateDirty = true;
+    }
     return D3D_OK;
   }
   HRESULT GetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
@@ -318,6 +326,7 @@ private:
     if (_target) _target->Release();
     _target = s;
     _vp = {0, 0, uint32_t(s->width()), uint32_t(s->height()), 0.0f, 1.0f};
+    _stateDirty = true;
   }
 
   D3DMATRIX *transform(D3DTRANSFORMSTATETYPE type) {
@@ -354,7 +363,18 @@ private:
         _m[r][c] = double(w[r * 4]) * _vp2[0][c] + double(w[r * 4 + 1]) * _vp2[1][c] +
                    double(w[r * 4 + 2]) * _vp2[2][c] + double(w[r * 4 + 3]) * _vp2[3][c];
 
+    _tg.bits = _target->bits();  // a flip moves the pixels
+    _tg.pitch = _target->pitch();
+    _tg.width = _target->width();
+    _tg.height = _target->height();
+    _tg.fmt = _target->format();
     SwRasterState &st = _st;
+    if (!_stateDirty) {
+      // Only the texels can have moved (a lock or blit rebuilds a converted copy).
+      if (st.hasTexture) st.tex.texels = _texture->texels();
+      return;
+    }
+    _stateDirty = false;
     st = SwRasterState();
     st.blend = _rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0;
     st.srcBlend = int(_rs[D3DRENDERSTATE_SRCBLEND]);
@@ -381,12 +401,6 @@ private:
     st.clipY0 = int(_vp.dwY);
     st.clipX1 = std::min(int(_vp.dwX + _vp.dwWidth), _target->width());
     st.clipY1 = std::min(int(_vp.dwY + _vp.dwHeight), _target->height());
-
-    _tg.bits = _target->bits();
-    _tg.pitch = _target->pitch();
-    _tg.width = _target->width();
-    _tg.height = _target->height();
-    _tg.fmt = _target->format();
   }
 
   void transformVertex(const D3DLVERTEX &v, ClipVertex &o) const {
@@ -403,10 +417,16 @@ private:
   }
 
   SwVertex project(const ClipVertex &p) const {
-    double iw = 1.0 / p.w;
+    // Affine transforms (every 2D view) leave w at 1: no division then.
+    double x = p.x, y = p.y;
+    if (p.w != 1.0) {
+      double iw = 1.0 / p.w;
+      x *= iw;
+      y *= iw;
+    }
     SwVertex s;
-    s.x = float(_vp.dwX + (1.0 + p.x * iw) * _vp.dwWidth * 0.5);
-    s.y = float(_vp.dwY + (1.0 - p.y * iw) * _vp.dwHeight * 0.5);
+    s.x = float(_vp.dwX + (1.0 + x) * _vp.dwWidth * 0.5);
+    s.y = float(_vp.dwY + (1.0 - y) * _vp.dwHeight * 0.5);
     uint32_t col = p.color;
     if (!p.original) {
       col = 0;
@@ -500,6 +520,7 @@ private:
   uint32_t _tss[kStageStates];
   D3DMATRIX _world, _view, _proj;
   bool _inScene = false;
+  bool _stateDirty = true;  // the gathered raster state needs rebuilding
 
   // view x projection, remade when either changes; world x that, per call.
   double _vp2[4][4];

@@ -217,67 +217,90 @@ inline uint32_t diffuseAt(const Tri &t, int64_t px, int64_t py) {
 
 // ---------------------------------------------------------------------------
 // Triangle set-up, shared by every path.
-bool setupTriangle(const SwRasterState &st, const SwVertex &va, const SwVertex &vb,
-                   const SwVertex &vc, D3DCOLOR flatColor, Tri &t) {
-  const SwVertex *v[3] = {&va, &vb, &vc};
-  for (const SwVertex *p : v)
+// A triangle's vertices snapped to the sub-pixel grid and ordered so that its
+// interior is on the positive side of every edge, with what its planes need.
+struct Snapped {
+  const SwVertex *v[3];
+  int64_t X[3], Y[3];
+  int64_t area;
+  double x0, y0, dx1, dy1, dx2, dy2, inv;
+};
+
+bool snapTriangle(const SwVertex &va, const SwVertex &vb, const SwVertex &vc, Snapped &s) {
+  s.v[0] = &va, s.v[1] = &vb, s.v[2] = &vc;
+  for (const SwVertex *p : s.v)
     if (!finite(p->x) || !finite(p->y) || !std::isfinite(p->u) || !std::isfinite(p->v))
       return false;
-  int64_t X[3], Y[3];
   for (int i = 0; i < 3; ++i) {
-    X[i] = snap(v[i]->x);
-    Y[i] = snap(v[i]->y);
+    s.X[i] = snap(s.v[i]->x);
+    s.Y[i] = snap(s.v[i]->y);
   }
-  int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-  if (area == 0) return false;
-  if (area < 0) {  // make the interior the positive side of every edge
-    std::swap(v[1], v[2]);
-    std::swap(X[1], X[2]);
-    std::swap(Y[1], Y[2]);
-    area = -area;
+  s.area = (s.X[1] - s.X[0]) * (s.Y[2] - s.Y[0]) - (s.X[2] - s.X[0]) * (s.Y[1] - s.Y[0]);
+  if (s.area == 0) return false;
+  if (s.area < 0) {
+    std::swap(s.v[1], s.v[2]);
+    std::swap(s.X[1], s.X[2]);
+    std::swap(s.Y[1], s.Y[2]);
+    s.area = -s.area;
   }
+  s.x0 = double(s.X[0]) / kSubOne;
+  s.y0 = double(s.Y[0]) / kSubOne;
+  s.dx1 = double(s.X[1] - s.X[0]) / kSubOne;
+  s.dy1 = double(s.Y[1] - s.Y[0]) / kSubOne;
+  s.dx2 = double(s.X[2] - s.X[0]) / kSubOne;
+  s.dy2 = double(s.Y[2] - s.Y[0]) / kSubOne;
+  // One division per triangle; every gradient multiplies by its reciprocal.
+  s.inv = (double(kSubOne) * kSubOne) / double(s.area);
+  return true;
+}
+
+void planeOf(const Snapped &s, double a0, double a1, double a2, Plane &p) {
+  double ddx = ((a1 - a0) * s.dy2 - (a2 - a0) * s.dy1) * s.inv;
+  double ddy = ((a2 - a0) * s.dx1 - (a1 - a0) * s.dx2) * s.inv;
+  // Limits keep c + a*x + b*y inside 64 bits for any on-screen pixel.
+  p.a = toFixed(ddx, 1 << 20);
+  p.b = toFixed(ddy, 1 << 20);
+  p.c = toFixed(a0 - ddx * s.x0 - ddy * s.y0, double(int64_t(1) << 36));
+}
+
+// Texel coordinates as planes, in texels.
+void texturePlanes(const SwRasterState &st, const Snapped &s, Plane &u, Plane &v) {
+  double tw = st.hasTexture ? st.tex.width : 1, th = st.hasTexture ? st.tex.height : 1;
+  planeOf(s, double(s.v[0]->u) * tw, double(s.v[1]->u) * tw, double(s.v[2]->u) * tw, u);
+  planeOf(s, double(s.v[0]->v) * th, double(s.v[1]->v) * th, double(s.v[2]->v) * th, v);
+}
+
+bool setupTriangle(const SwRasterState &st, const SwVertex &va, const SwVertex &vb,
+                   const SwVertex &vc, D3DCOLOR flatColor, Tri &t) {
+  Snapped s;
+  if (!snapTriangle(va, vb, vc, s)) return false;
   for (int i = 0; i < 3; ++i) {
     int j = (i + 1) % 3;
     Edge &e = t.e[i];
-    e.x0 = X[i];
-    e.y0 = Y[i];
-    e.dx = X[j] - X[i];
-    e.dy = Y[j] - Y[i];
+    e.x0 = s.X[i];
+    e.y0 = s.Y[i];
+    e.dx = s.X[j] - s.X[i];
+    e.dy = s.Y[j] - s.Y[i];
     bool topLeft = e.dy < 0 || (e.dy == 0 && e.dx > 0);
     e.bias = topLeft ? 0 : -1;
   }
-  int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
-  int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
+  int64_t minX = std::min({s.X[0], s.X[1], s.X[2]}), maxX = std::max({s.X[0], s.X[1], s.X[2]});
+  int64_t minY = std::min({s.Y[0], s.Y[1], s.Y[2]}), maxY = std::max({s.Y[0], s.Y[1], s.Y[2]});
   t.px0 = int(std::max<int64_t>(st.clipX0, ceilDiv(minX, kSubOne)));
   t.px1 = int(std::min<int64_t>(st.clipX1 - 1, floorDiv(maxX, kSubOne)));
   t.py0 = int(std::max<int64_t>(st.clipY0, ceilDiv(minY, kSubOne)));
   t.py1 = int(std::min<int64_t>(st.clipY1 - 1, floorDiv(maxY, kSubOne)));
   if (t.px0 > t.px1 || t.py0 > t.py1) return false;
 
-  double x0 = double(X[0]) / kSubOne, y0 = double(Y[0]) / kSubOne;
-  double dx1 = double(X[1] - X[0]) / kSubOne, dy1 = double(Y[1] - Y[0]) / kSubOne;
-  double dx2 = double(X[2] - X[0]) / kSubOne, dy2 = double(Y[2] - Y[0]) / kSubOne;
-  // One division per triangle; every gradient multiplies by its reciprocal.
-  const double inv = (double(kSubOne) * kSubOne) / double(area);
-  auto plane = [&](double a0, double a1, double a2, Plane &p) {
-    double ddx = ((a1 - a0) * dy2 - (a2 - a0) * dy1) * inv;
-    double ddy = ((a2 - a0) * dx1 - (a1 - a0) * dx2) * inv;
-    // Limits keep c + a*x + b*y inside 64 bits for any on-screen pixel.
-    p.a = toFixed(ddx, 1 << 20);
-    p.b = toFixed(ddy, 1 << 20);
-    p.c = toFixed(a0 - ddx * x0 - ddy * y0, double(int64_t(1) << 36));
-  };
-  double tw = st.hasTexture ? st.tex.width : 1, th = st.hasTexture ? st.tex.height : 1;
-  plane(double(v[0]->u) * tw, double(v[1]->u) * tw, double(v[2]->u) * tw, t.u);
-  plane(double(v[0]->v) * th, double(v[1]->v) * th, double(v[2]->v) * th, t.v);
-
+  texturePlanes(st, s, t.u, t.v);
+  const SwVertex *const *v = s.v;
   t.flat = st.flatShade || (v[0]->color == v[1]->color && v[1]->color == v[2]->color);
   t.flatColor = st.flatShade ? flatColor : v[0]->color;
   if (!t.flat) {
     for (int i = 0; i < 4; ++i) {
       int sh = 24 - 8 * i;
-      plane(double((v[0]->color >> sh) & 255), double((v[1]->color >> sh) & 255),
-            double((v[2]->color >> sh) & 255), t.col[i]);
+      planeOf(s, double((v[0]->color >> sh) & 255), double((v[1]->color >> sh) & 255),
+              double((v[2]->color >> sh) & 255), t.col[i]);
     }
   }
   // Magnification or minification: more than one texel per pixel along either axis.
@@ -741,15 +764,23 @@ void swDrawTriangle(const SwTarget &tg, const SwRasterState &st, const SwVertex 
     referenceTriangle(tg, st, t);
 }
 
+// A quad whose fourth vertex continues the first three as a parallelogram in
+// texture space is one affine mapping: both triangles take the planes of the
+// first, so nothing can differ along the shared edge.
+bool affineQuad(const SwVertex &a, const SwVertex &b, const SwVertex &c, const SwVertex &d) {
+  return double(b.u) + double(c.u) - double(a.u) == double(d.u) &&
+         double(b.v) + double(c.v) - double(a.v) == double(d.v);
+}
+
 void swDrawQuadStrip(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
                      const SwVertex &b, const SwVertex &c, const SwVertex &d) {
-  D3DCOLOR fa = a.color, fb = b.color;
+  const bool fast = fastTarget(tg);
+  const bool affine = affineQuad(a, b, c, d);
   Tri t1, t2;
-  bool ok1 = setupTriangle(st, a, b, c, fa, t1);
-  bool ok2 = setupTriangle(st, c, b, d, fb, t2);
-  bool rect = fastTarget(tg) && ok1 && ok2 && !st.flatShade && a.color == b.color &&
-              b.color == c.color && c.color == d.color && t1.u == t2.u && t1.v == t2.v;
-  if (rect) {
+  const bool ok1 = setupTriangle(st, a, b, c, a.color, t1);
+  // An axis-aligned rectangle of one colour is filled whole.
+  if (fast && ok1 && affine && !st.flatShade && a.color == b.color && b.color == c.color &&
+      c.color == d.color && finite(d.x) && finite(d.y)) {
     int64_t X[4], Y[4];
     const SwVertex *v[4] = {&a, &b, &c, &d};
     for (int i = 0; i < 4; ++i) {
@@ -758,8 +789,7 @@ void swDrawQuadStrip(const SwTarget &tg, const SwRasterState &st, const SwVertex
     }
     bool rowsFirst = Y[0] == Y[1] && Y[2] == Y[3] && X[0] == X[2] && X[1] == X[3];
     bool colsFirst = X[0] == X[1] && X[2] == X[3] && Y[0] == Y[2] && Y[1] == Y[3];
-    rect = rowsFirst || colsFirst;
-    if (rect) {
+    if (rowsFirst || colsFirst) {
       // Two triangles of an axis-aligned rectangle under the top-left rule cover
       // exactly the pixel centres in [left, right) x [top, bottom).
       int64_t xl = std::min(X[0], X[3]), xr = std::max(X[0], X[3]);
@@ -769,7 +799,7 @@ void swDrawQuadStrip(const SwTarget &tg, const SwRasterState &st, const SwVertex
       int py0 = int(std::max<int64_t>(st.clipY0, ceilDiv(yt, kSubOne)));
       int py1 = int(std::min<int64_t>(st.clipY1, ceilDiv(yb, kSubOne)));
       if (px0 >= px1 || py0 >= py1) return;
-      Tri t = t1;
+      Tri &t = t1;
       t.px0 = px0;
       t.px1 = px1 - 1;
       t.py0 = py0;
@@ -797,8 +827,14 @@ void swDrawQuadStrip(const SwTarget &tg, const SwRasterState &st, const SwVertex
       return;
     }
   }
-  if (ok1) (fastTarget(tg) ? fastTriangle : referenceTriangle)(tg, st, t1);
-  if (ok2) (fastTarget(tg) ? fastTriangle : referenceTriangle)(tg, st, t2);
+  const bool ok2 = setupTriangle(st, c, b, d, b.color, t2);
+  if (ok1 && ok2 && affine) {
+    t2.u = t1.u;
+    t2.v = t1.v;
+    t2.filter = t1.filter;
+  }
+  if (ok1) (fast ? fastTriangle : referenceTriangle)(tg, st, t1);
+  if (ok2) (fast ? fastTriangle : referenceTriangle)(tg, st, t2);
 }
 
 void swDrawPoint(const SwTarget &tg, const SwRasterState &st, const SwVertex &a) {
