@@ -52,31 +52,9 @@ bool grabFrame(std::vector<uint32_t> &rows) {
   return ok;
 }
 
-// Loose tests: a 16-bit back buffer gives 248 for full red.
-bool reddish(uint32_t p) {
-  return (p & 0xFF) >= 128 && ((p >> 8) & 0xFF) < 64 && ((p >> 16) & 0xFF) < 64;
-}
-bool bluish(uint32_t p) {
-  return (p & 0xFF) < 64 && ((p >> 8) & 0xFF) < 64 && ((p >> 16) & 0xFF) >= 128;
-}
-
-// Renderers do not agree on which end of the frame the grab reports first (the
-// OpenGL one starts at the bottom, a top-down device at the top). A red band drawn
-// at the top and a blue one at the bottom tell; the frame is redrawn afterwards.
-// Without a clear answer the picture contract's order (bottom first) stands.
-bool grabStartsAtTop() {
-  gameWindow->setDefaultWorldView();
-  KGraphic *pen = KQMX::createKGraphic();
-  if (!pen) return false;
-  pen->drawRect(0, 0, kPrintWidth, 8, 1, 0, 0, 1);
-  pen->drawRect(0, kPrintHeight - 8, kPrintWidth, kPrintHeight, 0, 0, 1, 1);
-  delete pen;
-  std::vector<uint32_t> probe;
-  if (!grabFrame(probe)) return false;
-  const uint32_t first = probe[size_t(3) * kPrintWidth + kPrintWidth / 2];
-  const uint32_t last = probe[size_t(kPrintHeight - 4) * kPrintWidth + kPrintWidth / 2];
-  return reddish(first) && bluish(last);
-}
+// The renderers report grabbed rows from opposite ends: the Direct3D picture
+// top row first, the OpenGL one bottom row first.
+bool grabStartsAtTop() { return KQMX::_renderer == K_DIRECTX; }
 
 void bringForward(HWND window) {
   if (KNativeWindow::isWindow(window)) window->raise();
