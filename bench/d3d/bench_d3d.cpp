@@ -253,7 +253,28 @@ void BM_SDL_SoftwareRenderer(benchmark::State &state) {
   }
 }
 
+// One frame of each, back to back, so that both see the same machine: the ratio
+// is taken from these pairs.
+struct Pairs {
+  std::vector<double> ours, theirs;
+} gPairs;
+
+void BM_Interleaved_D3D_then_SDL(benchmark::State &state) {
+  int frame = 0;
+  for (auto _ : state) {
+    double t0 = CpuClock::nowMicros();
+    gD3D->draw(frame);
+    gD3D->window->flipBackBuffer(false, true);
+    double t1 = CpuClock::nowMicros();
+    gSdl->draw(frame++);
+    double t2 = CpuClock::nowMicros();
+    gPairs.ours.push_back(t1 - t0);
+    gPairs.theirs.push_back(t2 - t1);
+  }
+}
+
 BENCHMARK(BM_D3D_DrawAndPresent)->Unit(benchmark::kMicrosecond)->MinTime(1.5);
+BENCHMARK(BM_Interleaved_D3D_then_SDL)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
 BENCHMARK(BM_D3D_DrawOnly)->Unit(benchmark::kMicrosecond)->MinTime(1.5);
 BENCHMARK(BM_SDL_SoftwareRenderer)->Unit(benchmark::kMicrosecond)->MinTime(1.5);
 
@@ -284,11 +305,16 @@ int main(int argc, char **argv) {
   benchmark::RunSpecifiedBenchmarks();
 
   double ours = median(d3d.presented), drawn = median(d3d.drawn), theirs = median(sdl.drawn);
-  std::printf("\nmedian processor time per frame: software Direct3D drawn+presented %.1f us (drawn only %.1f us), "
-              "SDL software renderer %.1f us\n",
+  std::printf("\nmedian processor time per frame, separate runs: software Direct3D drawn+presented "
+              "%.1f us (drawn only %.1f us), SDL software renderer %.1f us\n",
               ours, drawn, theirs);
-  if (theirs > 0)
-    std::printf("ratio: %.2f x SDL (drawn+presented), %.2f x SDL (drawn only); target <= 0.50\n",
-                ours / theirs, drawn / theirs);
+  double po = median(gPairs.ours), pt = median(gPairs.theirs);
+  std::printf("median processor time per frame, interleaved over %zu frames: software Direct3D "
+              "drawn+presented %.1f us, SDL software renderer %.1f us\n",
+              gPairs.ours.size(), po, pt);
+  if (pt > 0 && theirs > 0)
+    std::printf("ratio: %.2f x SDL (interleaved, drawn+presented); %.2f x SDL (drawn only); "
+                "target <= 0.50\n",
+                po / pt, drawn / theirs);
   return 0;
 }

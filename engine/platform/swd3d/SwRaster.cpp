@@ -189,7 +189,10 @@ inline uint32_t factor(int f, uint32_t s, uint32_t d, int shift) {
 }
 
 // source × source factor + destination × destination factor, per channel, saturated.
+inline uint32_t blendOver(uint32_t s, uint32_t d);
+
 inline uint32_t blendGeneric(uint32_t s, uint32_t d, int sf, int df) {
+  if (sf == D3DBLEND_SRCALPHA && df == D3DBLEND_INVSRCALPHA) return blendOver(s, d);
   uint32_t out = 0;
   for (int sh = 0; sh < 32; sh += 8) {
     uint32_t v =
@@ -199,10 +202,14 @@ inline uint32_t blendGeneric(uint32_t s, uint32_t d, int sf, int df) {
   return out;
 }
 
+// Source alpha over inverse source alpha, the everyday blend, rounded once:
+// (s * a + d * (255 - a)) / 255 to nearest. Every path uses this form.
 inline uint32_t blendOver(uint32_t s, uint32_t d) {
   uint32_t a = s >> 24, ia = 255 - a, out = 0;
-  for (int sh = 0; sh < 32; sh += 8)
-    out |= (swMul8((s >> sh) & 255, a) + swMul8((d >> sh) & 255, ia)) << sh;
+  for (int sh = 0; sh < 32; sh += 8) {
+    uint32_t t = ((s >> sh) & 255) * a + ((d >> sh) & 255) * ia + 128;
+    out |= ((t + (t >> 8)) >> 8) << sh;
+  }
   return out;
 }
 
@@ -372,9 +379,12 @@ void referenceTriangle(const SwTarget &tg, const SwRasterState &st, const Tri &t
 typedef void (*SpanFn)(const PixelCtx &c, uint32_t *row, int x0, int x1, int py);
 
 #if defined(__SSE2__)
-inline __m128i mul8x8(__m128i x, __m128i y) {  // eight 16-bit lanes, rounded x*y/255
-  __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, y), _mm_set1_epi16(128));
+inline __m128i div255x8(__m128i t) {  // eight 16-bit lanes up to 65025, rounded t/255
+  t = _mm_add_epi16(t, _mm_set1_epi16(128));
   return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+}
+inline __m128i mul8x8(__m128i x, __m128i y) {  // rounded x*y/255
+  return div255x8(_mm_mullo_epi16(x, y));
 }
 inline __m128i modulate4(__m128i s, __m128i d16) {
   __m128i z = _mm_setzero_si128();
@@ -387,10 +397,10 @@ inline __m128i over4(__m128i s, __m128i d) {
   __m128i slo = _mm_unpacklo_epi8(s, z), shi = _mm_unpackhi_epi8(s, z);
   __m128i alo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(slo, 0xFF), 0xFF);
   __m128i ahi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(shi, 0xFF), 0xFF);
-  __m128i lo = _mm_add_epi16(mul8x8(slo, alo),
-                             mul8x8(_mm_unpacklo_epi8(d, z), _mm_sub_epi16(k255, alo)));
-  __m128i hi = _mm_add_epi16(mul8x8(shi, ahi),
-                             mul8x8(_mm_unpackhi_epi8(d, z), _mm_sub_epi16(k255, ahi)));
+  __m128i lo = div255x8(_mm_add_epi16(
+      _mm_mullo_epi16(slo, alo), _mm_mullo_epi16(_mm_unpacklo_epi8(d, z), _mm_sub_epi16(k255, alo))));
+  __m128i hi = div255x8(_mm_add_epi16(
+      _mm_mullo_epi16(shi, ahi), _mm_mullo_epi16(_mm_unpackhi_epi8(d, z), _mm_sub_epi16(k255, ahi))));
   return _mm_packus_epi16(lo, hi);
 }
 #endif
@@ -444,9 +454,26 @@ inline void combineRow128(const uint32_t *src, uint32_t *dst, int n, uint32_t te
 #if defined(__x86_64__) || defined(__i386__)
 // The same arithmetic eight pixels at a time, for processors that have AVX2;
 // chosen at run time so the program still runs on plain SSE2 machines.
-__attribute__((target("avx2"))) inline __m256i mul8x16(__m256i x, __m256i y) {
-  __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(x, y), _mm256_set1_epi16(128));
+__attribute__((target("avx2"))) inline __m256i div255x16(__m256i t) {
+  t = _mm256_add_epi16(t, _mm256_set1_epi16(128));
   return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+}
+__attribute__((target("avx2"))) inline __m256i mul8x16(__m256i x, __m256i y) {
+  return div255x16(_mm256_mullo_epi16(x, y));
+}
+// Source over destination for eight pixels: the single rounding of blendOver.
+__attribute__((target("avx2"))) inline __m256i over8(__m256i s, __m256i d) {
+  const __m256i z = _mm256_setzero_si256(), k255 = _mm256_set1_epi16(255);
+  __m256i slo = _mm256_unpacklo_epi8(s, z), shi = _mm256_unpackhi_epi8(s, z);
+  __m256i alo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(slo, 0xFF), 0xFF);
+  __m256i ahi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(shi, 0xFF), 0xFF);
+  __m256i lo = div255x16(_mm256_add_epi16(
+      _mm256_mullo_epi16(slo, alo),
+      _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, z), _mm256_sub_epi16(k255, alo))));
+  __m256i hi = div255x16(_mm256_add_epi16(
+      _mm256_mullo_epi16(shi, ahi),
+      _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, z), _mm256_sub_epi16(k255, ahi))));
+  return _mm256_packus_epi16(lo, hi);
 }
 
 template <int M, int B>
@@ -454,7 +481,6 @@ __attribute__((target("avx2"))) void combineRow256(const uint32_t *src, uint32_t
                                                    uint32_t texOr, uint32_t flat, uint32_t dOr) {
   const __m256i vOr = _mm256_set1_epi32(int(texOr)), vdOr = _mm256_set1_epi32(int(dOr));
   const __m256i z = _mm256_setzero_si256(), full = _mm256_set1_epi32(255);
-  const __m256i k255 = _mm256_set1_epi16(255);
   const __m256i d16 = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(flat)), z);
   int i = 0;
   for (; i + 8 <= n; i += 8) {
@@ -473,15 +499,7 @@ __attribute__((target("avx2"))) void combineRow256(const uint32_t *src, uint32_t
       _mm256_storeu_si256(out, s);
       continue;
     }
-    __m256i d = _mm256_or_si256(_mm256_loadu_si256(out), vdOr);
-    __m256i slo = _mm256_unpacklo_epi8(s, z), shi = _mm256_unpackhi_epi8(s, z);
-    __m256i alo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(slo, 0xFF), 0xFF);
-    __m256i ahi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(shi, 0xFF), 0xFF);
-    __m256i lo = _mm256_add_epi16(mul8x16(slo, alo),
-                                  mul8x16(_mm256_unpacklo_epi8(d, z), _mm256_sub_epi16(k255, alo)));
-    __m256i hi = _mm256_add_epi16(mul8x16(shi, ahi),
-                                  mul8x16(_mm256_unpackhi_epi8(d, z), _mm256_sub_epi16(k255, ahi)));
-    _mm256_storeu_si256(out, _mm256_packus_epi16(lo, hi));
+    _mm256_storeu_si256(out, over8(s, _mm256_or_si256(_mm256_loadu_si256(out), vdOr)));
   }
   combineRow128<M, B>(src + i, dst + i, n - i, texOr, flat, dOr);
 }
@@ -518,7 +536,6 @@ __attribute__((target("avx2"))) void combineRect256(const uint32_t *src, long sr
                                                     uint32_t texOr, uint32_t flat, uint32_t dOr) {
   const __m256i vOr = _mm256_set1_epi32(int(texOr)), vdOr = _mm256_set1_epi32(int(dOr));
   const __m256i z = _mm256_setzero_si256(), full = _mm256_set1_epi32(255);
-  const __m256i k255 = _mm256_set1_epi16(255);
   const __m256i d16 = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(flat)), z);
   for (int r = 0; r < rows; ++r, src += srcStride, dst += dstPitch) {
     uint32_t *d32 = reinterpret_cast<uint32_t *>(dst);
@@ -540,15 +557,7 @@ __attribute__((target("avx2"))) void combineRect256(const uint32_t *src, long sr
         _mm256_storeu_si256(out, s);
         continue;
       }
-      __m256i d = _mm256_or_si256(_mm256_loadu_si256(out), vdOr);
-      __m256i slo = _mm256_unpacklo_epi8(s, z), shi = _mm256_unpackhi_epi8(s, z);
-      __m256i alo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(slo, 0xFF), 0xFF);
-      __m256i ahi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(shi, 0xFF), 0xFF);
-      __m256i lo = _mm256_add_epi16(
-          mul8x16(slo, alo), mul8x16(_mm256_unpacklo_epi8(d, z), _mm256_sub_epi16(k255, alo)));
-      __m256i hi = _mm256_add_epi16(
-          mul8x16(shi, ahi), mul8x16(_mm256_unpackhi_epi8(d, z), _mm256_sub_epi16(k255, ahi)));
-      _mm256_storeu_si256(out, _mm256_packus_epi16(lo, hi));
+      _mm256_storeu_si256(out, over8(s, _mm256_or_si256(_mm256_loadu_si256(out), vdOr)));
     }
     if (i < n) combineRow128<M, B>(src + i, d32 + i, n - i, texOr, flat, dOr);
   }
@@ -594,9 +603,24 @@ void spanGeneral(const PixelCtx &c, uint32_t *row, int x0, int x1, int py) {
       }
       std::fill(tmp, tmp + kChunk, s);
     }
+    // Texels known to be inside the texture are read without addressing.
+    const bool direct = c.addrU == ADDR_NONE && c.addrV == ADDR_NONE;
+    const uint32_t *tex = c.tex;
+    const size_t tw = size_t(c.tw);
     for (int x = x0; x < x1; x += kChunk) {
       const int n = std::min(kChunk, x1 - x);
-      if (F != 0) {
+      if (F == 2 && direct) {
+        for (int i = 0; i < n; ++i, u += du, v += dv) {
+          const int64_t su = u - kAttrHalf, sv = v - kAttrHalf;
+          const uint32_t *r0 = tex + size_t(sv >> kAttrBits) * tw + size_t(su >> kAttrBits);
+          tmp[i] = bilerp(r0[0], r0[1], r0[tw], r0[tw + 1],
+                          uint32_t(su >> (kAttrBits - 8)) & 255,
+                          uint32_t(sv >> (kAttrBits - 8)) & 255);
+        }
+      } else if (F == 1 && direct) {
+        for (int i = 0; i < n; ++i, u += du, v += dv)
+          tmp[i] = tex[size_t(v >> kAttrBits) * tw + size_t(u >> kAttrBits)];
+      } else if (F != 0) {
         for (int i = 0; i < n; ++i, u += du, v += dv)
           tmp[i] = F == 2 ? sampleLinear(c, u, v) : samplePoint(c, u, v);
       }
