@@ -43,6 +43,7 @@ bool KSwPresenter::ensure(int width, int height, int bitsPerPixel) {
       _failed = true;
       return false;
     }
+    _hwnd->rendererAttached();
   }
   if (_texture && (_texW != width || _texH != height || _texBits != bitsPerPixel)) {
     unlock();

@@ -132,8 +132,9 @@ KNativeWindow *KNativeWindow::create(const KNativeWindowOptions &o) {
     flags |= SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS;
     x = y = 30;
   } else {
+    // Full screen is entered after creation, through setFullScreen, so that a
+    // display without a window manager is covered the same way as on a toggle.
     flags |= SDL_WINDOW_SHOWN;
-    if (o.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     // Centred with halves truncated toward zero, also when the frame is larger.
     x = bounds.x + (bounds.w - o.width) / 2;
     y = bounds.y + (bounds.h - o.height) / 2;
@@ -152,10 +153,7 @@ KNativeWindow *KNativeWindow::create(const KNativeWindowOptions &o) {
   nw->_hidden = o.hidden;
   registry().push_back(nw);
   if (!gPointerVisible) SDL_ShowCursor(SDL_DISABLE);
-  if (o.fullscreen && !o.hidden && kX11WithoutWindowManager(w)) {
-    SDL_SetWindowFullscreen(w, 0);
-    nw->setFullScreen(true);
-  }
+  if (o.fullscreen && !o.hidden) nw->setFullScreen(true);
   return nw;
 }
 
@@ -220,18 +218,26 @@ void KNativeWindow::applyWindowedGeometry() {
                         bounds.y + (bounds.h - _frameH) / 2);
 }
 
+void KNativeWindow::coverDisplay() {
+  const int display = std::max(0, SDL_GetWindowDisplayIndex(_window));
+  SDL_Rect bounds{0, 0, _frameW, _frameH};
+  SDL_GetDisplayBounds(display, &bounds);
+  SDL_SetWindowBordered(_window, SDL_FALSE);
+  SDL_SetWindowPosition(_window, bounds.x, bounds.y);
+  SDL_SetWindowSize(_window, bounds.w, bounds.h);
+}
+
+void KNativeWindow::rendererAttached() {
+  if (_placedFullScreen) coverDisplay();
+}
+
 bool KNativeWindow::setFullScreen(bool fullscreen) {
   if (_hidden) return false;
   if (fullscreen) {
     if (isFullScreen()) return true;
     if (kX11WithoutWindowManager(_window)) {
       // No window manager to honour the request: cover the display ourselves.
-      const int display = std::max(0, SDL_GetWindowDisplayIndex(_window));
-      SDL_Rect bounds{0, 0, _frameW, _frameH};
-      SDL_GetDisplayBounds(display, &bounds);
-      SDL_SetWindowBordered(_window, SDL_FALSE);
-      SDL_SetWindowPosition(_window, bounds.x, bounds.y);
-      SDL_SetWindowSize(_window, bounds.w, bounds.h);
+      coverDisplay();
       _placedFullScreen = true;
       return true;
     }

@@ -79,6 +79,9 @@ public:
 
   // Scaled full screen on the window's display, or the centred frame-sized window.
   bool setFullScreen(bool fullscreen);
+  // SDL may recreate the window when a renderer is attached to it, and the new
+  // window comes back at its first place: call this after attaching one.
+  void rendererAttached();
   bool isFullScreen() const;
 
   // Where the frame is drawn inside the window, in drawable pixels (letterboxed in
@@ -120,6 +123,7 @@ private:
   ~KNativeWindow() = default;
   void enqueue(const KMessage &msg);
   void applyWindowedGeometry();
+  void coverDisplay();
   static void translate(const void *sdlEvent);
   static KNativeWindow *fromId(uint32_t id);
 
