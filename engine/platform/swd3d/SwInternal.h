@@ -1,4 +1,4 @@
-// Private parts of the software device shared by its source files: pixel formats,
+// Private pieces of the software device shared by its source files: pixel formats,
 // the surface and DirectDraw objects, and the rasteriser's entry points.
 // Same thread rules as SwD3D.h: one thread owns a device and its surfaces.
 #pragma once

@@ -2,7 +2,7 @@
 // pixel centres on whole coordinates, points, lines, texture sampling (point or
 // bilinear, wrap/mirror/clamp), modulation by the vertex colour and blending.
 // Fast span functions are picked once per primitive; the per-pixel reference path
-// below is the specification the fast paths are tested against. One thread.
+// below is the yardstick the fast paths are tested against. One thread.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
