@@ -8,6 +8,7 @@
 
 #include "activities/cloud.h"
 #include "activities/seeds.h"
+#include "app/pictures.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
 #include "input/KInput.h"
@@ -48,19 +49,6 @@ KGraphic *surf_sky = nullptr;
 namespace {
 
 constexpr int kDriftingClouds = 5;
-
-KGraphic *loadScreenPicture(const char *name) {
-  KGraphic *g = KQMX::createKGraphic();
-  if (g) g->loadPicture(KMiscTools::makeFilePath(name), true, true);
-  return g;
-}
-
-void deletePicture(KGraphic *&g) {
-  if (g) {
-    delete g;
-    g = nullptr;
-  }
-}
 
 short whole(float v) { return short(static_cast<int>(v)); }
 

@@ -7,6 +7,7 @@
 #include "activities/cloud.h"
 #include "activities/monster.h"
 #include "activities/printMonster.h"
+#include "app/pictures.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
 #include "input/KInput.h"
@@ -22,19 +23,6 @@ long trashy = 480;
 KGraphic *surf_back = nullptr;
 
 namespace {
-
-KGraphic *loadScreenPicture(const char *name) {
-  KGraphic *g = KQMX::createKGraphic();
-  if (g) g->loadPicture(KMiscTools::makeFilePath(name), true, true);
-  return g;
-}
-
-void deletePicture(KGraphic *&g) {
-  if (g) {
-    delete g;
-    g = nullptr;
-  }
-}
 
 void play(KSound *s) {
   if (s) s->playSample();

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/fileio.h"
+#include "app/pictures.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
 #include "input/KInput.h"
@@ -56,18 +57,6 @@ void pickAcolor() {
   currentPen = pen;
 }
 
-static KGraphic *loadPicture(KGraphic *g, const char *name) {
-  if (g) g->loadPicture(KMiscTools::makeFilePath(name), true, true);
-  return g;
-}
-
-static void freePicture(KGraphic *&g) {
-  if (g) {
-    delete g;
-    g = nullptr;
-  }
-}
-
 static void playSample(KSound *s) {
   if (s) s->playSample();
 }
@@ -80,8 +69,10 @@ static KGraphic *penPicture(long value) {
 
 static void enterPabglow() {
   surf_buttons = KQMX::createKGraphic();
-  if (surf_buttons) surf_buttons->setTextureQuality(true);
-  loadPicture(surf_buttons, "data\\gfx\\btns.tga");
+  if (surf_buttons) {
+    surf_buttons->setTextureQuality(true);  // the clear button is drawn zoomed
+    surf_buttons->loadPicture(KMiscTools::makeFilePath("data\\gfx\\btns.tga"), true, true);
+  }
 
   emptyBoards();
   currentGrid = 0;
@@ -89,19 +80,19 @@ static void enterPabglow() {
   char name[64];
   for (int i = 0; i < PABGLOW_PENS; i++) {
     std::snprintf(name, sizeof name, "data\\gfx\\pen%d.tga", i);
-    surf_colors[i] = loadPicture(KQMX::createKGraphic(), name);
+    surf_colors[i] = loadScreenPicture(name);
   }
   currentPen = 4;
   loadBoards();
-  surf_pabglow = loadPicture(KQMX::createKGraphic(), "data\\gfx\\pabglowback.tga");
+  surf_pabglow = loadScreenPicture("data\\gfx\\pabglowback.tga");
 }
 
 static void leavePabglow() {
   playSample(snd_click);
   saveBoards();
-  for (KGraphic *&g : surf_colors) freePicture(g);
-  freePicture(surf_buttons);
-  freePicture(surf_pabglow);
+  for (KGraphic *&g : surf_colors) deletePicture(g);
+  deletePicture(surf_buttons);
+  deletePicture(surf_pabglow);
 }
 
 void doPabglow() {

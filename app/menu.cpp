@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "app/pictures.h"
 #include "app/preferences.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
@@ -26,34 +27,21 @@ static const char *const kButtonFiles[3][2] = {
     {"data\\gfx\\mmoff.tga", "data\\gfx\\mmon.tga"},
 };
 
-static KGraphic *loadMenuPicture(const char *name) {
-  KGraphic *g = KQMX::createKGraphic();
-  if (g) g->loadPicture(KMiscTools::makeFilePath(name), true, true);
-  return g;
-}
-
-static void freePicture(KGraphic *&g) {
-  if (g) {
-    delete g;
-    g = nullptr;
-  }
-}
-
 void initMenu() {
   doVolume();
   freeMenu();  // a second init must not leak the first set
-  surf_menu = loadMenuPicture("data\\gfx\\pabrix.bmp");
+  surf_menu = loadScreenPicture("data\\gfx\\pabrix.bmp");
   for (int i = 0; i < 3; i++) {
-    gamebuttons[i].surf_gamebt = loadMenuPicture(kButtonFiles[i][0]);
-    gamebuttons[i].surf_gamebton = loadMenuPicture(kButtonFiles[i][1]);
+    gamebuttons[i].surf_gamebt = loadScreenPicture(kButtonFiles[i][0]);
+    gamebuttons[i].surf_gamebton = loadScreenPicture(kButtonFiles[i][1]);
   }
 }
 
 void freeMenu() {
-  freePicture(surf_menu);
+  deletePicture(surf_menu);
   for (sGameButton &b : gamebuttons) {
-    freePicture(b.surf_gamebt);
-    freePicture(b.surf_gamebton);
+    deletePicture(b.surf_gamebt);
+    deletePicture(b.surf_gamebton);
   }
 }
 

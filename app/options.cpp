@@ -1,6 +1,7 @@
 // The options screen: two volume sliders, the full-screen and printing boxes and
 // the back area. Each box acts once per press because the screen waits for the
 // button's release. Application thread only.
+#include "app/pictures.h"
 #include "app/preferences.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
@@ -13,19 +14,6 @@
 static KGraphic *surf_options = nullptr;
 static KGraphic *surf_cross = nullptr;
 static KGraphic *surf_volume = nullptr;
-
-static KGraphic *loadOptionsPicture(const char *name) {
-  KGraphic *g = KQMX::createKGraphic();
-  if (g) g->loadPicture(KMiscTools::makeFilePath(name), true, true);
-  return g;
-}
-
-static void freePicture(KGraphic *&g) {
-  if (g) {
-    delete g;
-    g = nullptr;
-  }
-}
 
 static bool inArea(short x, short y, short x1, short y1, short x2, short y2) {
   return x >= x1 && x <= x2 && y >= y1 && y <= y2;
@@ -44,9 +32,9 @@ static void click() {
 }
 
 long doOptions() {
-  surf_options = loadOptionsPicture("data\\gfx\\options.bmp");
-  surf_cross = loadOptionsPicture("data\\gfx\\cross.bmp");
-  surf_volume = loadOptionsPicture("data\\gfx\\note.tga");
+  surf_options = loadScreenPicture("data\\gfx\\options.bmp");
+  surf_cross = loadScreenPicture("data\\gfx\\cross.bmp");
+  surf_volume = loadScreenPicture("data\\gfx\\note.tga");
 
   do {
     gameWindow->setDefaultWorldView();
@@ -98,9 +86,9 @@ long doOptions() {
   } while (!gameWindow->isQuit());
 
   click();
-  freePicture(surf_options);
-  freePicture(surf_cross);
-  freePicture(surf_volume);
+  deletePicture(surf_options);
+  deletePicture(surf_cross);
+  deletePicture(surf_volume);
   waitRelease();
   return 0;
 }
