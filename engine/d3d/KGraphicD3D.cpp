@@ -62,6 +62,16 @@ D3DLVERTEX vertex(float x, float y, D3DCOLOR color, float u, float v) {
   return o;
 }
 
+// Truncation toward zero that stays defined for any float: values far outside
+// the screen are held at a bound first, not a number becomes 0.
+long truncLong(float v) {
+  if (!(v == v)) return 0;
+  if (v > 1e9f) return 1000000000L;
+  if (v < -1e9f) return -1000000000L;
+  return long(v);
+}
+short truncShort(float v) { return short(truncLong(v)); }
+
 int textureSide(int w, int h) {
   int side = 1;
   while (side < std::max(w, h)) side <<= 1;
@@ -458,14 +468,16 @@ void KGraphicD3D::blitRect(float x1, float y1, float x2, float y2, short destX, 
                            bool flipx, bool flipy) {
   if (!_surface || !_d3d) return;
   _d3d->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
-  GenericBlit(long(x1), long(y1), long(x2), long(y2), destX, destY, flipx, flipy);
+  GenericBlit(truncLong(x1), truncLong(y1), truncLong(x2), truncLong(y2), destX, destY, flipx,
+              flipy);
 }
 
 void KGraphicD3D::blitAlphaRect(float x1, float y1, float x2, float y2, short destX, short destY,
                                 bool flipx, bool flipy) {
   if (!_surface || !_d3d) return;
   _d3d->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
-  GenericBlit(long(x1), long(y1), long(x2), long(y2), destX, destY, flipx, flipy);
+  GenericBlit(truncLong(x1), truncLong(y1), truncLong(x2), truncLong(y2), destX, destY, flipx,
+              flipy);
 }
 
 void KGraphicD3D::blitAlphaRectFx(float x1, float y1, float x2, float y2, short destX,
@@ -483,7 +495,7 @@ void KGraphicD3D::blitAlphaRectFx(float x1, float y1, float x2, float y2, short 
   multiply(world, world, saved);
   _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
   _blend = blend;
-  blitAlphaRect(x1, y1, x2, y2, short(long(destX + mx)), short(long(destY + my)), flipx, flipy);
+  blitAlphaRect(x1, y1, x2, y2, truncShort(destX + mx), truncShort(destY + my), flipx, flipy);
   _blend = 1.0f;
   _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &saved);
 }
@@ -502,7 +514,7 @@ void KGraphicD3D::blitRectFx(float x1, float y1, float x2, float y2, short destX
   multiply(world, world, saved);
   _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
   // The centre moves with the zoom: unrotated, the top-left corner stays put.
-  blitRect(x1, y1, x2, y2, short(long(destX + mx * zoom)), short(long(destY + my * zoom)), flipx,
+  blitRect(x1, y1, x2, y2, truncShort(destX + mx * zoom), truncShort(destY + my * zoom), flipx,
            flipy);
   _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &saved);
 }

@@ -316,7 +316,11 @@ void KWindowD3D::setWorldView(float translateX, float translateY, float rotation
 
 void KWindowD3D::setClearColor(float r, float g, float b, float a) {
   // Not clamped; the arithmetic wraps the way the components were always packed.
-  auto part = [](float v, int shift) { return uint32_t(int32_t(v * 255.0f)) << shift; };
+  auto part = [](float v, int shift) {
+    float f = v * 255.0f;
+    int64_t t = (f == f && f < 4e9f && f > -4e9f) ? int64_t(f) : 0;  // defined for any input
+    return uint32_t(t) << shift;
+  };
   _clearColor = part(a, 24) | part(r, 16) | part(g, 8) | part(b, 0);
 }
 
