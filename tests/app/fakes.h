@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "graphic/KGraphic.h"
 #include "input/KInput.h"
-#include "window/KWindow.h"
+#include "support/NullGraphic.h"
+#include "support/NullWindow.h"
 
 // One drawing call on a picture: the picture's file name (base name only), the
 // operation and its arguments in order.
@@ -89,36 +89,22 @@ public:
   ~ScopedInput();
 };
 
-class RecordingWindow : public KWindow {
+// A window that records its creation, display-mode changes and frames, and
+// quits on terminate.
+class RecordingWindow : public NullWindow {
 public:
-  void setDefaultWorldView() override {}
-  void setWorldView(float, float, float, float, bool) override {}
-  void setClearColor(float, float, float, float) override {}
   bool createGameWindow(short width, short height, short depth, bool windowed,
                         const char *title) override;
   void terminate() override { rec.quit = true; }
   void toggleFullScreen(bool fullscreen) override;
-  bool hasFocus() override { return true; }
-  void setTitle(const char *) override {}
   void flipBackBuffer(bool waitForBackWindow, bool restoreView) override;
   void processEvents() override;
   bool isQuit() override { return rec.quit; }
-  HWND getWindowHandle() override { return nullptr; }
-  void setMaxFrameRate(long) override {}
-  bool getRectangleTexCap() override { return false; }
-  bool getAccelerationCap() override { return false; }
-  void setRectangleTexCap(bool) override {}
-  void setGamma(float) override {}
-  long getWindowWidth() override { return 640; }
-  long getWindowHeight() override { return 480; }
-  void restore() override {}
-  void minimize() override {}
-  void displayMouse(bool) override {}
-  void setCallBack(bool (*)(HWND, unsigned int, unsigned int, long)) override {}
-  void setQMXCallBack(bool (*)(KEvent *)) override {}
 };
 
-class RecordingGraphic : public KGraphic {
+// A picture sized from rec.pictureSizes that records its blits, blit colour
+// and texture quality.
+class RecordingGraphic : public NullGraphic {
 public:
   std::string name;
   float width = 0, height = 0;
@@ -130,13 +116,9 @@ public:
   float getWidth() override { return width; }
   float getHeight() override { return height; }
   void setTextureQuality(bool quality) override { log("setTextureQuality", {(float)quality}); }
-  void drawRect(float, float, float, float, float, float, float, float) override {}
-  void drawLine(float, float, float, float, float, float, float, float) override {}
-  void plotPixel(float, float, float, float, float, float) override {}
   void blitRect(float x1, float y1, float x2, float y2, short dx, short dy, bool, bool) override {
     log("blitRect", {x1, y1, x2, y2, (float)dx, (float)dy});
   }
-  void blitRectFx(float, float, float, float, short, short, float, float, bool, bool) override {}
   void blitAlphaRect(float x1, float y1, float x2, float y2, short dx, short dy, bool,
                      bool) override {
     log("blitAlphaRect", {x1, y1, x2, y2, (float)dx, (float)dy});
@@ -145,23 +127,9 @@ public:
                        float zoom, float blend, bool, bool) override {
     log("blitAlphaRectFx", {x1, y1, x2, y2, (float)dx, (float)dy, angle, zoom, blend});
   }
-  void blitTiledRect(short, short, short, short, float, float) override {}
-  void blitArbitraryQuad(float, float, float, float, float, float, float, float, float, float,
-                         float, float, float, float, float, float) override {}
-  void setAlphaMode(long) override {}
-  void stretchAlphaRect(float, float, float, float, float, float, float, float, float,
-                        float) override {}
-  bool grabBackBuffer(KPixelTransformation) override { return false; }
-  bool grabFrontBuffer() override { return false; }
-  void setColorKey(bool, unsigned char, unsigned char, unsigned char) override {}
-  void allowTextureWrap(bool) override {}
-  bool saveBackBuffer(const char *, long, long, long) override { return false; }
   void setBlitColor(float r, float g, float b, float a) override {
     log("setBlitColor", {r, g, b, a});
   }
-  bool makePictureFromArray(uint32_t *, long, long, bool) override { return false; }
-  void pollArray() override {}
-  void selectTexture() override {}
 
 private:
   void log(const char *op, std::initializer_list<float> args);
