@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "graphic/KGraphic.h"
 #include "input/KInput.h"
-#include "window/KWindow.h"
+#include "support/NullGraphic.h"
+#include "support/NullWindow.h"
 
 struct Blit {
   std::string op;  // "blitRect", "blitAlphaRect", "blitAlphaRectFx", "setBlitColor", ...
@@ -21,7 +21,7 @@ struct Blit {
   }
 };
 
-class RecordingGraphic : public KGraphic {
+class RecordingGraphic : public NullGraphic {
 public:
   RecordingGraphic();
   ~RecordingGraphic() override;
@@ -40,37 +40,18 @@ public:
   static int created;
 
   bool loadPicture(const char *filename, bool, bool) override;
-  void freePicture() override {}
   float getWidth() override { return 16; }
   float getHeight() override { return 16; }
   void setTextureQuality(bool q) override { quality = q; }
-  void drawRect(float, float, float, float, float, float, float, float) override {}
-  void drawLine(float, float, float, float, float, float, float, float) override {}
-  void plotPixel(float, float, float, float, float, float) override {}
   void blitRect(float x1, float y1, float x2, float y2, short dx, short dy, bool, bool) override;
-  void blitRectFx(float, float, float, float, short, short, float, float, bool, bool) override {}
   void blitAlphaRect(float x1, float y1, float x2, float y2, short dx, short dy, bool,
                      bool) override;
   void blitAlphaRectFx(float x1, float y1, float x2, float y2, short dx, short dy, float angle,
                        float zoom, float blend, bool, bool) override;
-  void blitTiledRect(short, short, short, short, float, float) override {}
-  void blitArbitraryQuad(float, float, float, float, float, float, float, float, float, float,
-                         float, float, float, float, float, float) override {}
-  void setAlphaMode(long) override {}
-  void stretchAlphaRect(float, float, float, float, float, float, float, float, float,
-                        float) override {}
-  bool grabBackBuffer(KPixelTransformation) override { return false; }
-  bool grabFrontBuffer() override { return false; }
-  void setColorKey(bool, unsigned char, unsigned char, unsigned char) override {}
-  void allowTextureWrap(bool) override {}
-  bool saveBackBuffer(const char *, long, long, long) override { return false; }
   void setBlitColor(float r, float g, float b, float a) override;
-  bool makePictureFromArray(uint32_t *, long, long, bool) override { return false; }
-  void pollArray() override {}
-  void selectTexture() override {}
 };
 
-class FakeWindow : public KWindow {
+class FakeWindow : public NullWindow {
 public:
   int flips = 0;
   int pumps = 0;
@@ -80,18 +61,13 @@ public:
   std::function<void()> onPump;  // runs inside processEvents
   std::function<void(int)> onFlip;  // runs after each presented frame, with the count
 
-  void setDefaultWorldView() override {}
   void setWorldView(float, float, float, float, bool clearworld) override {
     if (clearworld) clears++;
   }
   void setClearColor(float r, float g, float b, float a) override {
     clearColor[0] = r, clearColor[1] = g, clearColor[2] = b, clearColor[3] = a;
   }
-  bool createGameWindow(short, short, short, bool, const char *) override { return true; }
   void terminate() override { quit = true; }
-  void toggleFullScreen(bool) override {}
-  bool hasFocus() override { return true; }
-  void setTitle(const char *) override {}
   void flipBackBuffer(bool, bool) override {
     flips++;
     KInput::frameFlipped();
@@ -102,19 +78,6 @@ public:
     if (onPump) onPump();
   }
   bool isQuit() override { return quit; }
-  HWND getWindowHandle() override { return nullptr; }
-  void setMaxFrameRate(long) override {}
-  bool getRectangleTexCap() override { return false; }
-  bool getAccelerationCap() override { return false; }
-  void setRectangleTexCap(bool) override {}
-  void setGamma(float) override {}
-  long getWindowWidth() override { return 640; }
-  long getWindowHeight() override { return 480; }
-  void restore() override {}
-  void minimize() override {}
-  void displayMouse(bool) override {}
-  void setCallBack(bool (*)(HWND, unsigned int, unsigned int, long)) override {}
-  void setQMXCallBack(bool (*)(KEvent *)) override {}
 };
 
 
