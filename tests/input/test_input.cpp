@@ -4,15 +4,15 @@
 
 #include <vector>
 
-#include "graphic/KGraphic.h"
 #include "input/KInput.h"
 #include "input/KScriptedInput.h"
+#include "support/NullGraphic.h"
 #include "window/KQMX.h"
 
 namespace {
 
 // A picture that records what the software pointer asks of it.
-struct RecordingPicture : KGraphic {
+struct RecordingPicture : NullGraphic {
   static int made, blits;
   static long lastW, lastH;
   static short lastX, lastY;
@@ -29,32 +29,6 @@ struct RecordingPicture : KGraphic {
     blits++;
     lastX = dx, lastY = dy, lastSx2 = x2, lastSy2 = y2;
   }
-  bool loadPicture(const char *, bool, bool) override { return false; }
-  void freePicture() override {}
-  float getWidth() override { return 0; }
-  float getHeight() override { return 0; }
-  void setTextureQuality(bool) override {}
-  void drawRect(float, float, float, float, float, float, float, float) override {}
-  void drawLine(float, float, float, float, float, float, float, float) override {}
-  void plotPixel(float, float, float, float, float, float) override {}
-  void blitRect(float, float, float, float, short, short, bool, bool) override {}
-  void blitRectFx(float, float, float, float, short, short, float, float, bool, bool) override {}
-  void blitAlphaRectFx(float, float, float, float, short, short, float, float, float, bool,
-                       bool) override {}
-  void blitTiledRect(short, short, short, short, float, float) override {}
-  void blitArbitraryQuad(float, float, float, float, float, float, float, float, float, float,
-                         float, float, float, float, float, float) override {}
-  void setAlphaMode(long) override {}
-  void stretchAlphaRect(float, float, float, float, float, float, float, float, float,
-                        float) override {}
-  bool grabBackBuffer(KPixelTransformation) override { return false; }
-  bool grabFrontBuffer() override { return false; }
-  void setColorKey(bool, unsigned char, unsigned char, unsigned char) override {}
-  void allowTextureWrap(bool) override {}
-  bool saveBackBuffer(const char *, long, long, long) override { return false; }
-  void setBlitColor(float, float, float, float) override {}
-  void pollArray() override {}
-  void selectTexture() override {}
 };
 int RecordingPicture::made = 0, RecordingPicture::blits = 0;
 long RecordingPicture::lastW = 0, RecordingPicture::lastH = 0;
