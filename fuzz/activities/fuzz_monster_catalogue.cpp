@@ -10,9 +10,7 @@
 
 #include "activities/misterMonster.h"
 #include "activities/monster.h"
-#include "app/shell.h"
-#include "input/KScriptedInput.h"
-#include "monster/activity_fakes.h"
+#include "builder_doubles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static const std::string path = "/tmp/pabrix-fuzz-catalogue-" + std::to_string(getpid()) + ".ini";
@@ -21,13 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::fwrite(data, 1, size, f);
   std::fclose(f);
 
-  static FakeWindow window;
-  static KScriptedInput input;
-  static RecordingGraphic sheet;
-  gameWindow = &window;
-  KInput::setSource(&input);
-  surf_monster = &sheet;
-  sheet.calls.clear();
+  KScriptedInput &input = installBuilderDoubles().input;
 
   long count = readMonsterCount(path.c_str());
   if (count < 1 || count > 19) std::abort();
@@ -44,12 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // Take the first few parts from the palette, drop them on the body, pick them up again.
   for (int i = 1; i <= 6 && allParts[i].id != 0; i++) {
     input.setPointer(int(allParts[i].dx + 1), int(allParts[i].dy + 1));
-    input.setLeftButton(true);
-    displayMonster(false);
-    if (inHand > 0 && !isPlacedPart(inHand)) std::abort();
-    input.setPointer(400, 200);
-    input.setLeftButton(false);
-    displayMonster(false);
+    pressThenReleaseAway(input);
     input.setLeftButton(true);
     displayMonster(false);
     if (inHand > 0 && !isPlacedPart(inHand)) std::abort();

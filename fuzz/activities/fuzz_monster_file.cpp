@@ -7,18 +7,10 @@
 
 #include "activities/misterMonster.h"
 #include "activities/monster.h"
-#include "app/shell.h"
-#include "input/KScriptedInput.h"
-#include "monster/activity_fakes.h"
+#include "builder_doubles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static FakeWindow window;
-  static KScriptedInput input;
-  static RecordingGraphic sheet;
-  gameWindow = &window;
-  KInput::setSource(&input);
-  surf_monster = &sheet;
-  sheet.calls.clear();
+  KScriptedInput &input = installBuilderDoubles().input;
 
   for (sMonster &m : allMonsters) m = sMonster{};
   decodeMonsters(data, size);
@@ -38,12 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const sMonsterPart *slots = allMonsters[currentAlien].allMonsterPart;
   for (int s = 1; s <= 4; s++) {
     input.setPointer(int(int64_t(slots[s].x) + 1), int(int64_t(slots[s].y) + 1));
-    input.setLeftButton(true);
-    displayMonster(false);
-    if (inHand > 0 && !isPlacedPart(inHand)) std::abort();
-    input.setPointer(400, 200);
-    input.setLeftButton(false);
-    displayMonster(false);
+    pressThenReleaseAway(input);
   }
   return 0;
 }
