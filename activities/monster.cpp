@@ -136,8 +136,19 @@ void loadMonster(long n) {
 
 const char *monsterFilePath() {
   static char path[1024];
+  const char *folder = KMiscTools::getUserFolder();
+  if (!folder) folder = "";
+  if (folder[0] == '/') {
+    // An absolute folder is used as it is: the data-path builder would cut a long
+    // one short, or turn a backslash in a folder name into a separator, and so
+    // name another file.
+    size_t len = std::strlen(folder);
+    const char *sep = len > 0 && folder[len - 1] == '/' ? "" : "/";
+    std::snprintf(path, sizeof path, "%s%smistermon.dat", folder, sep);
+    return path;
+  }
   char name[1024];
-  std::snprintf(name, sizeof name, "%s\\mistermon.dat", KMiscTools::getUserFolder());
+  std::snprintf(name, sizeof name, "%s\\mistermon.dat", folder);
   std::snprintf(path, sizeof path, "%s", KMiscTools::makeFilePath(name));
   return path;
 }

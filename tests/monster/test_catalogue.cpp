@@ -140,6 +140,27 @@ TEST_F(MonsterFile, AShortFileFillsFromTheStartAndAMissingOneChangesNothing) {
   EXPECT_EQ(allMonsters[1].allMonsterPart[1].partID, 6);
 }
 
+TEST_F(MonsterFile, ALongDocumentsFolderStillNamesTheMonsterFile) {
+  // Folder and file name together are longer than the data-path buffer; a cut
+  // path would name another file (or one in another folder).
+  std::string deep = dir + "/" + std::string(120, 'd') + "/" + std::string(250 - dir.size() - 122, 'e');
+  ASSERT_EQ(deep.size(), 250u);
+  setenv("XDG_DOCUMENTS_DIR", deep.c_str(), 1);
+  EXPECT_EQ(std::string(monsterFilePath()), deep + "/mistermon.dat");
+  allMonsters[3].allMonsterPart[7] = {4, 50, 60};
+  saveMonsters();
+  EXPECT_EQ(readFile(deep + "/mistermon.dat").size(), 120000u);
+  allMonsters[3].allMonsterPart[7] = {};
+  loadMonsters();
+  EXPECT_EQ(allMonsters[3].allMonsterPart[7].partID, 4);
+
+  // A backslash is an ordinary character in a folder name here.
+  std::string odd = dir + "/a\\b";
+  setenv("XDG_DOCUMENTS_DIR", odd.c_str(), 1);
+  saveMonsters();
+  EXPECT_EQ(readFile(odd + "/mistermon.dat").size(), 120000u);
+}
+
 TEST_F(MonsterFile, AFailedSaveKeepsTheOldFile) {
   std::string path = writeFile("mon.dat", "old monsters");
   // A directory where the temporary file would go: the write cannot start.
