@@ -304,6 +304,32 @@ TEST_F(MixerTest, NotificationsFireOncePerPassAndOnStop) {
   EXPECT_EQ(device->liveBuffers(), 0u);
 }
 
+TEST_F(MixerTest, ResampledLoopsSignalEveryOffsetOncePerPass) {
+  // Above the output rate a pass can wrap past frame 0 without starting a
+  // run there; the offset-0 signal must still come once per pass, or the
+  // stream worker skips a refill and a stale half is heard again.
+  for (int rate : {11025, 22050, 48000, 96000, 200000}) {
+    auto b = make(pcm(2, rate, 16), 64);  // 16 frames; offsets 0 and 32 are the halves
+    auto first = std::make_shared<Event>();
+    auto second = std::make_shared<Event>();
+    NotifyPosition positions[] = {{0, first}, {32, second}};
+    ASSERT_EQ(b->queryNotify()->setNotificationPositions(positions, 2), kOk);
+    b->setCurrentPosition(0);
+    b->play(kPlayLooping);
+    int firsts = 0, seconds = 0;
+    // One output frame at a time: at most one pass per mix, so no signal
+    // can be merged with the next one in the event.
+    for (int i = 0; i < 16 * 200; ++i) {
+      mix(1);
+      firsts += first->wait(0);
+      seconds += second->wait(0);
+    }
+    const int passes = static_cast<int>(int64_t(16 * 200) * rate / 44100 / 16);
+    EXPECT_NEAR(firsts, passes, 1) << rate;
+    EXPECT_NEAR(seconds, passes, 1) << rate;
+  }
+}
+
 TEST_F(MixerTest, ALostBufferRefusesPlayAndLockUntilRestored) {
   std::vector<int16_t> src = {500, 500, 600, 600};
   auto b = make(pcm(2, 44100, 16), 8);

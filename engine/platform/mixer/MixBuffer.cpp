@@ -262,6 +262,9 @@ void Buffer::endReached() {
   const uint64_t end = static_cast<uint64_t>(frames_) << 32;
   if (looping_) {
     pos_ %= end;
+    // Above the output rate the wrap can land past frame 0; the offsets it
+    // stepped over are passed all the same, and the next run starts after them.
+    fire(0, static_cast<uint32_t>(pos_ >> 32) * format_.blockAlign);
   } else {
     playing_ = false;
     pos_ = 0;
