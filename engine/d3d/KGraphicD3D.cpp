@@ -745,8 +745,10 @@ bool KGraphicD3D::saveBackBuffer(const char *cpcFileName, long imageFormat, long
       rgba.clear();
     }
     if (!rgba.empty()) {
+      bool read = false;
       {
         Locked b(_backBuffer, DDLOCK_READONLY);
+        read = b.ok;
         if (b.ok) {
           const long bw = long(b.d.dwWidth), bh = long(b.d.dwHeight);
           for (long y = 0; y < resizeH; ++y)
@@ -761,10 +763,16 @@ bool KGraphicD3D::saveBackBuffer(const char *cpcFileName, long imageFormat, long
             }
         }
       }
-      if (imageFormat >= K_IMAGE_BMP && imageFormat <= K_IMAGE_PNG)
-        KImageCodec::encodeToFile(cpcFileName, KImageFormat(imageFormat), int(resizeW),
-                                  int(resizeH), 4, rgba.data(), size_t(resizeW) * 4, false);
-      result = true;
+      // A frame that could not be read or a file that could not be written is a
+      // failure; a format that names nothing writes nothing and is not one.
+      if (!read)
+        result = false;
+      else if (imageFormat >= K_IMAGE_BMP && imageFormat <= K_IMAGE_PNG)
+        result = KImageCodec::encodeToFile(cpcFileName, KImageFormat(imageFormat), int(resizeW),
+                                           int(resizeH), 4, rgba.data(), size_t(resizeW) * 4,
+                                           false);
+      else
+        result = true;
     }
   }
   // The frame being drawn comes back as it was before the scaled copy.

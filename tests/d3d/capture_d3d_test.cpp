@@ -139,6 +139,13 @@ TEST_F(Capture, SavingWritesTheFrameScaledOrWholeAndLeavesTheFrameAsItWas) {
   EXPECT_EQ(nullptr, std::fopen(none.c_str(), "rb"));
   // A size no frame could have is refused, not attempted.
   EXPECT_FALSE(g->saveBackBuffer(none.c_str(), K_IMAGE_TGA, 1 << 20, 1 << 20));
+  // A file that cannot be written is a failure, scaled or not, and the frame is
+  // still given back as it was.
+  EXPECT_FALSE(g->saveBackBuffer("/nonexistent-dir/d3d_save.png", K_IMAGE_PNG, 0, 0));
+  EXPECT_FALSE(g->saveBackBuffer("/nonexistent-dir/d3d_save.png", K_IMAGE_PNG, 160, 120));
+  after = frame();
+  for (size_t i = 0; i < after.size(); ++i)
+    ASSERT_EQ(before[i] & 0xFFFFFF, after[i] & 0xFFFFFF) << "pixel " << i % 640 << "," << i / 640;
 }
 
 }  // namespace
