@@ -117,6 +117,17 @@ void KSound::setGlobalVolumes(int musicVolume, int sfxVolume) {
 
 void KSound::setVolume(int volume) {
   std::lock_guard<std::mutex> lock(_volumeLock);
+  applyVolumeLocked(volume);
+}
+
+// The worker reads the channel volume under the lock too: read before it, a
+// setVolume in between would be undone by the older value.
+void KSound::applyVolume() {
+  std::lock_guard<std::mutex> lock(_volumeLock);
+  applyVolumeLocked(static_cast<int>(_channelVolume.load()));
+}
+
+void KSound::applyVolumeLocked(int volume) {
   _channelVolume = std::min(std::max(volume, 0), 100);
   long master = _type == 0 ? _masterSFXvolume.load() : _masterMUSICvolume.load();
   long index = master * _channelVolume.load() / 100;
@@ -127,8 +138,6 @@ void KSound::setVolume(int volume) {
     _directSoundBuffer[i]->setVolume(fechnerTable[index]);
   }
 }
-
-void KSound::applyVolume() { setVolume(static_cast<int>(_channelVolume.load())); }
 
 void KSound::setPan(long pan) {
   pan = std::min(std::max(pan, -100l), 100l);

@@ -129,6 +129,7 @@ private:
 
   bool loadModule(const char *filename);
   void applyVolume();
+  void applyVolumeLocked(int volume);  // _volumeLock held
   void stopStreamLocked();
   void resetRendererLocked(int order);
   bool onWorkerThread() const;

@@ -11,4 +11,5 @@ struct KSoundTestAccess {
   static void restore(KSound &s) { s.restoreSample(); }
   static void clear(KSound &s, short index, long size) { s.clearSoundBuffer(index, size); }
   static bool counted(const KSound &s) { return s._counted; }
+  static std::mutex &volumeLock(KSound &s) { return s._volumeLock; }
 };

@@ -223,6 +223,32 @@ TEST_F(StreamTest, TheMusicMasterReachesAPlayingStream) {
   std::cout << "music master heard within " << latencyMs << " ms of audio\n";
 }
 
+TEST_F(StreamTest, AVolumeSetWhileTheWorkerReappliesTheMasterIsKept) {
+  KSound music;
+  std::string path = oggTone("vol.ogg", 44100);
+  ASSERT_TRUE(music.loadStream(path.c_str()));
+  music.playStream(true);
+  auto deviceVolume = [&] {
+    long v = 1;
+    music._directSoundBuffer[0]->getVolume(&v);
+    return v;
+  };
+  ASSERT_EQ(deviceVolume(), fechnerTable[80]);
+  {
+    // The application's setVolume(30), done here while the worker is already
+    // on its way to re-apply a new music master.
+    std::lock_guard<std::mutex> hold(KSoundTestAccess::volumeLock(music));
+    KSound::setGlobalVolumes(60, -1);
+    // Long enough for the worker to reach the volume (only how surely a
+    // fault shows depends on it).
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    music._channelVolume = 30;
+  }
+  ASSERT_TRUE(waitUntil([&] { return deviceVolume() != fechnerTable[80]; }));
+  EXPECT_EQ(music._channelVolume, 30);
+  EXPECT_EQ(deviceVolume(), fechnerTable[60 * 30 / 100]);
+}
+
 TEST_F(StreamTest, StopSilencesAndRewindsAndPlayStartsAgain) {
   KSound music;
   std::string path = oggTone("stop.ogg", 44100);
