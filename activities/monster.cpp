@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include <unistd.h>
 
+#include "app/fileio.h"
 #include "graphic/KGraphic.h"
 #include "tools/KIniReader.h"
 #include "tools/KMiscTools.h"
@@ -185,27 +185,14 @@ void decodeMonsters(const uint8_t *in, size_t len) {
 bool saveMonstersTo(const char *path) {
   static uint8_t image[kMonsterFileSize];
   encodeMonsters(image);
-  // Write beside the old file and rename over it: a crash or a full disk while
-  // writing leaves the previous monsters intact instead of a truncated file.
-  std::string tmp = std::string(path) + ".tmp";
-  FILE *f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(image, 1, kMonsterFileSize, f) == kMonsterFileSize;
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (fsync(fileno(f)) == 0) && ok;
-  ok = (std::fclose(f) == 0) && ok;
-  if (ok) ok = std::rename(tmp.c_str(), path) == 0;
-  if (!ok) std::remove(tmp.c_str());
-  return ok;
+  return writeFileAtomically(path, image, kMonsterFileSize);
 }
 
 bool loadMonstersFrom(const char *path) {
-  FILE *f = std::fopen(path, "rb");
-  if (!f) return false;
   static uint8_t image[kMonsterFileSize];
-  size_t got = std::fread(image, 1, kMonsterFileSize, f);
-  std::fclose(f);
-  decodeMonsters(image, got);
+  const long got = readFilePrefix(path, image, kMonsterFileSize);
+  if (got < 0) return false;
+  decodeMonsters(image, size_t(got));
   return true;
 }
 

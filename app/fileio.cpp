@@ -7,13 +7,34 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <set>
 #include <string>
 
+// Files whose last read failed although they exist (application thread only).
+static std::set<std::string> &unreadableFiles() {
+  static std::set<std::string> files;
+  return files;
+}
+
 long readFilePrefix(const char *path, void *buffer, size_t size) {
+  if (!path || !*path) return kFileAbsent;
   FILE *f = std::fopen(path, "rb");
-  if (!f) return -1;
+  if (!f) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      unreadableFiles().erase(path);
+      return kFileAbsent;
+    }
+    unreadableFiles().insert(path);
+    return kFileUnreadable;
+  }
   size_t got = std::fread(buffer, 1, size, f);
+  const bool failed = std::ferror(f) != 0;
   std::fclose(f);
+  if (failed) {
+    unreadableFiles().insert(path);
+    return kFileUnreadable;
+  }
+  unreadableFiles().erase(path);
   return (long)got;
 }
 
@@ -32,6 +53,10 @@ static bool writeAll(int fd, const unsigned char *p, size_t size) {
 
 bool writeFileAtomically(const char *path, const void *data, size_t size) {
   if (!path || !*path) return false;
+  if (unreadableFiles().count(path) != 0) {
+    std::fprintf(stderr, "Pabrix: %s could not be read, so it is kept as it is\n", path);
+    return false;
+  }
   std::string tmp = std::string(path) + ".tmp" + std::to_string((long)::getpid());
   // 0666 under the umask, as a plain fopen("wb") would create it.
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

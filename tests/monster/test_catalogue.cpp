@@ -1,12 +1,17 @@
 // Monster catalogue rules (INI files written by the tests) and the monster file:
 // its bytes, short and damaged files, and the safe replace on save.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "activities/misterMonster.h"
 #include "activities/monster.h"
 #include "monster/activity_fixture.h"
 
 namespace {
+
+// Where a save writes before renaming over the file.
+std::string tempName(const std::string &path) { return path + ".tmp" + std::to_string(long(getpid())); }
+
 
 using Catalogue = ActivityTest;
 using MonsterFile = ActivityTest;
@@ -112,7 +117,7 @@ TEST_F(MonsterFile, IsTheLittleEndianImageOfEveryMonster) {
   EXPECT_EQ(bytes.substr(at, 12), std::string("\xff\xff\xff\xff\x2c\x01\0\0\xfe\xff\xff\xff", 12));
   EXPECT_EQ(bytes.substr(119988, 12), std::string("\xf3\x01\0\0\x78\x56\x34\x12\0\0\0\0", 12));
   struct stat st;
-  EXPECT_NE(stat((path + ".tmp").c_str(), &st), 0) << "no temporary file left behind";
+  EXPECT_NE(stat(tempName(path).c_str(), &st), 0) << "no temporary file left behind";
 
   for (sMonster &m : allMonsters) m = sMonster{};
   ASSERT_TRUE(loadMonstersFrom(path.c_str()));
@@ -164,10 +169,10 @@ TEST_F(MonsterFile, ALongDocumentsFolderStillNamesTheMonsterFile) {
 TEST_F(MonsterFile, AFailedSaveKeepsTheOldFile) {
   std::string path = writeFile("mon.dat", "old monsters");
   // A directory where the temporary file would go: the write cannot start.
-  ASSERT_EQ(mkdir((path + ".tmp").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(tempName(path).c_str(), 0700), 0);
   EXPECT_FALSE(saveMonstersTo(path.c_str()));
   EXPECT_EQ(readFile(path), "old monsters");
-  rmdir((path + ".tmp").c_str());
+  rmdir(tempName(path).c_str());
   EXPECT_TRUE(saveMonstersTo(path.c_str()));
   EXPECT_EQ(readFile(path).size(), 120000u);
 }
