@@ -78,6 +78,20 @@ int textureSide(int w, int h) {
   return side;
 }
 
+// The world matrix of a turned and zoomed blit: the centre (mx, my) of the
+// rectangle is brought to the origin, turned by angle, zoomed, then placed by
+// the current world matrix.
+void fxWorld(D3DMATRIX &world, const D3DMATRIX &current, float mx, float my, float angle,
+             float zoom) {
+  D3DMATRIX t, r, s;
+  translate(t, -mx, my, 0);
+  rotatez(r, angle);
+  scale(s, zoom, zoom, 0);
+  multiply(world, t, r);
+  multiply(world, world, s);
+  multiply(world, world, current);
+}
+
 D3DCOLOR flatColor(float r, float g, float b, float blend) {
   return (toByte(blend) << 24) | (toByte(r) << 16) | (toByte(g) << 8) | toByte(b);
 }
@@ -485,14 +499,9 @@ void KGraphicD3D::blitAlphaRectFx(float x1, float y1, float x2, float y2, short 
                                   bool flipy) {
   if (blend <= 0 || !_surface || !_d3d || zoom == 0) return;
   const float mx = (x2 - x1) / 2, my = (y2 - y1) / 2;
-  D3DMATRIX saved, t, r, s, world;
+  D3DMATRIX saved, world;
   _d3d->GetTransform(D3DTRANSFORMSTATE_WORLD, &saved);
-  translate(t, -mx, my, 0);
-  rotatez(r, angle);
-  scale(s, zoom, zoom, 0);
-  multiply(world, t, r);
-  multiply(world, world, s);
-  multiply(world, world, saved);
+  fxWorld(world, saved, mx, my, angle, zoom);
   _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
   _blend = blend;
   blitAlphaRect(x1, y1, x2, y2, truncShort(destX + mx), truncShort(destY + my), flipx, flipy);
@@ -504,14 +513,9 @@ void KGraphicD3D::blitRectFx(float x1, float y1, float x2, float y2, short destX
                              float angle, float zoom, bool flipx, bool flipy) {
   if (!_surface || !_d3d || zoom == 0) return;
   const float mx = (x2 - x1) / 2, my = (y2 - y1) / 2;
-  D3DMATRIX saved, t, r, s, world;
+  D3DMATRIX saved, world;
   _d3d->GetTransform(D3DTRANSFORMSTATE_WORLD, &saved);
-  translate(t, -mx, my, 0);
-  rotatez(r, angle);
-  scale(s, zoom, zoom, 0);
-  multiply(world, t, r);
-  multiply(world, world, s);
-  multiply(world, world, saved);
+  fxWorld(world, saved, mx, my, angle, zoom);
   _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
   // The centre moves with the zoom: unrotated, the top-left corner stays put.
   blitRect(x1, y1, x2, y2, truncShort(destX + mx * zoom), truncShort(destY + my * zoom), flipx,
