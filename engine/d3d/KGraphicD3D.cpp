@@ -62,6 +62,15 @@ D3DLVERTEX vertex(float x, float y, D3DCOLOR color, float u, float v) {
   return o;
 }
 
+// A w by h rectangle from the origin as a strip of two triangles, its corners
+// textured from (u1, v1) to (u2, v2).
+void drawTexturedQuad(IDirect3DDevice7 *d3d, float w, float h, D3DCOLOR c, float u1, float v1,
+                      float u2, float v2) {
+  D3DLVERTEX v[4] = {vertex(0, 0, c, u1, v1), vertex(w, 0, c, u2, v1), vertex(0, h, c, u1, v2),
+                     vertex(w, h, c, u2, v2)};
+  d3d->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_LVERTEX, v, 4, 0);
+}
+
 // Truncation toward zero that stays defined for any float: values far outside
 // the screen are held at a bound first, not a number becomes 0.
 long truncLong(float v) {
@@ -472,9 +481,7 @@ void KGraphicD3D::GenericBlit(long x1, long y1, long x2, long y2, float destX, f
   float v1 = float(y1) / _ftextureHEIGHT, v2 = float(y2) / _ftextureHEIGHT;
   if (flipx) std::swap(u1, u2);
   if (flipy) std::swap(v1, v2);
-  D3DLVERTEX v[4] = {vertex(0, 0, c, u1, v1), vertex(w, 0, c, u2, v1), vertex(0, h, c, u1, v2),
-                     vertex(w, h, c, u2, v2)};
-  _d3d->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_LVERTEX, v, 4, 0);
+  drawTexturedQuad(_d3d, w, h, c, u1, v1, u2, v2);
   _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &saved);
 }
 
@@ -537,9 +544,7 @@ void KGraphicD3D::genericStretchBlit(float sx1, float sy1, float sx2, float sy2,
   const float w = dx2 - dx1, h = dy1 - dy2;
   const float u1 = sx1 / _ftextureWIDTH, u2 = sx2 / _ftextureWIDTH;
   const float v1 = sy1 / _ftextureHEIGHT, v2 = sy2 / _ftextureHEIGHT;
-  D3DLVERTEX v[4] = {vertex(0, 0, c, u1, v1), vertex(w, 0, c, u2, v1), vertex(0, h, c, u1, v2),
-                     vertex(w, h, c, u2, v2)};
-  _d3d->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_LVERTEX, v, 4, 0);
+  drawTexturedQuad(_d3d, w, h, c, u1, v1, u2, v2);
 }
 
 void KGraphicD3D::stretchAlphaRect(float sx1, float sy1, float sx2, float sy2, float dx1,
