@@ -74,6 +74,23 @@ bool isModuleName(const char *name, DUH *(**reader)(DUMBFILE *)) {
 
 void yieldThread() { std::this_thread::yield(); }
 
+// Locks one half of a stream buffer for refilling. False, with nothing locked,
+// for an event left over from before a stop (refilling then would put music into
+// a buffer that should stay silent), for a half past the second, and for a lock
+// that fails, after which the buffer is restored.
+bool lockHalfForRefill(mixer::Buffer &buffer, unsigned long half, void **region,
+                       uint32_t *bytes) {
+  uint32_t status = 0;
+  if (buffer.getStatus(&status) != mixer::kOk || !(status & mixer::kStatusPlaying)) return false;
+  if (half > 1) return false;
+  if (buffer.lock(static_cast<uint32_t>(half * KSound::kHalfBytes), KSound::kHalfBytes, region,
+                  bytes, nullptr, nullptr, 0) != mixer::kOk) {
+    buffer.restore();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 ov_callbacks ogg_CallBacks = {oggRead, oggSeek, oggClose, oggTell};
@@ -299,19 +316,10 @@ void KSound::fillOggBuffer(unsigned long half) {
     stopStreamLocked();
     return;
   }
-  // An event left over from before a stop: refilling now would put music into
-  // a buffer that should stay silent.
-  uint32_t status = 0;
-  if (buffer->getStatus(&status) != mixer::kOk || !(status & mixer::kStatusPlaying)) return;
-  if (half > 1) return;
 
   void *region = nullptr;
   uint32_t bytes = 0;
-  if (buffer->lock(static_cast<uint32_t>(half * kHalfBytes), kHalfBytes, &region, &bytes, nullptr,
-                   nullptr, 0) != mixer::kOk) {
-    buffer->restore();
-    return;
-  }
+  if (!lockHalfForRefill(*buffer, half, &region, &bytes)) return;
   char *out = static_cast<char *>(region);
   memset(out, 0, bytes);
   bool failed = false;
@@ -351,17 +359,10 @@ void KSound::fillModBuffer(unsigned long half) {
     stopModule();
     return;
   }
-  uint32_t status = 0;
-  if (buffer->getStatus(&status) != mixer::kOk || !(status & mixer::kStatusPlaying)) return;
-  if (half > 1) return;
 
   void *region = nullptr;
   uint32_t bytes = 0;
-  if (buffer->lock(static_cast<uint32_t>(half * kHalfBytes), kHalfBytes, &region, &bytes, nullptr,
-                   nullptr, 0) != mixer::kOk) {
-    buffer->restore();
-    return;
-  }
+  if (!lockHalfForRefill(*buffer, half, &region, &bytes)) return;
   memset(region, 0, bytes);
   if (!_oggCompleted && _moduleStorage._moduleRenderer && bytes == kHalfBytes) {
     // 4096 frames x 2 channels x 2 bytes fill the half exactly.
