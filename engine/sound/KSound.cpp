@@ -12,6 +12,8 @@
 #include <cstring>
 #include <new>
 
+#include "sound/KOggFormat.h"
+
 std::shared_ptr<mixer::Device> KSound::directSoundPtr;
 int KSound::_instanceCount = 0;
 std::atomic<long> KSound::_masterSFXvolume{100};
@@ -238,15 +240,7 @@ bool KSound::loadOggSample(const char *filename) {
     ov_clear(&vf);
     return false;
   }
-  const uint64_t channels = static_cast<uint64_t>(info->channels);
-  const uint64_t rate = static_cast<uint64_t>(info->rate);
-  _oggFormatEx.wFormatTag = 1;
-  _oggFormatEx.nChannels = static_cast<uint16_t>(std::min<uint64_t>(channels, 0xFFFF));
-  _oggFormatEx.nSamplesPerSec = static_cast<uint32_t>(std::min<uint64_t>(rate, 0xFFFFFFFF));
-  _oggFormatEx.nAvgBytesPerSec = static_cast<uint32_t>(channels * rate * 2);
-  _oggFormatEx.nBlockAlign = static_cast<uint16_t>(channels * 2);
-  _oggFormatEx.wBitsPerSample = 16;
-  _oggFormatEx.cbSize = 0;
+  _oggFormatEx = oggPcmFormat(*info);
   _waveFormatEx = &_oggFormatEx;
 
   _wavData = new (std::nothrow) unsigned char[_wavLength]();

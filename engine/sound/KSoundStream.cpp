@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sound/KOggFormat.h"
 #include "sound/KSound.h"
 #include "tools/KMiscTools.h"
 
@@ -123,15 +124,7 @@ bool KSound::loadStream(const char *filename) {
     freeAllocatedData();
     return false;
   }
-  const uint64_t channels = static_cast<uint64_t>(info->channels);
-  const uint64_t rate = static_cast<uint64_t>(info->rate);
-  _oggFormatEx.wFormatTag = 1;
-  _oggFormatEx.nChannels = static_cast<uint16_t>(std::min<uint64_t>(channels, 0xFFFF));
-  _oggFormatEx.nSamplesPerSec = static_cast<uint32_t>(std::min<uint64_t>(rate, 0xFFFFFFFF));
-  _oggFormatEx.nAvgBytesPerSec = static_cast<uint32_t>(channels * rate * 2);
-  _oggFormatEx.nBlockAlign = static_cast<uint16_t>(channels * 2);
-  _oggFormatEx.wBitsPerSample = 16;
-  _oggFormatEx.cbSize = 0;
+  _oggFormatEx = oggPcmFormat(*info);
   _oggPosition = 0;
   _waveFormatEx = &_oggFormatEx;
 
