@@ -113,15 +113,8 @@ public:
   }
 
   unsigned long AddRef() override { return ++_refs; }
-  unsigned long Release() override {
-    unsigned long n = --_refs;
-    if (n == 0) delete this;
-    return n;
-  }
-  HRESULT QueryInterface(REFIID, void **out) override {
-    if (out) *out = nullptr;
-    return E_NOINTERFACE;
-  }
+  unsigned long Release() override { return swRelease(this, _refs); }
+  HRESULT QueryInterface(REFIID, void **out) override { return swNoInterface(out); }
 
   HRESULT SetViewport(D3DVIEWPORT7 *vp) override {
     if (!vp || !_target) return DDERR_INVALIDPARAMS;

@@ -38,15 +38,8 @@ bool gReference = false;
 class SwClipper final : public IDirectDrawClipper {
 public:
   unsigned long AddRef() override { return ++_refs; }
-  unsigned long Release() override {
-    unsigned long n = --_refs;
-    if (n == 0) delete this;
-    return n;
-  }
-  HRESULT QueryInterface(REFIID, void **out) override {
-    if (out) *out = nullptr;
-    return E_NOINTERFACE;
-  }
+  unsigned long Release() override { return swRelease(this, _refs); }
+  HRESULT QueryInterface(REFIID, void **out) override { return swNoInterface(out); }
   HRESULT SetHWnd(uint32_t, HWND hwnd) override {
     _hwnd = hwnd;
     return DD_OK;
@@ -64,20 +57,9 @@ public:
   explicit SwDirect3D(IDirectDraw7 *dd) : _dd(dd) { _dd->AddRef(); }
   ~SwDirect3D() override { _dd->Release(); }
   unsigned long AddRef() override { return ++_refs; }
-  unsigned long Release() override {
-    unsigned long n = --_refs;
-    if (n == 0) delete this;
-    return n;
-  }
+  unsigned long Release() override { return swRelease(this, _refs); }
   HRESULT QueryInterface(REFIID riid, void **out) override {
-    if (!out) return DDERR_INVALIDPARAMS;
-    *out = nullptr;
-    if (riid == IID_IDirect3D7) {
-      AddRef();
-      *out = static_cast<IDirect3D7 *>(this);
-      return S_OK;
-    }
-    return E_NOINTERFACE;
+    return swQuerySelf<IDirect3D7>(this, riid, IID_IDirect3D7, out);
   }
   HRESULT CreateDevice(REFCLSID kind, IDirectDrawSurface7 *target,
                        IDirect3DDevice7 **out) override {
@@ -103,24 +85,13 @@ public:
     _core->loseAll();
   }
   unsigned long AddRef() override { return ++_refs; }
-  unsigned long Release() override {
-    unsigned long n = --_refs;
-    if (n == 0) delete this;
-    return n;
-  }
+  unsigned long Release() override { return swRelease(this, _refs); }
   HRESULT QueryInterface(REFIID riid, void **out) override {
-    if (!out) return DDERR_INVALIDPARAMS;
-    *out = nullptr;
-    if (riid == IID_IDirectDraw7) {
-      AddRef();
-      *out = static_cast<IDirectDraw7 *>(this);
-      return S_OK;
-    }
-    if (riid == IID_IDirect3D7) {
+    if (out && riid == IID_IDirect3D7) {
       *out = static_cast<IDirect3D7 *>(new (std::nothrow) SwDirect3D(this));
       return *out ? S_OK : DDERR_OUTOFMEMORY;
     }
-    return E_NOINTERFACE;
+    return swQuerySelf<IDirectDraw7>(this, riid, IID_IDirectDraw7, out);
   }
 
   HRESULT SetCooperativeLevel(HWND hwnd, uint32_t flags) override {
@@ -364,16 +335,9 @@ SwSurface::~SwSurface() {
 
 unsigned long SwSurface::AddRef() { return ++_refs; }
 
-unsigned long SwSurface::Release() {
-  unsigned long n = --_refs;
-  if (n == 0) delete this;
-  return n;
-}
+unsigned long SwSurface::Release() { return swRelease(this, _refs); }
 
-HRESULT SwSurface::QueryInterface(REFIID, void **out) {
-  if (out) *out = nullptr;
-  return E_NOINTERFACE;
-}
+HRESULT SwSurface::QueryInterface(REFIID, void **out) { return swNoInterface(out); }
 
 void SwSurface::attachBack(SwSurface *back) {
   _back = back;

@@ -26,6 +26,35 @@ void swWriteArgb(SwFmt f, uint8_t *p, uint32_t argb);
 uint32_t swNativeFromArgb(SwFmt f, uint32_t argb);
 
 // ---------------------------------------------------------------------------
+// Reference counting and interface queries, the same for every object
+
+// One reference fewer; the object deletes itself with the last one.
+template <class T>
+unsigned long swRelease(T *object, std::atomic<unsigned long> &refs) {
+  unsigned long n = --refs;
+  if (n == 0) delete object;
+  return n;
+}
+
+// QueryInterface of an object that offers nothing beyond what it is held as.
+inline HRESULT swNoInterface(void **out) {
+  if (out) *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+// QueryInterface of an object known by one interface id: that id gives the object
+// itself, with a reference added; any other id gives nothing.
+template <class I>
+HRESULT swQuerySelf(I *object, REFIID riid, REFIID own, void **out) {
+  if (!out) return DDERR_INVALIDPARAMS;
+  *out = nullptr;
+  if (riid != own) return E_NOINTERFACE;
+  object->AddRef();
+  *out = object;
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------
 // DirectDraw objects
 class SwSurface;
 
