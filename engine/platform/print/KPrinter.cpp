@@ -153,6 +153,22 @@ gboolean onToplevelRealize(GSignalInvocationHint *, guint count, const GValue *p
   return TRUE;
 }
 
+// The job of printing one picture, not yet drawn.
+PageJob pictureJob(const uint32_t *pixels, int width, int height) {
+  PageJob job;
+  job.pixels = pixels;
+  job.width = width;
+  job.height = height;
+  return job;
+}
+
+// Says on stderr why an operation failed, if the toolkit gave a reason, and frees it.
+void reportFailure(const char *what, GError *error) {
+  if (!error) return;
+  fprintf(stderr, "%s failed: %s\n", what, error->message);
+  g_error_free(error);
+}
+
 GtkPrintOperation *newOperation(const char *documentName, PageJob *job) {
   GtkPrintOperation *op = gtk_print_operation_new();
   gtk_print_operation_set_job_name(op, documentName && *documentName ? documentName : "Pabrix");
@@ -198,10 +214,7 @@ bool KPrinter::printPicture(const uint32_t *pixels, int width, int height,
     return finish(K_PRINT_FAILED, nullptr);
   }
 
-  PageJob job;
-  job.pixels = pixels;
-  job.width = width;
-  job.height = height;
+  PageJob job = pictureJob(pixels, width, height);
   GtkPrintOperation *op = newOperation(documentName, &job);
   gtk_print_operation_set_embed_page_setup(op, TRUE);
   g_signal_connect(op, "preview", G_CALLBACK(onPreview), &job);
@@ -242,10 +255,7 @@ bool KPrinter::printPicture(const uint32_t *pixels, int width, int height,
   } else if (result == GTK_PRINT_OPERATION_RESULT_CANCEL) {
     outcome = K_PRINT_CANCELLED;
   }
-  if (error) {
-    fprintf(stderr, "printing failed: %s\n", error->message);
-    g_error_free(error);
-  }
+  reportFailure("printing", error);
   g_object_unref(op);
   return finish(outcome, &job);
 }
@@ -256,10 +266,7 @@ bool KPrinter::exportPicture(const uint32_t *pixels, int width, int height,
     return finish(K_PRINT_FAILED, nullptr);
   }
 
-  PageJob job;
-  job.pixels = pixels;
-  job.width = width;
-  job.height = height;
+  PageJob job = pictureJob(pixels, width, height);
   GtkPrintOperation *op = newOperation(documentName, &job);
   gtk_print_operation_set_export_filename(op, path);
   GError *error = nullptr;
@@ -269,10 +276,7 @@ bool KPrinter::exportPicture(const uint32_t *pixels, int width, int height,
   KPrintOutcome outcome = K_PRINT_FAILED;
   if (result == GTK_PRINT_OPERATION_RESULT_APPLY && job.drawn && !aborted(op))
     outcome = K_PRINT_DONE;
-  if (error) {
-    fprintf(stderr, "PDF export failed: %s\n", error->message);
-    g_error_free(error);
-  }
+  reportFailure("PDF export", error);
   g_object_unref(op);
   return finish(outcome, &job);
 }
