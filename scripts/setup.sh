@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config clang-14 libclang-rt-14-dev
-  libsdl2-dev libgl-dev libegl-dev
+  libsdl2-dev libx11-dev libgl-dev libegl-dev
   libvorbis-dev libogg-dev libdumb1-dev libstb-dev
   libgtk-3-dev libcairo2-dev librsvg2-dev
   libfluidsynth-dev timgm6mb-soundfont fluid-soundfont-gm
