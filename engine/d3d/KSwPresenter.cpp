@@ -5,8 +5,26 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 
+#include "d3d/KScale.h"
 #include "platform/sdl/KSdlWindow.h"
+
+namespace {
+
+// One scaler for every presenter: its tables only change with the sizes.
+KBilinearScaler &scaler() {
+  static KBilinearScaler s;
+  return s;
+}
+
+void fillRect(SDL_Surface *s, int x, int y, int w, int h) {
+  if (w <= 0 || h <= 0) return;
+  SDL_Rect r = {x, y, w, h};
+  SDL_FillRect(s, &r, 0);
+}
+
+}  // namespace
 
 KSwPresenter::KSwPresenter(HWND hwnd) : _hwnd(hwnd) { SwRegisterDisplay(hwnd, this); }
 
@@ -14,6 +32,140 @@ KSwPresenter::~KSwPresenter() {
   if (SwDisplayFor(_hwnd) == this) SwRegisterDisplay(_hwnd, nullptr);
   releaseRenderer();
 }
+
+void KSwPresenter::choosePath() {
+  if (_path != Path::Undecided || !KNativeWindow::isWindow(_hwnd)) return;
+  // A GPU renderer only where the kernel has a GPU driver: asking OpenGL itself
+  // would load and start a software OpenGL on every machine without one.
+  if (KNativeWindow::gpuDriverPresent() && tryGpuRenderer()) {
+    _path = Path::Renderer;
+    return;
+  }
+  _path = Path::Surface;
+}
+
+bool KSwPresenter::tryGpuRenderer() {
+  _renderer = SDL_CreateRenderer(_hwnd->sdlWindow(), -1, SDL_RENDERER_ACCELERATED);
+  if (!_renderer) return false;
+  _hwnd->rendererAttached();
+  SDL_RendererInfo info;
+  bool hardware = SDL_GetRendererInfo(_renderer, &info) == 0 &&
+                  (info.flags & SDL_RENDERER_ACCELERATED) && strcmp(info.name, "software") != 0;
+  if (hardware && strncmp(info.name, "opengl", 6) == 0) {
+    // The OpenGL renderers say "accelerated" even when Mesa draws on the processor.
+    typedef const unsigned char *(*GetString)(unsigned int);
+    GetString getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const char *name = getString ? reinterpret_cast<const char *>(getString(0x1F01)) : nullptr;
+    hardware = name && !strstr(name, "llvmpipe") && !strstr(name, "softpipe") &&
+               !strstr(name, "swrast") && !strstr(name, "Software");
+  }
+  if (!hardware) releaseRenderer();
+  return hardware;
+}
+
+// ---------------------------------------------------------------------------
+// Window surface
+
+SDL_Surface *KSwPresenter::windowSurface() {
+  int w = 0, h = 0;
+  _hwnd->drawableSize(w, h);
+  if (_surface && (w != _surfW || h != _surfH)) {
+    // SDL frees the old pixels when it makes the new surface: surfaces living
+    // there copy themselves out first.
+    if (_handedOut) SwScreenMemoryRevoked(_hwnd);
+    _handedOut = false;
+    _surface = nullptr;
+  }
+  SDL_Surface *s = SDL_GetWindowSurface(_hwnd->sdlWindow());
+  if (s != _surface || !s) {
+    if (_handedOut) SwScreenMemoryRevoked(_hwnd);
+    _handedOut = false;
+    _wholeStale = true;
+  }
+  _surface = s;
+  _surfW = s ? s->w : 0;
+  _surfH = s ? s->h : 0;
+  return s;
+}
+
+void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, int height,
+                                    int bits) {
+  if (_handedOut && _surface && pixels == _surface->pixels) {
+    int dw = 0, dh = 0;
+    _hwnd->drawableSize(dw, dh);
+    if (dw != _surfW || dh != _surfH) {
+      // The frame lives in the surface that the resize is about to free.
+      _resized.resize(size_t(width) * size_t(height));
+      for (int row = 0; row < height; ++row)
+        std::memcpy(&_resized[size_t(row) * size_t(width)],
+                    static_cast<const uint8_t *>(pixels) + long(row) * pitch, size_t(width) * 4);
+      pixels = _resized.data();
+      pitch = long(width) * 4;
+    }
+  }
+  SDL_Surface *s = windowSurface();
+  if (!s || s->format->BytesPerPixel != 4) return;
+  int x = 0, y = 0, w = width, h = height;
+  _hwnd->frameRect(x, y, w, h);
+  if (w <= 0 || h <= 0) return;
+  if (x != _lastX || y != _lastY || w != _lastW || h != _lastH) _wholeStale = true;
+  _lastX = x, _lastY = y, _lastW = w, _lastH = h;
+  if (_hwnd->exposures() != _exposures) _wholeStale = true;
+
+  const bool direct = bits == 32 && s->format->format == SDL_PIXELFORMAT_RGB888;
+  const void *src = pixels;
+  long srcPitch = pitch;
+  if (!direct) {
+    // Other formats are widened to the surface's first (16-bit frames, odd visuals).
+    _converted.resize(size_t(width) * size_t(height));
+    const Uint32 fmt = bits == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
+    if (SDL_ConvertPixels(width, height, fmt, pixels, int(pitch), s->format->format,
+                          _converted.data(), width * 4) != 0)
+      return;
+    src = _converted.data();
+    srcPitch = long(width) * 4;
+  }
+
+  if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return;
+  uint8_t *base = static_cast<uint8_t *>(s->pixels);
+  // Clip to the surface: the frame rectangle always fits, but a window being
+  // resized may briefly report sizes that disagree.
+  const bool fits = x >= 0 && y >= 0 && x + w <= s->w && y + h <= s->h;
+  if (fits && _wholeStale) {
+    fillRect(s, 0, 0, s->w, y);
+    fillRect(s, 0, y + h, s->w, s->h - y - h);
+    fillRect(s, 0, y, x, h);
+    fillRect(s, x + w, y, s->w - x - w, h);
+  }
+  uint8_t *at = base + long(y) * s->pitch + long(x) * 4;
+  if (!fits) {
+    // Nothing sensible to show; the next frame gets the settled size.
+  } else if (w == width && h == height) {
+    if (src != at) {
+      for (int row = 0; row < height; ++row)
+        std::memcpy(at + long(row) * s->pitch,
+                    static_cast<const uint8_t *>(src) + long(row) * srcPitch, size_t(width) * 4);
+    }
+  } else {
+    scaler().scale(static_cast<const uint32_t *>(src), srcPitch, width, height,
+                   reinterpret_cast<uint32_t *>(at), s->pitch, w, h);
+  }
+  if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+  if (!fits) return;
+
+  if (_wholeStale) {
+    if (SDL_UpdateWindowSurface(_hwnd->sdlWindow()) != 0) return;
+    _wholeStale = false;
+    _exposures = _hwnd->exposures();
+  } else {
+    SDL_Rect r = {x, y, w, h};
+    if (SDL_UpdateWindowSurfaceRects(_hwnd->sdlWindow(), &r, 1) != 0) return;
+  }
+  ++_frames;
+}
+
+// ---------------------------------------------------------------------------
+// GPU renderer
 
 void KSwPresenter::unlock() {
   if (!_locked) return;
@@ -24,6 +176,8 @@ void KSwPresenter::unlock() {
 
 void KSwPresenter::releaseRenderer() {
   unlock();
+  if (_handedOut) SwScreenMemoryRevoked(_hwnd);
+  _handedOut = false;
   if (_texture) SDL_DestroyTexture(_texture);
   if (_renderer) SDL_DestroyRenderer(_renderer);
   _texture = nullptr;
@@ -31,20 +185,8 @@ void KSwPresenter::releaseRenderer() {
   _texW = _texH = _texBits = 0;
 }
 
-bool KSwPresenter::ensure(int width, int height, int bitsPerPixel) {
-  if (_failed || !KNativeWindow::isWindow(_hwnd)) return false;
-  if (!_renderer) {
-    // Whatever the driver offers first (a GPU where there is one); the software
-    // renderer otherwise, which is also what a display-less run gets.
-    _renderer = SDL_CreateRenderer(_hwnd->sdlWindow(), -1, 0);
-    if (!_renderer) _renderer = SDL_CreateRenderer(_hwnd->sdlWindow(), -1, SDL_RENDERER_SOFTWARE);
-    if (!_renderer) {
-      std::fprintf(stderr, "Pabrix: no renderer for the window: %s\n", SDL_GetError());
-      _failed = true;
-      return false;
-    }
-    _hwnd->rendererAttached();
-  }
+bool KSwPresenter::ensureTexture(int width, int height, int bitsPerPixel) {
+  if (!_renderer) return false;
   if (_texture && (_texW != width || _texH != height || _texBits != bitsPerPixel)) {
     unlock();
     SDL_DestroyTexture(_texture);
@@ -62,36 +204,7 @@ bool KSwPresenter::ensure(int width, int height, int bitsPerPixel) {
   return true;
 }
 
-void *KSwPresenter::screenMemory(int width, int height, int bitsPerPixel, long &pitch) {
-  if (!ensure(width, height, bitsPerPixel)) return nullptr;
-  if (!_locked) {
-    int p = 0;
-    if (SDL_LockTexture(_texture, nullptr, &_locked, &p) != 0) {
-      _locked = nullptr;
-      return nullptr;
-    }
-    _lockedPitch = p;
-  }
-  pitch = _lockedPitch;
-  return _locked;
-}
-
-void KSwPresenter::present(const void *pixels, long pitch, int width, int height,
-                           int bitsPerPixel) {
-  if (!pixels || width <= 0 || height <= 0 || !ensure(width, height, bitsPerPixel)) return;
-  if (_locked && pixels == _locked) {
-    // The frame is already in the texture: showing it is all that is left. The
-    // texture is locked again at the next request for its memory.
-    SDL_UnlockTexture(_texture);
-    _locked = nullptr;
-  } else {
-    unlock();
-    if (SDL_UpdateTexture(_texture, nullptr, pixels, int(pitch)) != 0) return;
-  }
-  show();
-}
-
-void KSwPresenter::show() {
+void KSwPresenter::showTexture() {
   const int width = _texW, height = _texH;
   int x = 0, y = 0, w = width, h = height;
   _hwnd->frameRect(x, y, w, h);
@@ -108,6 +221,60 @@ void KSwPresenter::show() {
   SDL_RenderCopy(_renderer, _texture, nullptr, &dst);
   SDL_RenderPresent(_renderer);
   ++_frames;
+}
+
+// ---------------------------------------------------------------------------
+
+void *KSwPresenter::screenMemory(int width, int height, int bitsPerPixel, long &pitch) {
+  if (!KNativeWindow::isWindow(_hwnd)) return nullptr;
+  choosePath();
+  if (_path == Path::Renderer) {
+    if (!ensureTexture(width, height, bitsPerPixel)) return nullptr;
+    if (!_locked) {
+      int p = 0;
+      if (SDL_LockTexture(_texture, nullptr, &_locked, &p) != 0) {
+        _locked = nullptr;
+        return nullptr;
+      }
+      _lockedPitch = p;
+    }
+    pitch = _lockedPitch;
+    return _locked;
+  }
+  if (_path != Path::Surface || bitsPerPixel != 32) return nullptr;
+  SDL_Surface *s = windowSurface();
+  // Only a frame shown unscaled over the whole surface, in its format, can live
+  // there; surfaces that need locking move their pixels and cannot.
+  if (!s || SDL_MUSTLOCK(s) || s->format->format != SDL_PIXELFORMAT_RGB888 || s->w != width ||
+      s->h != height)
+    return nullptr;
+  int x = 0, y = 0, w = 0, h = 0;
+  _hwnd->frameRect(x, y, w, h);
+  if (x != 0 || y != 0 || w != width || h != height) return nullptr;
+  _handedOut = true;
+  pitch = s->pitch;
+  return s->pixels;
+}
+
+void KSwPresenter::present(const void *pixels, long pitch, int width, int height,
+                           int bitsPerPixel) {
+  if (!pixels || width <= 0 || height <= 0 || !KNativeWindow::isWindow(_hwnd)) return;
+  choosePath();
+  if (_path == Path::Surface) {
+    presentToSurface(pixels, pitch, width, height, bitsPerPixel);
+    return;
+  }
+  if (_path != Path::Renderer || !ensureTexture(width, height, bitsPerPixel)) return;
+  if (_locked && pixels == _locked) {
+    // The frame is already in the texture: showing it is all that is left. The
+    // texture is locked again at the next request for its memory.
+    SDL_UnlockTexture(_texture);
+    _locked = nullptr;
+  } else {
+    unlock();
+    if (SDL_UpdateTexture(_texture, nullptr, pixels, int(pitch)) != 0) return;
+  }
+  showTexture();
 }
 
 void KSwPresenter::waitForVerticalBlank() {

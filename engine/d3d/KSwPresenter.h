@@ -1,19 +1,25 @@
-// Shows the software device's frames in a game window: the primary surface is
-// copied into an SDL streaming texture and drawn into the window's frame rectangle
-// (letterboxed and scaled in full screen). Also the emulated vertical blank (a
-// sleep to the display's refresh rate). Application thread only.
+// Shows the software device's frames in a game window. On a machine without a GPU
+// (and whenever in doubt) frames go to the window's own surface (SDL's window
+// framebuffer, X11 shared memory): an unscaled frame is the surface itself, a
+// full-screen frame is scaled on the processor into it (bilinear, aspect kept,
+// bars around). Only where the kernel reports a GPU and the renderer SDL gives is
+// not a software OpenGL is the frame handed to a GPU renderer that scales it.
+// Also the emulated vertical blank (a sleep to the display's refresh rate).
+// Application thread only.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/swd3d/SwD3D.h"
 
 struct SDL_Renderer;
 struct SDL_Texture;
+struct SDL_Surface;
 
 class KSwPresenter : public SwDisplay {
 public:
-  // Registers itself as the display of hwnd; the renderer is made at the first frame.
+  // Registers itself as the display of hwnd; the path is chosen at the first frame.
   explicit KSwPresenter(HWND hwnd);
   ~KSwPresenter() override;
   KSwPresenter(const KSwPresenter &) = delete;
@@ -22,23 +28,45 @@ public:
   void present(const void *pixels, long pitch, int width, int height, int bitsPerPixel) override;
   void waitForVerticalBlank() override;
   void clientSize(int &width, int &height) override;
-  // The streaming texture's own pixels, kept locked between frames.
+  // The window surface's pixels while the frame is shown unscaled in its format
+  // (or the GPU texture's, kept locked between frames); null otherwise.
   void *screenMemory(int width, int height, int bitsPerPixel, long &pitch) override;
 
   // Frames handed to the window so far.
   long framesShown() const { return _frames; }
+  // Whether frames go through a GPU renderer rather than the window surface.
+  bool usesGpuRenderer() const { return _renderer != nullptr; }
 
 private:
-  bool ensure(int width, int height, int bitsPerPixel);
+  enum class Path { Undecided, Surface, Renderer };
+  void choosePath();
+  bool tryGpuRenderer();
+
+  // Window surface path.
+  SDL_Surface *windowSurface();  // current, revoking screen memory when it changes
+  void presentToSurface(const void *pixels, long pitch, int width, int height, int bits);
+
+  // GPU renderer path.
+  bool ensureTexture(int width, int height, int bitsPerPixel);
   void releaseRenderer();
   void unlock();  // screen memory stops being valid
-  void show();
+  void showTexture();
 
   HWND _hwnd;
+  Path _path = Path::Undecided;
+
+  SDL_Surface *_surface = nullptr;  // the window surface last obtained
+  int _surfW = 0, _surfH = 0;
+  bool _handedOut = false;        // its pixels are some surface's screen memory
+  bool _wholeStale = true;        // bars or exposure: push the whole window next time
+  unsigned long _exposures = 0;   // the window's count when last pushed whole
+  int _lastX = -1, _lastY = -1, _lastW = -1, _lastH = -1;  // last frame rectangle
+  std::vector<uint32_t> _converted;  // a 16-bit frame widened for the surface
+  std::vector<uint32_t> _resized;    // a frame saved from a surface being replaced
+
   SDL_Renderer *_renderer = nullptr;
   SDL_Texture *_texture = nullptr;
   int _texW = 0, _texH = 0, _texBits = 0;
-  bool _failed = false;  // no renderer could be made: frames are dropped
   void *_locked = nullptr;  // the texture's pixels while it is locked
   long _lockedPitch = 0;
   long _frames = 0;

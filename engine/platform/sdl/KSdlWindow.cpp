@@ -13,6 +13,11 @@
 #include <thread>
 #include <vector>
 
+#ifdef __linux__
+#include <dirent.h>
+#include <unistd.h>
+#endif
+
 #include "platform/sdl/KSdlKeys.h"
 #include "platform/sdl/KSdlX11.h"
 
@@ -113,11 +118,42 @@ bool KNativeWindow::initVideo() {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   // The click that brings the window to the front also counts as a click.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // Window surfaces are the platform's own framebuffer (X11 shared memory): left
+  // unset, SDL probes OpenGL with a hidden window to decide, which loads and starts
+  // a software OpenGL on every machine without a GPU.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     fprintf(stderr, "video start-up failed: %s\n", SDL_GetError());
     return false;
   }
   return true;
+}
+
+bool KNativeWindow::gpuDriverPresent() {
+  const char *driver = SDL_GetCurrentVideoDriver();
+  if (!driver || !strcmp(driver, "dummy") || !strcmp(driver, "offscreen")) return false;
+#ifdef __linux__
+  // Render nodes are the GPUs; their kernel driver names them. The virtual ones
+  // only stand in for a GPU (OpenGL on them is Mesa on the processor).
+  DIR *dir = opendir("/sys/class/drm");
+  if (!dir) return false;
+  bool found = false;
+  while (dirent *e = readdir(dir)) {
+    if (strncmp(e->d_name, "renderD", 7) != 0) continue;
+    char path[512], target[512];
+    snprintf(path, sizeof path, "/sys/class/drm/%s/device/driver", e->d_name);
+    const ssize_t n = readlink(path, target, sizeof target - 1);
+    if (n <= 0) continue;
+    target[n] = 0;
+    const char *name = strrchr(target, '/');
+    name = name ? name + 1 : target;
+    if (strcmp(name, "vgem") != 0 && strcmp(name, "vkms") != 0) found = true;
+  }
+  closedir(dir);
+  return found;
+#else
+  return true;  // the renderer's own report decides
+#endif
 }
 
 KNativeWindow *KNativeWindow::create(const KNativeWindowOptions &o) {
@@ -392,7 +428,10 @@ void KNativeWindow::translate(const void *p) {
       if (!w) break;
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: post(w, WM_CLOSE, 0, 0); break;
-        case SDL_WINDOWEVENT_EXPOSED: post(w, WM_PAINT, 0, 0); break;
+        case SDL_WINDOWEVENT_EXPOSED:
+          ++w->_exposures;
+          post(w, WM_PAINT, 0, 0);
+          break;
         case SDL_WINDOWEVENT_SHOWN: post(w, WM_SHOWWINDOW, 1, 0); break;
         case SDL_WINDOWEVENT_HIDDEN: post(w, WM_SHOWWINDOW, 0, 0); break;
         case SDL_WINDOWEVENT_MOVED:

@@ -59,6 +59,9 @@ public:
   // Whether hwnd is a window that create() made and destroy() has not closed.
   static bool isWindow(HWND hwnd);
   static bool initVideo();
+  // Whether the system has a GPU driver that a renderer could use (a kernel
+  // display driver that is not a virtual one), found without starting OpenGL.
+  static bool gpuDriverPresent();
 
   // The window procedure's object ("user data"); null until the owner sets it.
   void setUserData(void *data) { _userData = data; }
@@ -88,6 +91,8 @@ public:
   // full screen), and the drawable size.
   void frameRect(int &x, int &y, int &w, int &h) const;
   void drawableSize(int &w, int &h) const;
+  // How many times the platform asked for the window to be redrawn (exposed).
+  unsigned long exposures() const { return _exposures; }
   // Window coordinates (SDL's) to frame pixels, rounding toward minus infinity so a
   // pointer just outside the frame is negative.
   void windowToFrame(int wx, int wy, int &fx, int &fy) const;
@@ -136,4 +141,5 @@ private:
   std::deque<KMessage> _queue;
   KFramePacer _pacer;
   bool _placedFullScreen = false;  // full screen by covering the display ourselves
+  unsigned long _exposures = 0;
 };

@@ -1,0 +1,106 @@
+// Separable bilinear scaling (see KScale.h): each needed source row is scaled
+// across once into a cache of two rows, then every output row blends the two rows
+// around it. Weights have 7 bits so that the blend fits 16-bit lanes.
+#include "d3d/KScale.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Source sample positions for n outputs over a source of m pixels, centres aligned.
+void samples(int m, int n, std::vector<int> &first, std::vector<uint8_t> &weight) {
+  first.resize(size_t(n));
+  weight.resize(size_t(n));
+  for (int i = 0; i < n; ++i) {
+    // Fixed point 16.16 of (i + 0.5) * m / n - 0.5, clamped to the picture.
+    long long f = ((2LL * i + 1) * m * 65536LL) / (2LL * n) - 32768;
+    if (f < 0) f = 0;
+    int x = int(f >> 16);
+    int w = int(((f & 0xFFFF) + 256) >> 9);  // 0..128
+    if (x >= m - 1) x = m - 1, w = 0;
+    first[size_t(i)] = x;
+    weight[size_t(i)] = uint8_t(w);
+  }
+}
+
+// out = a + (b - a) * w / 128 for n pixels, all four bytes.
+void blendRows(const uint32_t *a, const uint32_t *b, int w, uint32_t *out, int n) {
+  if (w == 0) {
+    std::memcpy(out, a, size_t(n) * 4);
+    return;
+  }
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i wv = _mm_set1_epi16(short(w));
+  for (; i + 4 <= n; i += 4) {
+    __m128i pa = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
+    __m128i pb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
+    __m128i alo = _mm_unpacklo_epi8(pa, zero), ahi = _mm_unpackhi_epi8(pa, zero);
+    __m128i blo = _mm_unpacklo_epi8(pb, zero), bhi = _mm_unpackhi_epi8(pb, zero);
+    __m128i lo = _mm_add_epi16(alo, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(blo, alo), wv), 7));
+    __m128i hi = _mm_add_epi16(ahi, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(bhi, ahi), wv), 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; i < n; ++i) {
+    const uint32_t pa = a[i], pb = b[i];
+    const uint32_t rb = ((pa & 0xFF00FF) * uint32_t(128 - w) + (pb & 0xFF00FF) * uint32_t(w)) >> 7;
+    const uint32_t g = ((pa & 0xFF00) * uint32_t(128 - w) + (pb & 0xFF00) * uint32_t(w)) >> 7;
+    out[i] = (rb & 0xFF00FF) | (g & 0xFF00);
+  }
+}
+
+}  // namespace
+
+void KBilinearScaler::prepare(int sw, int sh, int dw, int dh) {
+  if (sw == _sw && sh == _sh && dw == _dw && dh == _dh) return;
+  _sw = sw, _sh = sh, _dw = dw, _dh = dh;
+  samples(sw, dw, _x0, _xw);
+  samples(sh, dh, _y0, _yw);
+  for (auto &r : _rows) r.assign(size_t(dw), 0);
+  _rowOf[0] = _rowOf[1] = -1;
+}
+
+void KBilinearScaler::horizontal(const uint32_t *s, uint32_t *out) const {
+  const int last = _sw - 1;
+  for (int i = 0; i < _dw; ++i) {
+    const int x = _x0[size_t(i)];
+    const uint32_t w = _xw[size_t(i)];
+    const uint32_t pa = s[x], pb = s[std::min(x + 1, last)];
+    const uint32_t rb = ((pa & 0xFF00FF) * (128 - w) + (pb & 0xFF00FF) * w) >> 7;
+    const uint32_t g = ((pa & 0xFF00) * (128 - w) + (pb & 0xFF00) * w) >> 7;
+    out[i] = (rb & 0xFF00FF) | (g & 0xFF00);
+  }
+}
+
+void KBilinearScaler::scale(const uint32_t *src, long srcPitch, int sw, int sh, uint32_t *dst,
+                            long dstPitch, int dw, int dh) {
+  if (!src || !dst || sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+  prepare(sw, sh, dw, dh);
+  _rowOf[0] = _rowOf[1] = -1;  // the source changes between frames
+  const auto row = [&](int y) -> const uint32_t * {
+    for (int k = 0; k < 2; ++k)
+      if (_rowOf[k] == y) return _rows[k].data();
+    // Keep the row above: it is the other sample when y is the lower one.
+    const int k = (_rowOf[0] == y - 1) ? 1 : 0;
+    horizontal(reinterpret_cast<const uint32_t *>(reinterpret_cast<const uint8_t *>(src) +
+                                                  long(y) * srcPitch),
+               _rows[k].data());
+    _rowOf[k] = y;
+    return _rows[k].data();
+  };
+  for (int j = 0; j < dh; ++j) {
+    const int y = _y0[size_t(j)];
+    const int w = _yw[size_t(j)];
+    uint32_t *out = reinterpret_cast<uint32_t *>(reinterpret_cast<uint8_t *>(dst) + long(j) * dstPitch);
+    const uint32_t *a = row(y);
+    const uint32_t *b = w ? row(std::min(y + 1, sh - 1)) : a;
+    blendRows(a, b, w, out, dw);
+  }
+}
