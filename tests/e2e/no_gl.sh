@@ -1,0 +1,32 @@
+#!/bin/bash
+# End to end: the real program on the software device maps no OpenGL library, no
+# DRI driver and no LLVM, windowed and after switching to scaled full screen, and
+# the scaled frame shows what the windowed one showed.
+. "$(dirname "$0")/lib.sh"
+need_display "$@"
+BIN=${1:?usage: no_gl.sh path/to/pabrix}
+
+no_gl_mapped() {
+  local found
+  found=$(grep -oE '/[^ ]*(libGL[.X]|libEGL|libGLdispatch|_dri\.so|/dri/|libLLVM|libgallium)[^ ]*' \
+    "/proc/$PID/maps" | sort -u)
+  [ -z "$found" ] || die "$1: OpenGL is mapped: $found"
+  grep -q 'libSDL2' "/proc/$PID/maps" || die "$1: the maps do not look like the program's"
+  log "$1: no OpenGL, DRI or LLVM mapped"
+}
+
+start_pabrix "$BIN" 2c010000180100000000000000000000
+move_to 630 470   # the pointer out of the way
+windowed=$(shot windowed)
+no_gl_mapped windowed
+
+xdotool keydown shift keydown f; sleep 0.3; xdotool keyup f keyup shift; sleep 1
+geometry
+[ "$WIDTH" -gt 640 ] || die "full screen was not entered (${WIDTH}x${HEIGHT})"
+move_to 630 470
+# Compared where nothing moves: the sun, and the flowers on the left.
+full=$(shot fullscreen)
+looks_like "$full" "$windowed" 110x90+530+0
+looks_like "$full" "$windowed" 200x70+0+360
+no_gl_mapped "full screen"
+cleanup
