@@ -1,8 +1,11 @@
 // The glow-peg board's worst frame (640x480 opaque background, 672 blended 16x16
 // pegs, the logo and cat sprites, two rotated, zoomed and faded sprites, the
-// pointer) on the software Direct3D backend, drawn and presented headless, and
-// the same scene on SDL's "software" renderer into a 640x480 surface. Prints the
-// median frame time of each and their ratio after the benchmarks.
+// pointer) on the software Direct3D backend and on SDL's "software" renderer,
+// each drawn and presented into a window of the dummy video driver: windowed
+// (640x480) and full screen (the frame scaled, aspect kept, into 1920x1080).
+// Frames of both sides alternate so that both see the same machine; the ratios
+// printed after the benchmarks come from those pairs. Also the two bilinear
+// scalers that could show a full-screen frame.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "d3d/KGraphicD3D.h"
+#include "d3d/KScale.h"
 #include "d3d/KWindowD3D.h"
 #include "graphic/KImageCodec.h"
 #include "input/KInput.h"
@@ -103,7 +107,6 @@ struct D3DSide {
   KWindowD3D *window = nullptr;
   KGraphic *back = nullptr, *btn = nullptr, *ptr = nullptr;
   std::vector<KGraphic *> pegs;
-  std::vector<double> drawn, presented;  // microseconds per frame
 
   KGraphic *load(const Pic &p, const std::string &name) {
     std::string path = std::string(P_tmpdir) + "/pabrix_bench_" + name + ".tga";
@@ -145,14 +148,14 @@ struct D3DSide {
 };
 
 // ---------------------------------------------------------------------------
-// SDL's software renderer
+// SDL's software renderer, on a window of its own
 
 struct SdlSide {
-  SDL_Surface *target = nullptr;
+  SDL_Window *window = nullptr;
   SDL_Renderer *r = nullptr;
+  SDL_Texture *frame = nullptr;  // the 640x480 target a full-screen frame is drawn into
   SDL_Texture *back = nullptr, *btn = nullptr, *ptr = nullptr;
   std::vector<SDL_Texture *> pegs;
-  std::vector<double> drawn;
 
   SDL_Texture *load(const Pic &p) {
     SDL_Surface *s = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t *>(p.rgba.data()), p.w,
@@ -164,9 +167,13 @@ struct SdlSide {
   }
 
   bool open(const Scene &s) {
-    target = SDL_CreateRGBSurfaceWithFormat(0, 640, 480, 32, SDL_PIXELFORMAT_ARGB8888);
-    r = target ? SDL_CreateSoftwareRenderer(target) : nullptr;
+    window = SDL_CreateWindow("SDL bench", 0, 0, 640, 480, 0);
+    r = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE) : nullptr;
     if (!r) return false;
+    frame = SDL_CreateTexture(r, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET, 640, 480);
+    if (!frame) return false;
+    SDL_SetTextureScaleMode(frame, SDL_ScaleModeLinear);
+    SDL_SetTextureBlendMode(frame, SDL_BLENDMODE_NONE);
     back = load(s.back);
     btn = load(s.btn);
     ptr = load(s.ptr);
@@ -206,77 +213,117 @@ struct SdlSide {
     fx(btn, 11, 110, 60, 57, 2, 420, -20.0 + frame % 7, 1.3, int(0.6 * 255),
        SDL_Color{255, 255, 255, 255});
     sprite(ptr, 0, 0, 32, 32, 300, 200);
+  }
+
+  // One frame as a program would show it: into the 640x480 window directly, or
+  // into the frame texture, then scaled smoothly into the letterboxed rectangle.
+  void drawAndPresent(int n, bool fullScreen) {
+    if (!fullScreen) {
+      draw(n);
+      SDL_RenderPresent(r);
+      return;
+    }
+    SDL_SetRenderTarget(r, frame);
+    draw(n);
+    SDL_SetRenderTarget(r, nullptr);
+    SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+    SDL_RenderClear(r);
+    SDL_Rect dst = {240, 0, 1440, 1080};
+    SDL_RenderCopy(r, frame, nullptr, &dst);
     SDL_RenderPresent(r);
   }
 };
 
-Scene *gScene = nullptr;
+// Frames are timed in this thread's processor time: on a shared, busy machine
+// wall time mostly measures the other processes.
+double nowMicros() {
+  timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) / 1e3;
+}
+
 D3DSide *gD3D = nullptr;
 SdlSide *gSdl = nullptr;
 
-// Frames are timed in this thread's processor time: on a shared, busy machine
-// wall time mostly measures the other processes.
-struct CpuClock {
-  static double nowMicros() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) / 1e3;
+// Both windows take the case's size; the D3D window then shows its frame
+// letterboxed and scaled exactly as in full screen on such a display.
+void windowSizes(bool fullScreen) {
+  const int w = fullScreen ? 1920 : 640, h = fullScreen ? 1080 : 480;
+  SDL_SetWindowSize(gD3D->window->getWindowHandle()->sdlWindow(), w, h);
+  SDL_SetWindowSize(gSdl->window, w, h);
+  KNativeWindow::pumpPlatform();
+}
+
+struct Case {
+  const char *name;
+  bool fullScreen;
+  bool present;  // false: drawn only (SDL's side draws into its frame texture)
+  std::vector<double> ours, theirs;
+};
+Case gCases[] = {{"windowed", false, true, {}, {}},
+                 {"fullscreen", true, true, {}, {}},
+                 {"drawn", false, false, {}, {}}};
+
+// One frame of each, back to back; the ratio is taken from these pairs.
+void BM_Interleaved(benchmark::State &state) {
+  Case &c = gCases[state.range(0)];
+  state.SetLabel(c.name);
+  windowSizes(c.fullScreen);
+  if (!c.present) SDL_SetRenderTarget(gSdl->r, gSdl->frame);
+  int frame = 0;
+  for (auto _ : state) {
+    double t0 = nowMicros();
+    gD3D->draw(frame);
+    if (c.present) gD3D->window->flipBackBuffer(false, true);
+    double t1 = nowMicros();
+    if (c.present)
+      gSdl->drawAndPresent(frame, c.fullScreen);
+    else {
+      gSdl->draw(frame);
+      SDL_RenderFlush(gSdl->r);  // the renderer queues its drawing until then
+    }
+    double t2 = nowMicros();
+    ++frame;
+    c.ours.push_back(t1 - t0);
+    c.theirs.push_back(t2 - t1);
+  }
+  if (!c.present) {
+    SDL_SetRenderTarget(gSdl->r, nullptr);
+    gD3D->window->flipBackBuffer(false, true);
+  }
+}
+
+// The two ways to scale a 640x480 frame into 1440x1080 on the processor.
+struct ScaleData {
+  SDL_Surface *src = SDL_CreateRGBSurfaceWithFormat(0, 640, 480, 32, SDL_PIXELFORMAT_RGB888);
+  SDL_Surface *dst = SDL_CreateRGBSurfaceWithFormat(0, 1920, 1080, 32, SDL_PIXELFORMAT_RGB888);
+  ScaleData() {
+    auto *p = static_cast<uint32_t *>(src->pixels);
+    for (int i = 0; i < 640 * 480; ++i) p[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
+  }
+  ~ScaleData() {
+    SDL_FreeSurface(src);
+    SDL_FreeSurface(dst);
   }
 };
 
-void BM_D3D_DrawAndPresent(benchmark::State &state) {
-  int frame = 0;
-  for (auto _ : state) {
-    double t0 = CpuClock::nowMicros();
-    gD3D->draw(frame++);
-    gD3D->window->flipBackBuffer(false, true);
-    gD3D->presented.push_back(CpuClock::nowMicros() - t0);
-  }
+void BM_Scale_Own(benchmark::State &state) {
+  ScaleData d;
+  KBilinearScaler s;
+  for (auto _ : state)
+    s.scale(static_cast<uint32_t *>(d.src->pixels), d.src->pitch, 640, 480,
+            static_cast<uint32_t *>(d.dst->pixels) + 240, d.dst->pitch, 1440, 1080);
 }
 
-void BM_D3D_DrawOnly(benchmark::State &state) {
-  int frame = 0;
-  for (auto _ : state) {
-    double t0 = CpuClock::nowMicros();
-    gD3D->draw(frame++);
-    gD3D->drawn.push_back(CpuClock::nowMicros() - t0);
-  }
-  gD3D->window->flipBackBuffer(false, true);
+void BM_Scale_SDLSoftStretchLinear(benchmark::State &state) {
+  ScaleData d;
+  SDL_Rect to = {240, 0, 1440, 1080};
+  for (auto _ : state) SDL_SoftStretchLinear(d.src, nullptr, d.dst, &to);
 }
 
-void BM_SDL_SoftwareRenderer(benchmark::State &state) {
-  int frame = 0;
-  for (auto _ : state) {
-    double t0 = CpuClock::nowMicros();
-    gSdl->draw(frame++);
-    gSdl->drawn.push_back(CpuClock::nowMicros() - t0);
-  }
-}
-
-// One frame of each, back to back, so that both see the same machine: the ratio
-// is taken from these pairs.
-struct Pairs {
-  std::vector<double> ours, theirs;
-} gPairs;
-
-void BM_Interleaved_D3D_then_SDL(benchmark::State &state) {
-  int frame = 0;
-  for (auto _ : state) {
-    double t0 = CpuClock::nowMicros();
-    gD3D->draw(frame);
-    gD3D->window->flipBackBuffer(false, true);
-    double t1 = CpuClock::nowMicros();
-    gSdl->draw(frame++);
-    double t2 = CpuClock::nowMicros();
-    gPairs.ours.push_back(t1 - t0);
-    gPairs.theirs.push_back(t2 - t1);
-  }
-}
-
-BENCHMARK(BM_D3D_DrawAndPresent)->Unit(benchmark::kMicrosecond)->MinTime(1.5);
-BENCHMARK(BM_Interleaved_D3D_then_SDL)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
-BENCHMARK(BM_D3D_DrawOnly)->Unit(benchmark::kMicrosecond)->MinTime(1.5);
-BENCHMARK(BM_SDL_SoftwareRenderer)->Unit(benchmark::kMicrosecond)->MinTime(1.5);
+BENCHMARK(BM_Interleaved)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
+BENCHMARK(BM_Scale_Own)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_Scale_SDLSoftStretchLinear)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 
 double median(std::vector<double> v) {
   if (v.empty()) return 0;
@@ -299,22 +346,17 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "bench_d3d: cannot set up (%s)\n", SDL_GetError());
     return 1;
   }
-  gScene = &scene;
   gD3D = &d3d;
   gSdl = &sdl;
   benchmark::RunSpecifiedBenchmarks();
 
-  double ours = median(d3d.presented), drawn = median(d3d.drawn), theirs = median(sdl.drawn);
-  std::printf("\nmedian processor time per frame, separate runs: software Direct3D drawn+presented "
-              "%.1f us (drawn only %.1f us), SDL software renderer %.1f us\n",
-              ours, drawn, theirs);
-  double po = median(gPairs.ours), pt = median(gPairs.theirs);
-  std::printf("median processor time per frame, interleaved over %zu frames: software Direct3D "
-              "drawn+presented %.1f us, SDL software renderer %.1f us\n",
-              gPairs.ours.size(), po, pt);
-  if (pt > 0 && theirs > 0)
-    std::printf("ratio to SDL (target <= 0.50): drawn %.2f, drawn+presented %.2f (separate runs), "
-                "%.2f (interleaved)\n",
-                drawn / theirs, ours / theirs, po / pt);
+  std::printf("\nmedian processor time per frame, software Direct3D / SDL software renderer, "
+              "frames interleaved (target <= 0.50):\n");
+  for (const Case &c : gCases) {
+    if (c.ours.empty()) continue;
+    const double o = median(c.ours), t = median(c.theirs);
+    std::printf("ratio %s: %.1f/%.1f = %.2f (interleaved, %zu frames)\n", c.name, o, t,
+                t > 0 ? o / t : 0.0, c.ours.size());
+  }
   return 0;
 }

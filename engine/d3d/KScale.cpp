@@ -12,7 +12,9 @@
 
 namespace {
 
-// Source sample positions for n outputs over a source of m pixels, centres aligned.
+// Source sample positions for n outputs over a source of m pixels, centres aligned:
+// output i blends sample first[i] and the one after it with weight[i]/128 of the
+// latter. The pair always lies inside the source when it has two pixels or more.
 void samples(int m, int n, std::vector<int> &first, std::vector<uint8_t> &weight) {
   first.resize(size_t(n));
   weight.resize(size_t(n));
@@ -23,35 +25,37 @@ void samples(int m, int n, std::vector<int> &first, std::vector<uint8_t> &weight
     int x = int(f >> 16);
     int w = int(((f & 0xFFFF) + 256) >> 9);  // 0..128
     if (x >= m - 1) x = m - 1, w = 0;
+    if (x == m - 1 && m >= 2) x = m - 2, w = 128;
     first[size_t(i)] = x;
     weight[size_t(i)] = uint8_t(w);
   }
 }
 
-// out = a + (b - a) * w / 128 for n pixels, all four bytes.
+// out = a + (b - a) * w / 128, rounded, for n pixels, all four bytes.
 void blendRows(const uint32_t *a, const uint32_t *b, int w, uint32_t *out, int n) {
-  if (w == 0) {
-    std::memcpy(out, a, size_t(n) * 4);
+  if (w == 0 || w == 128) {
+    std::memcpy(out, w ? b : a, size_t(n) * 4);
     return;
   }
   int i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   const __m128i wv = _mm_set1_epi16(short(w));
+  const __m128i half = _mm_set1_epi16(64);  // rounds to nearest
   for (; i + 4 <= n; i += 4) {
     __m128i pa = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
     __m128i pb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
     __m128i alo = _mm_unpacklo_epi8(pa, zero), ahi = _mm_unpackhi_epi8(pa, zero);
     __m128i blo = _mm_unpacklo_epi8(pb, zero), bhi = _mm_unpackhi_epi8(pb, zero);
-    __m128i lo = _mm_add_epi16(alo, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(blo, alo), wv), 7));
-    __m128i hi = _mm_add_epi16(ahi, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(bhi, ahi), wv), 7));
+    __m128i lo = _mm_add_epi16(alo, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(blo, alo), wv), half), 7));
+    __m128i hi = _mm_add_epi16(ahi, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(bhi, ahi), wv), half), 7));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(lo, hi));
   }
 #endif
   for (; i < n; ++i) {
     const uint32_t pa = a[i], pb = b[i];
-    const uint32_t rb = ((pa & 0xFF00FF) * uint32_t(128 - w) + (pb & 0xFF00FF) * uint32_t(w)) >> 7;
-    const uint32_t g = ((pa & 0xFF00) * uint32_t(128 - w) + (pb & 0xFF00) * uint32_t(w)) >> 7;
+    const uint32_t rb = ((pa & 0xFF00FF) * uint32_t(128 - w) + (pb & 0xFF00FF) * uint32_t(w) + 0x400040) >> 7;
+    const uint32_t g = ((pa & 0xFF00) * uint32_t(128 - w) + (pb & 0xFF00) * uint32_t(w) + 0x4000) >> 7;
     out[i] = (rb & 0xFF00FF) | (g & 0xFF00);
   }
 }
@@ -63,18 +67,43 @@ void KBilinearScaler::prepare(int sw, int sh, int dw, int dh) {
   _sw = sw, _sh = sh, _dw = dw, _dh = dh;
   samples(sw, dw, _x0, _xw);
   samples(sh, dh, _y0, _yw);
+  _xw16.resize(size_t(dw) * 4);
+  for (size_t i = 0; i < _xw16.size(); ++i) _xw16[i] = int16_t(_xw[i / 4]);
   for (auto &r : _rows) r.assign(size_t(dw), 0);
   _rowOf[0] = _rowOf[1] = -1;
 }
 
 void KBilinearScaler::horizontal(const uint32_t *s, uint32_t *out) const {
+  int i = 0;
+#if defined(__SSE2__)
+  if (_sw >= 2) {
+    // Four outputs at a time: each loads its two neighbouring source pixels as one
+    // 64-bit pair, and the pairs are blended in 16-bit lanes.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i half = _mm_set1_epi16(64);
+    const int16_t *wt = _xw16.data();
+    for (; i + 4 <= _dw; i += 4) {
+      __m128i p0 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + _x0[size_t(i)])), zero);
+      __m128i p1 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + _x0[size_t(i) + 1])), zero);
+      __m128i p2 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + _x0[size_t(i) + 2])), zero);
+      __m128i p3 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + _x0[size_t(i) + 3])), zero);
+      __m128i a01 = _mm_unpacklo_epi64(p0, p1), b01 = _mm_unpackhi_epi64(p0, p1);
+      __m128i a23 = _mm_unpacklo_epi64(p2, p3), b23 = _mm_unpackhi_epi64(p2, p3);
+      __m128i w01 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(wt + size_t(i) * 4));
+      __m128i w23 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(wt + size_t(i) * 4 + 8));
+      __m128i lo = _mm_add_epi16(a01, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(b01, a01), w01), half), 7));
+      __m128i hi = _mm_add_epi16(a23, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(b23, a23), w23), half), 7));
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(lo, hi));
+    }
+  }
+#endif
   const int last = _sw - 1;
-  for (int i = 0; i < _dw; ++i) {
+  for (; i < _dw; ++i) {
     const int x = _x0[size_t(i)];
     const uint32_t w = _xw[size_t(i)];
     const uint32_t pa = s[x], pb = s[std::min(x + 1, last)];
-    const uint32_t rb = ((pa & 0xFF00FF) * (128 - w) + (pb & 0xFF00FF) * w) >> 7;
-    const uint32_t g = ((pa & 0xFF00) * (128 - w) + (pb & 0xFF00) * w) >> 7;
+    const uint32_t rb = ((pa & 0xFF00FF) * (128 - w) + (pb & 0xFF00FF) * w + 0x400040) >> 7;
+    const uint32_t g = ((pa & 0xFF00) * (128 - w) + (pb & 0xFF00) * w + 0x4000) >> 7;
     out[i] = (rb & 0xFF00FF) | (g & 0xFF00);
   }
 }

@@ -10,7 +10,7 @@ class KBilinearScaler {
 public:
   // Scales the whole source (sw x sh, rows srcPitch bytes apart) onto dw x dh
   // destination pixels (rows dstPitch bytes apart). Pixel centres line up, edges
-  // are clamped; the top byte of every destination pixel is zero.
+  // are clamped. All four bytes are blended alike.
   void scale(const uint32_t *src, long srcPitch, int sw, int sh, uint32_t *dst, long dstPitch,
              int dw, int dh);
 
@@ -21,6 +21,7 @@ private:
   int _sw = 0, _sh = 0, _dw = 0, _dh = 0;
   std::vector<int> _x0, _y0;            // left/top source sample of each output column/row
   std::vector<uint8_t> _xw, _yw;        // weight of the right/bottom sample, 0..128
+  std::vector<int16_t> _xw16;           // _xw, each repeated for the four bytes of a pixel
   std::vector<uint32_t> _rows[2];       // two horizontally scaled source rows
   int _rowOf[2] = {-1, -1};             // which source row each holds
 };

@@ -1,0 +1,90 @@
+// What reaches the window: the frame itself when unscaled, scaled smoothly with
+// black bars when the window is larger, back to sharp when it shrinks again; and
+// the processor's bilinear scaler against a plain floating-point one.
+#include <SDL.h>
+
+#include <cmath>
+
+#include "d3d/KScale.h"
+#include "d3d_fixture.h"
+
+namespace {
+
+uint32_t shown(KWindowD3D *w, int x, int y) {
+  SDL_Surface *s = SDL_GetWindowSurface(w->getWindowHandle()->sdlWindow());
+  uint32_t v = 0;
+  std::memcpy(&v, static_cast<uint8_t *>(s->pixels) + y * s->pitch + x * 4, 4);
+  return v & 0xFFFFFF;
+}
+
+void resize(KWindowD3D *w, int width, int height) {
+  SDL_SetWindowSize(w->getWindowHandle()->sdlWindow(), width, height);
+  KNativeWindow::pumpPlatform();
+}
+
+TEST_F(D3DTest, TheWindowShowsTheFrameUnscaledOrScaledBetweenBars) {
+  clear(0, 0, 1);
+  window->flipBackBuffer(false, true);
+  EXPECT_EQ(0x0000FFu, shown(window, 0, 0));
+  EXPECT_EQ(0x0000FFu, shown(window, 639, 479));
+
+  resize(window, 1600, 960);  // twice the frame, 160 pixels of bar each side
+  clear(1, 0, 0);
+  window->flipBackBuffer(false, true);
+  EXPECT_EQ(0u, shown(window, 159, 500));
+  EXPECT_EQ(0u, shown(window, 1440, 10));
+  EXPECT_EQ(0xFF0000u, shown(window, 160, 0));
+  EXPECT_EQ(0xFF0000u, shown(window, 1439, 959));
+
+  // Shrinking again frees the large surface; the frame drawn meanwhile survives.
+  clear(0, 1, 0);
+  resize(window, 640, 480);
+  window->flipBackBuffer(false, true);
+  EXPECT_EQ(0x00FF00u, shown(window, 639, 479));
+  clear(1, 1, 0);
+  window->flipBackBuffer(false, true);
+  EXPECT_EQ(0xFFFF00u, shown(window, 320, 240));
+}
+
+// Centre-aligned bilinear sampling with clamped edges, per byte.
+uint32_t reference(const std::vector<uint32_t> &src, int sw, int sh, int dw, int dh, int x, int y) {
+  auto at = [&](double f, int n) { return std::min(std::max(f, 0.0), double(n - 1)); };
+  const double fx = at((x + 0.5) * sw / dw - 0.5, sw), fy = at((y + 0.5) * sh / dh - 0.5, sh);
+  const int x0 = int(fx), y0 = int(fy);
+  const int x1 = std::min(x0 + 1, sw - 1), y1 = std::min(y0 + 1, sh - 1);
+  const double ax = fx - x0, ay = fy - y0;
+  uint32_t out = 0;
+  for (int b = 0; b < 24; b += 8) {
+    auto c = [&](int i, int j) { return double((src[size_t(j) * sw + i] >> b) & 0xFF); };
+    const double v = (c(x0, y0) * (1 - ax) + c(x1, y0) * ax) * (1 - ay) +
+                     (c(x0, y1) * (1 - ax) + c(x1, y1) * ax) * ay;
+    out |= uint32_t(std::lround(v)) << b;
+  }
+  return out;
+}
+
+TEST(BilinearScaler, MatchesPlainBilinearWithinTwoLevelsAtAnySize) {
+  struct Size { int sw, sh, dw, dh; };
+  const Size sizes[] = {{640, 480, 1440, 1080}, {640, 480, 1024, 768}, {7, 5, 23, 9},
+                        {1, 1, 5, 3},           {5, 2, 2, 7},           {3, 3, 3, 3}};
+  KBilinearScaler scaler;
+  for (const Size &s : sizes) {
+    std::vector<uint32_t> src(size_t(s.sw) * s.sh);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
+    std::vector<uint32_t> dst(size_t(s.dw + 3) * s.dh, 0xDEADBEEF);  // a wider pitch
+    scaler.scale(src.data(), long(s.sw) * 4, s.sw, s.sh, dst.data(), long(s.dw + 3) * 4, s.dw, s.dh);
+    int worst = 0;
+    for (int y = 0; y < s.dh; ++y) {
+      for (int x = 0; x < s.dw; ++x) {
+        const uint32_t got = dst[size_t(y) * (s.dw + 3) + x], want = reference(src, s.sw, s.sh, s.dw, s.dh, x, y);
+        for (int b = 0; b < 24; b += 8)
+          worst = std::max(worst, std::abs(int((got >> b) & 0xFF) - int((want >> b) & 0xFF)));
+      }
+      for (int x = s.dw; x < s.dw + 3; ++x)
+        ASSERT_EQ(0xDEADBEEFu, dst[size_t(y) * (s.dw + 3) + x]) << "wrote past the row";
+    }
+    EXPECT_LE(worst, 2) << s.sw << "x" << s.sh << " to " << s.dw << "x" << s.dh;
+  }
+}
+
+}  // namespace
