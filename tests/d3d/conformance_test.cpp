@@ -153,8 +153,8 @@ KGraphic *load(Backend &b, std::vector<KGraphic *> &pics, const std::string &fil
 class Conformance : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    // The software window presents through SDL's software renderer here, so
-    // that it never touches the OpenGL window's context.
+    // The software window presents into its window surface; should it ever pick
+    // a renderer here, SDL's software one keeps off the OpenGL window's context.
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
     KFramePacer::setEnabled(false);
     KInput::setSource(nullptr);
