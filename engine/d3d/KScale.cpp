@@ -7,7 +7,7 @@
 #include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -31,12 +31,35 @@ void samples(int m, int n, std::vector<int> &first, std::vector<uint8_t> &weight
   }
 }
 
-// out = a + (b - a) * w / 128, rounded, for n pixels, all four bytes.
-void blendRows(const uint32_t *a, const uint32_t *b, int w, uint32_t *out, int n) {
-  if (w == 0 || w == 128) {
-    std::memcpy(out, w ? b : a, size_t(n) * 4);
-    return;
+#if defined(__x86_64__) || defined(__i386__)
+// Eight pixels at a time where the processor has AVX2; returns how many were done.
+// `out` is 32-byte aligned.
+__attribute__((target("avx2"))) int blendRows256(const uint32_t *a, const uint32_t *b, int w,
+                                                  uint32_t *out, int n) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i wv = _mm256_set1_epi16(short(w));
+  const __m256i half = _mm256_set1_epi16(64);
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m256i pa = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(a + i));
+    __m256i pb = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + i));
+    __m256i alo = _mm256_unpacklo_epi8(pa, zero), ahi = _mm256_unpackhi_epi8(pa, zero);
+    __m256i blo = _mm256_unpacklo_epi8(pb, zero), bhi = _mm256_unpackhi_epi8(pb, zero);
+    __m256i lo = _mm256_add_epi16(
+        alo, _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(blo, alo), wv), half), 7));
+    __m256i hi = _mm256_add_epi16(
+        ahi, _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(bhi, ahi), wv), half), 7));
+    // Unpacking and packing both work within 128-bit halves, so the order is kept.
+    // The rows go to the screen, not to be read again soon: past the caches.
+    _mm256_stream_si256(reinterpret_cast<__m256i *>(out + i), _mm256_packus_epi16(lo, hi));
   }
+  return i;
+}
+const bool gAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
+// out = a + (b - a) * w / 128, rounded, for n pixels, all four bytes.
+void blendRows128(const uint32_t *a, const uint32_t *b, int w, uint32_t *out, int n) {
   int i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
@@ -58,6 +81,23 @@ void blendRows(const uint32_t *a, const uint32_t *b, int w, uint32_t *out, int n
     const uint32_t g = ((pa & 0xFF00) * uint32_t(128 - w) + (pb & 0xFF00) * uint32_t(w) + 0x4000) >> 7;
     out[i] = (rb & 0xFF00FF) | (g & 0xFF00);
   }
+}
+
+void blendRows(const uint32_t *a, const uint32_t *b, int w, uint32_t *out, int n) {
+  if (w == 0 || w == 128) {
+    std::memcpy(out, w ? b : a, size_t(n) * 4);
+    return;
+  }
+  int i = 0;
+#if defined(__x86_64__) || defined(__i386__)
+  if (gAvx2 && (reinterpret_cast<uintptr_t>(out) & 3) == 0) {
+    const int head = std::min(n, int((32 - (reinterpret_cast<uintptr_t>(out) & 31)) & 31) / 4);
+    blendRows128(a, b, w, out, head);  // up to the first aligned pixel
+    i = head + blendRows256(a + head, b + head, w, out + head, n - head);
+    _mm_sfence();
+  }
+#endif
+  blendRows128(a + i, b + i, w, out + i, n - i);
 }
 
 }  // namespace
