@@ -1,0 +1,130 @@
+#!/usr/bin/env python3
+"""Measures the real program at its menu, in the X display given by DISPLAY:
+time from exec to the first drawn frame (the screen centre polled with XGetImage
+every 2 ms), resident memory, and processor time (utime + stime) over 5 s.
+
+  measure_program.py path/to/pabrix [--fullscreen] [--runs N]
+
+Run it under an Xvfb of the screen size wanted, e.g.
+  xvfb-run -a -s "-screen 0 1920x1080x24" bench/d3d/measure_program.py build/bin/pabrix --fullscreen
+Each run gets a fresh HOME holding preferences (windowed or full screen)."""
+import ctypes
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+PATCH = 48  # the square polled at the screen centre
+
+
+class XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_ubyte)),
+                ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
+                ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
+                ("bits_per_pixel", ctypes.c_int)]
+
+
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x11.XDefaultRootWindow.restype = ctypes.c_ulong
+x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x11.XGetImage.restype = ctypes.POINTER(XImage)
+x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                          ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+x11.XFree.argtypes = [ctypes.c_void_p]
+x11.XDisplayWidth.argtypes = [ctypes.c_void_p, ctypes.c_int]
+x11.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
+
+
+def grab(dpy, root, x, y):
+    img = x11.XGetImage(dpy, root, x, y, PATCH, PATCH, 0xFFFFFFFF, 2)  # ZPixmap
+    im = img.contents
+    data = bytes(ctypes.string_at(im.data, im.bytes_per_line * PATCH))
+    x11.XFree(im.data)
+    x11.XFree(img)
+    return data
+
+
+def drawn(patch, initial):
+    # A frame: the patch changed and is not one flat colour (an empty window is).
+    if patch == initial:
+        return False
+    return len(set(patch[i:i + 3] for i in range(0, len(patch), 4))) > 8
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def rss_kb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def run(binary, fullscreen):
+    home = tempfile.mkdtemp(prefix="pabrix-measure-")
+    os.makedirs(os.path.join(home, "Documents"))
+    prefs = bytes.fromhex("2c010000180100000000000000000000")
+    if fullscreen:
+        prefs = prefs[:8] + b"\x01" + prefs[9:]
+    with open(os.path.join(home, "Documents", "pabrix.prf"), "wb") as f:
+        f.write(prefs)
+    env = dict(os.environ, HOME=home, SDL_AUDIODRIVER="dummy")
+    env.pop("XDG_DOCUMENTS_DIR", None)
+    env.pop("XDG_CONFIG_HOME", None)
+    dpy = x11.XOpenDisplay(None)
+    root = x11.XDefaultRootWindow(dpy)
+    cx = x11.XDisplayWidth(dpy, 0) // 2 - PATCH // 2
+    cy = x11.XDisplayHeight(dpy, 0) // 2 - PATCH // 2
+    initial = grab(dpy, root, cx, cy)
+    t0 = time.monotonic()
+    p = subprocess.Popen([os.path.abspath(binary)], cwd=os.path.dirname(os.path.abspath(binary)),
+                         env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    first = None
+    while time.monotonic() - t0 < 10:
+        if drawn(grab(dpy, root, cx, cy), initial):
+            first = time.monotonic() - t0
+            break
+        time.sleep(0.002)
+    time.sleep(3)  # the menu settles
+    rss = rss_kb(p.pid)
+    c0, w0 = cpu_seconds(p.pid), time.monotonic()
+    time.sleep(5)
+    c1, w1 = cpu_seconds(p.pid), time.monotonic()
+    p.terminate()
+    p.wait(10)
+    shutil.rmtree(home, ignore_errors=True)
+    return first, rss, (c1 - c0) / (w1 - w0)
+
+
+def main():
+    args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    fullscreen = "--fullscreen" in sys.argv
+    runs = 3
+    if "--runs" in sys.argv:
+        runs = int(sys.argv[sys.argv.index("--runs") + 1])
+        args = [a for a in args if a != str(runs)]
+    if not args:
+        print(__doc__)
+        return 2
+    for _ in range(runs):
+        first, rss, cpu = run(args[0], fullscreen)
+        ff = f"{first * 1000:.0f} ms" if first is not None else "none within 10 s"
+        print(f"{'full screen' if fullscreen else 'windowed'}: first frame {ff}, "
+              f"resident {rss / 1024:.1f} MB, processor at rest {cpu * 100:.1f} % of a core",
+              flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
