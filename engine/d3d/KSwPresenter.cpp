@@ -104,54 +104,57 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
     }
   }
   SDL_Surface *s = windowSurface();
-  if (!s || s->format->BytesPerPixel != 4) return;
+  if (!s) return;
   int x = 0, y = 0, w = width, h = height;
   _hwnd->frameRect(x, y, w, h);
-  if (w <= 0 || h <= 0) return;
+  // The frame rectangle always fits the surface, but a window being resized may
+  // briefly report sizes that disagree: such a frame is skipped.
+  if (w <= 0 || h <= 0 || x < 0 || y < 0 || x + w > s->w || y + h > s->h) return;
   if (x != _lastX || y != _lastY || w != _lastW || h != _lastH) _wholeStale = true;
   _lastX = x, _lastY = y, _lastW = w, _lastH = h;
   if (_hwnd->exposures() != _exposures) _wholeStale = true;
 
-  const bool direct = bits == 32 && s->format->format == SDL_PIXELFORMAT_RGB888;
+  // Frames are handled as 32-bit XRGB; a 16-bit one is widened first.
   const void *src = pixels;
   long srcPitch = pitch;
-  if (!direct) {
-    // Other formats are widened to the surface's first (16-bit frames, odd visuals).
+  if (bits != 32) {
     _converted.resize(size_t(width) * size_t(height));
-    const Uint32 fmt = bits == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
-    if (SDL_ConvertPixels(width, height, fmt, pixels, int(pitch), s->format->format,
-                          _converted.data(), width * 4) != 0)
+    if (SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_RGB565, pixels, int(pitch),
+                          SDL_PIXELFORMAT_RGB888, _converted.data(), width * 4) != 0)
       return;
     src = _converted.data();
     srcPitch = long(width) * 4;
   }
 
   if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return;
-  uint8_t *base = static_cast<uint8_t *>(s->pixels);
-  // Clip to the surface: the frame rectangle always fits, but a window being
-  // resized may briefly report sizes that disagree.
-  const bool fits = x >= 0 && y >= 0 && x + w <= s->w && y + h <= s->h;
-  if (fits && _wholeStale) {
+  if (_wholeStale) {  // the bars
     fillRect(s, 0, 0, s->w, y);
     fillRect(s, 0, y + h, s->w, s->h - y - h);
     fillRect(s, 0, y, x, h);
     fillRect(s, x + w, y, s->w - x - w, h);
   }
-  uint8_t *at = base + long(y) * s->pitch + long(x) * 4;
-  if (!fits) {
-    // Nothing sensible to show; the next frame gets the settled size.
-  } else if (w == width && h == height) {
-    if (src != at) {
+  uint8_t *at = static_cast<uint8_t *>(s->pixels) + long(y) * s->pitch +
+                long(x) * s->format->BytesPerPixel;
+  // A window whose pixels are not XRGB (other visuals) gets the frame converted
+  // from a staging copy.
+  const bool xrgb = s->format->format == SDL_PIXELFORMAT_RGB888;
+  if (!xrgb) _staging.resize(size_t(w) * size_t(h));
+  uint8_t *to = xrgb ? at : reinterpret_cast<uint8_t *>(_staging.data());
+  const long toPitch = xrgb ? long(s->pitch) : long(w) * 4;
+  if (w == width && h == height) {
+    if (src != to) {
       for (int row = 0; row < height; ++row)
-        std::memcpy(at + long(row) * s->pitch,
+        std::memcpy(to + long(row) * toPitch,
                     static_cast<const uint8_t *>(src) + long(row) * srcPitch, size_t(width) * 4);
     }
   } else {
     scaler().scale(static_cast<const uint32_t *>(src), srcPitch, width, height,
-                   reinterpret_cast<uint32_t *>(at), s->pitch, w, h);
+                   reinterpret_cast<uint32_t *>(to), toPitch, w, h);
   }
+  if (!xrgb)
+    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, _staging.data(), w * 4, s->format->format, at,
+                      s->pitch);
   if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
-  if (!fits) return;
 
   if (_wholeStale) {
     if (SDL_UpdateWindowSurface(_hwnd->sdlWindow()) != 0) return;

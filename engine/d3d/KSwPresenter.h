@@ -63,6 +63,7 @@ private:
   int _lastX = -1, _lastY = -1, _lastW = -1, _lastH = -1;  // last frame rectangle
   std::vector<uint32_t> _converted;  // a 16-bit frame widened for the surface
   std::vector<uint32_t> _resized;    // a frame saved from a surface being replaced
+  std::vector<uint32_t> _staging;    // the shown frame, for windows not in XRGB
 
   SDL_Renderer *_renderer = nullptr;
   SDL_Texture *_texture = nullptr;
