@@ -8,7 +8,7 @@ CC_PICK    := $(shell command -v clang-14 2>/dev/null)
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 XVFB       := xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp"
 
-.PHONY: all setup configure build run test fuzz bench sanitize clean
+.PHONY: all setup configure build run test package fuzz bench sanitize clean
 
 all: build
 
@@ -29,6 +29,13 @@ run: build
 # headless tests pick SDL's dummy drivers on their own.
 test: build
 	@cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) --timeout 900
+
+# The installable package of this system (a .deb here) in $(BUILD)/packages,
+# checked by lintian where it is installed.
+package: build
+	@rm -rf $(BUILD)/packages && cd $(BUILD) && cpack
+	@if command -v lintian >/dev/null; then \
+	  for p in $(BUILD)/packages/*.deb; do echo "lintian $$p"; lintian --fail-on error "$$p" || exit 1; done; fi
 
 # Long fuzzing runs (10 minutes per target unless FUZZ_SECONDS says otherwise).
 FUZZ_SECONDS ?= 600

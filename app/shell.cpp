@@ -73,8 +73,24 @@ static void destroy(T *&p) {
   }
 }
 
+// Without its data the program would open a blank window with no sound: say
+// once where it looked instead, so whoever installed it knows what to fix.
+static bool dataFolderFound() {
+  char lookedIn[600];
+  if (KMiscTools::findDataFolder(lookedIn, sizeof lookedIn)) return true;
+  char text[900];
+  std::snprintf(text, sizeof text,
+                "Pabrix cannot find its pictures and sounds.\n\n"
+                "It looked for its data folder here:\n%s\n\n"
+                "Installing Pabrix again puts the data folder back.",
+                lookedIn);
+  KMiscTools::messageBox("Pabrix", text);
+  return false;
+}
+
 static bool startUp() {
   KMiscTools::initMiscTools();
+  if (!dataFolderFound()) return false;
   loadPrefs();
   gameWindow = KQMX::createKWindow(K_DIRECTX, false);
   if (!gameWindow) {

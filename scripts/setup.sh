@@ -11,6 +11,7 @@ PACKAGES=(
   libfluidsynth-dev timgm6mb-soundfont fluid-soundfont-gm
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick poppler-utils sox fonts-dejavu-core
+  desktop-file-utils appstream lintian dpkg-dev file
 )
 
 missing=()

@@ -134,6 +134,40 @@ bool isAbsolutePosixPath(const char *name) {
   return lstat(inProgram.c_str(), &st) != 0;
 }
 
+bool isFolder(const std::string &path) {
+  struct stat st{};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The folders that may hold "data", in the order they are tried: the program
+// folder, then share/pabrix under the folder above it (bin/ sits beside share/
+// under every install prefix). "" stands for the root folder so that joining
+// with "/data" gives the right path.
+void dataParents(std::string out[2]) {
+  std::string program = KMiscTools::currentFilePath;
+  if (program == "/") program.clear();
+  out[0] = program;
+  size_t cut = program.rfind('/');
+  out[1] = (cut == std::string::npos ? std::string() : program.substr(0, cut)) + "/share/pabrix";
+}
+
+// The folder data names resolve against: the first candidate that has a data
+// folder, else the program folder (so a missing file still names a path that
+// fails to open, as it always did).
+std::string dataParent() {
+  std::string candidates[2];
+  dataParents(candidates);
+  for (const std::string &c : candidates) {
+    if (isFolder(c + "/data")) return c;
+  }
+  return candidates[0];
+}
+
+// "data", "data\..." or "data/...": names of the program's own data files.
+bool isDataName(const char *name) {
+  return strncmp(name, "data", 4) == 0 && (name[4] == 0 || name[4] == '\\' || name[4] == '/');
+}
+
 bool hasDisplay() {
   const char *driver = nullptr;
   if (SDL_WasInit(SDL_INIT_VIDEO)) driver = SDL_GetCurrentVideoDriver();
@@ -192,8 +226,10 @@ void KMiscTools::initMiscTools() {
 //     "/home/u/Documents\pabrix.prf" stays put while "/data/x.tga" is still
 //     the data name data/x.tga.
 //  2. Otherwise one leading '\', ':' or '/' is skipped.
-//  3. A name with a drive letter ("D:\x.prf") is copied unchanged; any other is
-//     appended to the program folder. Results are cut to 259 characters.
+//  3. A name with a drive letter ("D:\x.prf") is copied unchanged; a name under
+//     "data" is appended to the folder that holds the data folder (see
+//     findDataFolder); any other is appended to the program folder. Results
+//     are cut to 259 characters.
 //  4. Every backslash becomes a slash. This build produces slashes rather than
 //     converting at each fopen, since every caller hands the result to a file
 //     opener and the Linux one does not accept backslashes.
@@ -208,6 +244,8 @@ char *KMiscTools::makeFilePath(const char *filename) {
     if (filename[0] == '\\' || filename[0] == ':' || filename[0] == '/') ++filename;
     if (filename[0] != 0 && filename[1] == ':') {
       snprintf(builtPath, sizeof builtPath, "%s", filename);
+    } else if (isDataName(filename)) {
+      snprintf(builtPath, sizeof builtPath, "%s/%s", dataParent().c_str(), filename);
     } else if (strcmp(currentFilePath, "/") == 0) {
       snprintf(builtPath, sizeof builtPath, "/%s", filename);
     } else {
@@ -218,6 +256,17 @@ char *KMiscTools::makeFilePath(const char *filename) {
     if (*p == '\\') *p = '/';
   }
   return builtPath;
+}
+
+bool KMiscTools::findDataFolder(char *lookedIn, size_t lookedInSize) {
+  if (currentFilePath[0] == 0) initMiscTools();
+  std::string candidates[2];
+  dataParents(candidates);
+  if (lookedIn && lookedInSize > 0) {
+    snprintf(lookedIn, lookedInSize, "%s/data\n%s/data", candidates[0].c_str(),
+             candidates[1].c_str());
+  }
+  return isFolder(candidates[0] + "/data") || isFolder(candidates[1] + "/data");
 }
 
 // The documents folder: $XDG_DOCUMENTS_DIR, else user-dirs.dirs, else

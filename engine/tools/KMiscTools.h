@@ -3,6 +3,7 @@
 // only (makeFilePath and getUserFolder return shared buffers).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "tools/KLog.h"
@@ -26,7 +27,14 @@ public:
 
   static void initMiscTools();
   // Absolute path of a data file; the result lives in builtPath until the next call.
+  // Names under "data" resolve against the folder findDataFolder picks.
   static char *makeFilePath(const char *filename);
+  // Looks for the program's data folder: "data" beside the executable (the build
+  // tree and the Windows layout), then "../share/pabrix/data" relative to it (an
+  // installed copy, whatever the prefix). True when one exists; `lookedIn`
+  // (when given) receives the folders tried, one per line, for the message
+  // that says the data is missing.
+  static bool findDataFolder(char *lookedIn = nullptr, size_t lookedInSize = 0);
   static char *getUserFolder();
   static void messageBox(const char *title, const char *text);
   static long getYear();

@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 #include "tools/KMiscTools.h"
@@ -109,6 +110,38 @@ TEST_F(PathsTest, ProgramFolderIsTheExecutablesFolderAndInitialisesOnFirstUse) {
   KMiscTools::currentFilePath[0] = 0;
   KMiscTools::initMiscTools();
   EXPECT_STREQ(KMiscTools::currentFilePath, expected);
+}
+
+// Where data names go for each layout the program ships in; the first folder
+// that exists wins, and the looked-in list names both places in that order.
+TEST_F(PathsTest, DataFolderIsBesideTheProgramElseUnderShareOfItsPrefix) {
+  std::string prefix = scratch_ / "prefix";
+  std::string bin = prefix + "/bin", share = prefix + "/share/pabrix";
+  std::string looked = bin + "/data\n" + share + "/data";
+  struct Case {
+    const char *layout;
+    std::vector<std::string> folders;
+    bool found;
+    std::string base;  // where data\gfx\menu.bmp lands
+  } cases[] = {
+      {"installed", {bin, share + "/data"}, true, share},
+      {"both: beside wins", {bin + "/data", share + "/data"}, true, bin},
+      {"only beside", {bin + "/data"}, true, bin},
+      {"none: the program folder", {bin}, false, bin},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.layout);
+    ASSERT_EQ(system(("rm -rf '" + prefix + "'").c_str()), 0);
+    for (const std::string &f : c.folders) ASSERT_EQ(system(("mkdir -p '" + f + "'").c_str()), 0);
+    snprintf(KMiscTools::currentFilePath, sizeof KMiscTools::currentFilePath, "%s", bin.c_str());
+    char where[600];
+    EXPECT_EQ(KMiscTools::findDataFolder(where, sizeof where), c.found);
+    EXPECT_EQ(std::string(where), looked);
+    EXPECT_EQ(path("data\\gfx\\menu.bmp"), c.base + "/data/gfx/menu.bmp");
+    EXPECT_EQ(path("/data/x.tga"), c.base + "/data/x.tga");
+    // Only names under data move; others stay with the program.
+    EXPECT_EQ(path("database.ini"), bin + "/database.ini");
+  }
 }
 
 class UserFolderTest : public PathsTest {

@@ -4,9 +4,12 @@
 //   assetgen music SCORE OUT.ogg SOUNDFONT
 //   assetgen ini IN OUT              (copies with CR LF line ends)
 //   assetgen compose LAYERS OUT.png DATADIR   (a screen picture for the documentation)
+//   assetgen icon SVG OUT.png SIZE   (a desktop icon: the square drawing scaled)
+//   assetgen icon SVG OUT.svg        (the scalable icon: includes resolved, checked)
 // One output per run, so the build can rebuild exactly what changed. Exit 1 with a
 // message naming the source on any error; nothing half-written is left behind.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -29,7 +32,8 @@ int usage() {
                "       assetgen sfx RECIPE OUT.ogg\n"
                "       assetgen music SCORE OUT.ogg SOUNDFONT\n"
                "       assetgen ini IN OUT\n"
-               "       assetgen compose LAYERS OUT.png DATADIR\n");
+               "       assetgen compose LAYERS OUT.png DATADIR\n"
+               "       assetgen icon SVG OUT.png SIZE | assetgen icon SVG OUT.svg\n");
   return 2;
 }
 
@@ -120,6 +124,29 @@ int compose(int argc, char **argv) {
   return 0;
 }
 
+// The desktop icons. The scalable one is the source itself with its includes
+// resolved, so it stands alone once installed; it is rendered once first so a
+// drawing the desktop could not show is refused here rather than shipped.
+int icon(int argc, char **argv) {
+  if (argc != 4 && argc != 5) return usage();
+  const std::string svgPath = argv[2], out = argv[3];
+  const bool scalable = out.size() > 4 && out.compare(out.size() - 4, 4, ".svg") == 0;
+  if (scalable != (argc == 4)) return usage();
+  int size = scalable ? 256 : std::atoi(argv[4]);
+  if (size < 16 || size > 1024) return failed(svgPath, "bad icon size " + std::to_string(size));
+  std::string svg, error;
+  std::vector<std::string> deps;
+  if (!expandIncludes(svgPath, svg, deps, error)) return failed(svgPath, error);
+  Image img;
+  if (!renderSvg(svg, size, size, "", img, error, true)) return failed(svgPath, error);
+  if (scalable) {
+    if (!writeFileAtomic(out, svg.data(), svg.size(), error)) return failed(svgPath, error);
+    return 0;
+  }
+  if (!writePicture(img, out, error)) return failed(svgPath, error);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -130,5 +157,6 @@ int main(int argc, char **argv) {
   if (cmd == "music") return music(argc, argv);
   if (cmd == "ini") return ini(argc, argv);
   if (cmd == "compose") return compose(argc, argv);
+  if (cmd == "icon") return icon(argc, argv);
   return usage();
 }

@@ -76,7 +76,7 @@ bool expandIncludes(const std::string &path, std::string &out, std::vector<std::
 }
 
 bool renderSvg(const std::string &svg, int width, int height, const std::string &css,
-               Image &out, std::string &error) {
+               Image &out, std::string &error, bool scaleToFit) {
   if (width <= 0 || height <= 0 || width > 8192 || height > 8192) {
     error = "picture size out of range";
     return false;
@@ -91,10 +91,14 @@ bool renderSvg(const std::string &svg, int width, int height, const std::string 
   }
   bool ok = true;
   gdouble iw = 0, ih = 0;
-  if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &iw, &ih) ||
-      std::lround(iw) != width || std::lround(ih) != height) {
+  const bool sized = rsvg_handle_get_intrinsic_size_in_pixels(handle, &iw, &ih);
+  const bool fits = scaleToFit ? sized && std::lround(iw) > 0 &&
+                                     std::lround(iw) * height == std::lround(ih) * width
+                               : sized && std::lround(iw) == width && std::lround(ih) == height;
+  if (!fits) {
     error = "SVG size is " + std::to_string(std::lround(iw)) + "x" + std::to_string(std::lround(ih)) +
-            ", expected " + std::to_string(width) + "x" + std::to_string(height);
+            (scaleToFit ? " not in the proportion of " : ", expected ") + std::to_string(width) + "x" +
+            std::to_string(height);
     ok = false;
   }
   if (ok && !css.empty() &&

@@ -33,8 +33,10 @@ bool expandIncludeText(const std::string &text, const std::string &baseDir, std:
 // that size: a drawing made for another size is refused rather than scaled, so
 // the rectangles the program reads from a picture stay where they were drawn.
 // `css` is an extra stylesheet (used to show layers that only some outputs need).
+// `scaleToFit` is for the desktop icons only: a square document drawn once is
+// scaled to every icon size.
 bool renderSvg(const std::string &svg, int width, int height, const std::string &css,
-               Image &out, std::string &error);
+               Image &out, std::string &error, bool scaleToFit = false);
 
 // Stacks the given rectangles of `src` top to bottom into one picture as wide as
 // the widest. Rectangles must lie inside `src`.
