@@ -52,6 +52,8 @@ if(WIN32)
 else()
   install(TARGETS pabrix RUNTIME DESTINATION bin)
   pabrix_install_data(share/pabrix/data)
+  # Relocations resolved and made read-only at start, as distributions link.
+  target_link_options(pabrix PRIVATE LINKER:-z,relro,-z,now)
 
   # Menu entry, AppStream data, manual page, icons at the sizes desktops ask
   # for (rendered from the program's own SVG by the asset generator).
@@ -105,7 +107,7 @@ else()
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_SECTION games)
+  set(CPACK_DEBIAN_PACKAGE_SECTION education)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${PABRIX_MAINTAINER})
   set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PABRIX_HOMEPAGE})

@@ -94,20 +94,22 @@ deb() {
   local d=${debs[0]}
   log "built $(basename "$d") ($(stat -c %s "$d") bytes)"
 
-  dpkg-deb --contents "$d" | awk '$1 !~ /^d/ { print $NF }' | sed 's|^\./usr/||' >"$WORK/deb-files.txt"
+  dpkg-deb --contents "$d" >"$WORK/deb-contents.txt" || die "dpkg-deb cannot list $d"
+  awk '$1 !~ /^d/ { print $NF }' "$WORK/deb-contents.txt" | sed 's|^\./usr/||' >"$WORK/deb-files.txt"
   same_files ".deb contents under /usr" "$WORK/deb-files.txt"
 
 
   f() { dpkg-deb -f "$d" "$1"; }
   [ "$(f Package)" = pabrix ] || die "Package is $(f Package)"
   [ "$(f Version)" = "$VERSION" ] || die "Version is $(f Version)"
-  [ "$(f Section)" = games ] || die "Section is $(f Section)"
+  [ "$(f Section)" = education ] || die "Section is $(f Section)"
   [ "$(f Priority)" = optional ] || die "Priority is $(f Priority)"
   [[ "$(f Maintainer)" == *"<"*@*">" ]] || die "Maintainer is '$(f Maintainer)'"
   # Computed from the program's libraries: SDL and GTK at least, with versions.
   [[ "$(f Depends)" == *"libsdl2-2.0-0 (>="* && "$(f Depends)" == *"libgtk-3-0 (>="* ]] ||
     die "Depends was not computed from the program: '$(f Depends)'"
-  dpkg-deb --contents "$d" | grep -q ' root/root .* \./usr/bin/pabrix$' || die "bin/pabrix is not root's"
+  grep -q '^-rwxr-xr-x root/root .* \./usr/bin/pabrix$' "$WORK/deb-contents.txt" ||
+    die "bin/pabrix is not root's executable"
 
   # Installed-Size counts like dpkg: each file in whole KiB, rounded up; each
   # directory and link one more.
