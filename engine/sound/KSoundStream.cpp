@@ -318,6 +318,7 @@ void KSound::fillOggBuffer(unsigned long half) {
   bool failed = false;
   if (!_oggCompleted && _oggFile) {
     uint32_t filled = 0;
+    uint32_t filledAtRewind = UINT32_MAX;
     int section = 0;
     while (!_terminate) {
       long got = ov_read(&_vorbisFile, out + filled, static_cast<int>(bytes - filled), 0, 2, 1, &section);
@@ -328,8 +329,14 @@ void KSound::fillOggBuffer(unsigned long half) {
       }
       failed = got < 0;
       if (_loopState) {
-        // The rest of this half stays silent; the next starts the music over.
         ov_time_seek(&_vorbisFile, 0.0);
+        // A clean end goes straight on with the start, in this same half, so the
+        // loop has no gap; a stream that yields nothing after a rewind leaves
+        // the rest silent rather than spinning.
+        if (!failed && filled != filledAtRewind) {
+          filledAtRewind = filled;
+          continue;
+        }
       } else {
         _oggCompleted = true;
         _tailHalf = static_cast<int>(half);
