@@ -107,17 +107,18 @@ void doButtons(KGraphic *surf_btns) {
     surf_btns->blitAlphaRect(11, 110, 71, 167, 202, short(cleary), false, false);
   }
 
-  // Print, only offered when the options allow it.
+  // Print, only offered when the options allow it. The 79-pixel picture rests on
+  // the bottom edge, and its hit area is the picture.
   if (preferences.printing) {
-    if (mx >= 286 && mx <= 370 && my >= 405 && my <= 470 && inHand <= 0) {
-      blitZoomed(surf_btns, 88, 10, 167, 89, 286, cleary - 15, 1.1f);
+    if (mx >= 286 && mx < 365 && my >= 401 && my < 480 && inHand <= 0) {
+      blitZoomed(surf_btns, 88, 10, 167, 89, 286, cleary - 19, 1.1f);
       if (bt) {
         play(snd_click);
         waitForButtonRelease();
         printMonster();
       }
     } else {
-      surf_btns->blitAlphaRect(88, 10, 167, 89, 286, short(cleary - 15), false, false);
+      surf_btns->blitAlphaRect(88, 10, 167, 89, 286, short(cleary - 19), false, false);
     }
   }
 
