@@ -1,5 +1,6 @@
 // Printing the monster on show: the frame is drawn for printing (the monster alone
-// on white), read back through a grabbed picture, and handed to the print dialog.
+// on white), read back through a grabbed picture, cut to the monster, and handed to
+// the print dialog.
 // Works on either renderer. Application thread only; the dialog is modal and the
 // screen's frame loop waits for it.
 #include "activities/printMonster.h"
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "activities/misterMonster.h"
+#include "activities/monster.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
 #include "input/KInput.h"
@@ -87,13 +89,57 @@ bool generatePicture(uint32_t *dest) {
   return ok;
 }
 
+sMonsterBounds monsterBounds() {
+  // Room around the outline, so the page does not cut it at the paper's edge.
+  constexpr int kMargin = 8;
+  long x1 = kPrintWidth, y1 = kPrintHeight, x2 = 0, y2 = 0;
+  auto add = [&](long ax, long ay, long w, long h) {
+    if (w <= 0 || h <= 0) return;
+    x1 = std::min(x1, ax);
+    y1 = std::min(y1, ay);
+    x2 = std::max(x2, ax + w);
+    y2 = std::max(y2, ay + h);
+  };
+  add(monstreX1, monstreY1, monstreX2 - monstreX1, monstreY2 - monstreY1);
+  if (const sMonster *m = shownMonster()) {
+    for (int s = 1; s < kMonsterSlots; s++) {
+      const sMonsterPart &slot = m->allMonsterPart[s];
+      if (!isPlacedPart(slot.partID)) continue;
+      const sRealPart &p = allParts[slot.partID];
+      add(slot.x, slot.y, p.x2 - p.x1, p.y2 - p.y1);
+    }
+  }
+  sMonsterBounds b{int(std::max(0L, x1 - kMargin)), int(std::max(0L, y1 - kMargin)),
+                   int(std::min(long(kPrintWidth), x2 + kMargin)),
+                   int(std::min(long(kPrintHeight), y2 + kMargin))};
+  if (b.x2 <= b.x1 || b.y2 <= b.y1) b = {0, 0, kPrintWidth, kPrintHeight};
+  return b;
+}
+
+bool monsterPicture(std::vector<uint32_t> &out, int &width, int &height) {
+  out.clear();
+  width = height = 0;
+  std::vector<uint32_t> frame(kPixels);
+  if (!generatePicture(frame.data())) return false;
+  const sMonsterBounds b = monsterBounds();
+  width = b.x2 - b.x1;
+  height = b.y2 - b.y1;
+  out.reserve(size_t(width) * size_t(height));
+  for (int y = b.y1; y < b.y2; y++) {
+    const uint32_t *row = frame.data() + size_t(y) * kPrintWidth;
+    out.insert(out.end(), row + b.x1, row + b.x2);
+  }
+  return true;
+}
+
 void printMonster() {
   KInput::showPointer();  // the dialog needs the system pointer
   HWND owner = gameWindow ? gameWindow->getWindowHandle() : nullptr;
-  std::vector<uint32_t> picture(kPixels);
-  if (generatePicture(picture.data())) {
+  std::vector<uint32_t> picture;
+  int width = 0, height = 0;
+  if (monsterPicture(picture, width, height)) {
     KPrinter::setOutputFolder(KMiscTools::getUserFolder());
-    KPrinter::printPicture(picture.data(), kPrintWidth, kPrintHeight, "Pabrix", owner);
+    KPrinter::printPicture(picture.data(), width, height, "Pabrix", owner);
   } else {
     fprintf(stderr, "print: the monster picture could not be read back\n");
   }

@@ -3,8 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-// The printed picture is the whole game frame.
+// The frame the printed picture is cut from.
 constexpr int kPrintWidth = 640;
 constexpr int kPrintHeight = 480;
 
@@ -18,3 +19,15 @@ void printMonster();
 // alpha 255), then redraws the normal view so the next flip shows the screen.
 // False when the frame could not be read back; dest is then all white.
 bool generatePicture(uint32_t *dest);
+
+// Where the monster on show lies in the frame: the union of its body and placed
+// parts with a small margin, limited to the frame; the whole frame when there is
+// nothing to bound. x2 and y2 are exclusive.
+struct sMonsterBounds {
+  int x1, y1, x2, y2;
+};
+sMonsterBounds monsterBounds();
+
+// The monster as printed (and saved as a picture): generatePicture cut to
+// monsterBounds(). False, with out empty, when the frame could not be read back.
+bool monsterPicture(std::vector<uint32_t> &out, int &width, int &height);

@@ -1,8 +1,9 @@
 #!/bin/bash
 # End to end: printing from the monster builder in the real program. The print
 # button opens the dialog over the game window; Escape, held as a child holds it,
-# cancels and leaves the builder on screen; "Print to File" then writes one page
-# with the monster alone on white into the documents folder.
+# cancels and leaves the builder on screen; "Print to File", chosen already, then
+# writes one page with the monster alone on white, centred and large, into the
+# documents folder.
 . "$(dirname "$0")/../e2e/lib.sh"
 need_display "$@"
 BIN=${1:?usage: print_e2e.sh path/to/pabrix}
@@ -19,7 +20,10 @@ open_dialog() {
   local cx=$(( D_X + D_WIDTH / 2 )) cy=$(( D_Y + D_HEIGHT / 2 ))
   [ "$cx" -ge "$X" ] && [ "$cx" -le $(( X + WIDTH )) ] && [ "$cy" -ge "$Y" ] &&
     [ "$cy" -le $(( Y + HEIGHT )) ] || die "the dialog ($D_X,$D_Y ${D_WIDTH}x$D_HEIGHT) is not over the game"
-  log "dialog at $D_X,$D_Y ${D_WIDTH}x$D_HEIGHT over the game window"
+  read -r SW SH <<<"$(xdotool getdisplaygeometry)"
+  [ "$D_X" -ge 0 ] && [ "$D_Y" -ge 0 ] && [ $(( D_X + D_WIDTH )) -le "$SW" ] &&
+    [ $(( D_Y + D_HEIGHT )) -le "$SH" ] || die "the dialog ($D_X,$D_Y ${D_WIDTH}x$D_HEIGHT) leaves the ${SW}x$SH screen"
+  log "dialog at $D_X,$D_Y ${D_WIDTH}x$D_HEIGHT over the game window, on the ${SW}x$SH screen"
   sleep 0.5   # the printer list fills in
   xdotool windowfocus --sync "$DLG"
 }
@@ -58,25 +62,25 @@ looks_like "$(shot cancelled)" "$DATA/misterback.bmp" 240x30+260+0
 log "Escape cancelled the print and the builder stayed"
 
 open_dialog
-xdotool key --delay 150 Down Return   # "Print to File", the only printer here
+xdotool key --delay 150 Return   # "Print to File" is preselected: no printer here
 for i in $(seq 1 50); do [ -s "$DOCS/Pabrix.pdf" ] && break; sleep 0.2; done
 [ -s "$DOCS/Pabrix.pdf" ] || die "no page was written to the documents folder"
 back_in_game
 PAGES=$(pdfinfo "$DOCS/Pabrix.pdf" | awk '/^Pages:/ { print $2 }')
 [ "$PAGES" = 1 ] || die "the document has $PAGES pages"
 pdftoppm -r 72 -png -singlefile "$DOCS/Pabrix.pdf" "$SHOTS/page"
-# The ink on the page: the body and its eyes only. The palette (left of x 250 in
-# the frame) would reach the left 40% of the page, the background its whole width.
+# The ink on the page: the monster alone, centred, as large as the paper allows
+# (the body is taller than wide, so the page stays upright).
 read -r PW PH <<<"$(identify -format '%w %h' "$SHOTS/page.png")"
 read -r TW TH TX TY <<<"$(convert "$SHOTS/page.png" -fuzz 4% -trim -format '%w %h %X %Y' info:)"
 TX=${TX#+}; TY=${TY#+}
 log "page ${PW}x$PH, ink ${TW}x$TH at $TX,$TY"
-[ "$TX" -gt $(( PW * 40 / 100 )) ] || die "ink starts at x $TX: more than the monster was printed"
-[ "$TW" -lt $(( PW / 2 )) ] && [ "$TH" -lt $(( PH / 2 )) ] || die "ink ${TW}x$TH is larger than a monster"
-[ "$TY" -lt $(( PH / 2 )) ] || die "the monster is not in the upper part of the page"
-# Large: the body alone is more than a third of the frame's width wide on screen,
-# so scaled to the page width it is more than a quarter of the page wide.
-[ "$TW" -gt $(( PW / 4 )) ] || die "the monster is printed too small (${TW} of $PW)"
+[ "$PH" -gt "$PW" ] || die "a tall monster on a turned page"
+LEFT=$TX RIGHT=$(( PW - TX - TW )) TOP=$TY BOTTOM=$(( PH - TY - TH ))
+[ $(( LEFT - RIGHT )) -le 3 ] && [ $(( RIGHT - LEFT )) -le 3 ] || die "not centred across: $LEFT | $RIGHT"
+[ $(( TOP - BOTTOM )) -le 3 ] && [ $(( BOTTOM - TOP )) -le 3 ] || die "not centred down: $TOP | $BOTTOM"
+[ "$TH" -gt $(( PH * 80 / 100 )) ] || [ "$TW" -gt $(( PW * 80 / 100 )) ] ||
+  die "the monster is printed too small (${TW}x$TH on ${PW}x$PH)"
 GREEN=$(convert "$SHOTS/page.png" -fuzz 25% -fill black -opaque '#8fe46a' -fill white +opaque black \
   -format '%[fx:int(w*h*(1-mean))]' info:)
 log "page pixels of the body's green: $GREEN"

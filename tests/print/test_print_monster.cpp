@@ -91,6 +91,35 @@ TEST_F(PrintPicture, RepeatedPrintsGiveTheSamePicture) {
   EXPECT_TRUE(samePicture(second, first));
 }
 
+TEST_F(PrintPicture, IsCutToTheMonsterWithAMargin) {
+  // Without the parts at the frame's corners the monster is the body with parts 1
+  // and 2 (300, 150)-(540, 430); 8 pixels of paper around it.
+  for (int s = 3; s <= 5; s++) allMonsters[1].allMonsterPart[s].partID = 0;
+  drawScreenFrame();
+  std::vector<uint32_t> cut;
+  int w = 0, h = 0;
+  ASSERT_TRUE(monsterPicture(cut, w, h));
+  ASSERT_EQ(w, 240 + 16);
+  ASSERT_EQ(h, 280 + 16);
+  ASSERT_EQ(cut.size(), size_t(w) * h);
+  std::vector<uint32_t> want(size_t(W) * H, kWhite);
+  ASSERT_TRUE(generatePicture(want.data()));
+  size_t wrong = 0;
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) wrong += cut[size_t(y) * w + x] != want[size_t(y + 142) * W + x + 292];
+  EXPECT_EQ(wrong, 0u);
+  for (int x = 0; x < w; x++) ASSERT_EQ(cut[x], kWhite) << "the margin is paper";
+
+  // Nothing to bound: the whole frame.
+  const long saved[4] = {monstreX1, monstreY1, monstreX2, monstreY2};
+  monstreX1 = monstreY1 = monstreX2 = monstreY2 = 0;
+  for (int s = 1; s <= 5; s++) allMonsters[1].allMonsterPart[s].partID = 0;
+  const sMonsterBounds all = monsterBounds();
+  EXPECT_EQ(all.x2 - all.x1, W);
+  EXPECT_EQ(all.y2 - all.y1, H);
+  monstreX1 = saved[0], monstreY1 = saved[1], monstreX2 = saved[2], monstreY2 = saved[3];
+}
+
 TEST_F(PrintPicture, NullDestinationOrNoWindowIsRefused) {
   EXPECT_FALSE(generatePicture(nullptr));
   KWindow *saved = gameWindow;

@@ -59,25 +59,29 @@ struct Canvas {
   }
 };
 
-TEST(PrintPlacement, FillsThePrintableWidthWithTheAspectKept) {
-  // A4 portrait less quarter-inch margins: the picture spans the whole width.
-  KPrintRect r = KPrinter::fitPicture(640, 480, 559.28, 805.89);
-  EXPECT_DOUBLE_EQ(r.x, 0);
-  EXPECT_DOUBLE_EQ(r.y, 0);
-  EXPECT_DOUBLE_EQ(r.width, 559.28);
-  EXPECT_NEAR(r.height, 559.28 * 0.75, 1e-9);
-  // Much more than one printer dot per pixel: at 600 dpi that was about an inch.
-  EXPECT_GT(r.width / 72.0, 7.0);
-  // Landscape pages are too short for the full width: the height limits instead,
-  // so nothing of the monster falls off the paper.
-  r = KPrinter::fitPicture(640, 480, 805.89, 559.28);
-  EXPECT_DOUBLE_EQ(r.height, 559.28);
-  EXPECT_NEAR(r.width, 559.28 * 4 / 3, 1e-9);
-  EXPECT_LE(r.width, 805.89);
-  // A tall, narrow picture on a wide area.
-  r = KPrinter::fitPicture(10, 1000, 500, 500);
-  EXPECT_DOUBLE_EQ(r.height, 500);
-  EXPECT_DOUBLE_EQ(r.width, 5);
+TEST(PrintPlacement, AsLargeAsTheAreaAllowsCentredOnTheBetterTurnedPage) {
+  // A4 less quarter-inch margins, portrait (559.28 x 805.89) and turned.
+  struct Case {
+    int w, h;
+    double areaW, areaH;
+    double x, y, width, height;
+    bool turn;
+  } cases[] = {
+      {640, 480, 559.28, 805.89, 0, (805.89 - 419.46) / 2, 559.28, 419.46, true},
+      {640, 480, 805.89, 559.28, (805.89 - 745.7067) / 2, 0, 745.7067, 559.28, false},
+      {200, 400, 805.89, 559.28, (805.89 - 279.64) / 2, 0, 279.64, 559.28, true},
+      {200, 400, 559.28, 805.89, (559.28 - 402.945) / 2, 0, 402.945, 805.89, false},
+      {10, 1000, 500, 500, 247.5, 0, 5, 500, false},  // a square area gains nothing
+  };
+  for (const Case &c : cases) {
+    const KPrintRect r = KPrinter::fitPicture(c.w, c.h, c.areaW, c.areaH);
+    EXPECT_NEAR(r.x, c.x, 1e-3) << c.w << "x" << c.h << " on " << c.areaW;
+    EXPECT_NEAR(r.y, c.y, 1e-3) << c.w << "x" << c.h << " on " << c.areaW;
+    EXPECT_NEAR(r.width, c.width, 1e-3) << c.w << "x" << c.h << " on " << c.areaW;
+    EXPECT_NEAR(r.height, c.height, 1e-3) << c.w << "x" << c.h << " on " << c.areaW;
+    EXPECT_EQ(KPrinter::turnPage(c.w, c.h, c.areaW, c.areaH), c.turn)
+        << c.w << "x" << c.h << " on " << c.areaW;
+  }
 }
 
 TEST(PrintPlacement, EmptyPicturesAndAreasPlaceNothing) {
@@ -92,27 +96,31 @@ TEST(PrintPlacement, EmptyPicturesAndAreasPlaceNothing) {
   }
 }
 
-TEST(PrintPage, PaintsThePictureScaledAtTheTopLeftOfTheArea) {
+TEST(PrintPage, PaintsThePictureScaledAndCentredInTheArea) {
   const std::vector<uint32_t> pic = blocks();
   Canvas page(400, 600);
-  // The printable area starts 10 units in, as a page margin would put it.
+  // The printable area starts 10 units in, as a page margin would put it; the
+  // half-size picture sits 170 units down it.
   cairo_translate(page.cr, 10, 10);
   const KPrintRect r = drawPicturePage(page.cr, pic.data(), 640, 480, 320, 580);
   EXPECT_DOUBLE_EQ(r.width, 320);
   EXPECT_DOUBLE_EQ(r.height, 240);
-  // Half size: each block is 32 x 24 on the canvas. Colours keep their channels
-  // (a red/blue swap would show here).
-  EXPECT_TRUE(page.is(10 + 16, 10 + 12, 220, 0, 0));
-  EXPECT_TRUE(page.is(10 + 288 + 16, 10 + 216 + 12, 0, 0, 220));
-  EXPECT_TRUE(page.is(10 + 144 + 16, 10 + 108 + 12, 0, 200, 0));
-  EXPECT_TRUE(page.is(10 + 200, 10 + 30, 255, 255, 255));  // the picture's white is painted
+  EXPECT_DOUBLE_EQ(r.y, 170);
+  const int top = 10 + 170;
+  // Each block is 32 x 24 on the canvas. Colours keep their channels (a red/blue
+  // swap would show here).
+  EXPECT_TRUE(page.is(10 + 16, top + 12, 220, 0, 0));
+  EXPECT_TRUE(page.is(10 + 288 + 16, top + 216 + 12, 0, 0, 220));
+  EXPECT_TRUE(page.is(10 + 144 + 16, top + 108 + 12, 0, 200, 0));
+  EXPECT_TRUE(page.is(10 + 200, top + 30, 255, 255, 255));  // the picture's white is painted
   // Outside the picture: the margin and the rest of the area stay untouched.
   EXPECT_TRUE(page.is(5, 5, 128, 128, 128, 1));
-  EXPECT_TRUE(page.is(10 + 160, 10 + 245, 128, 128, 128, 1));
-  EXPECT_TRUE(page.is(10 + 325, 10 + 100, 128, 128, 128, 1));
+  EXPECT_TRUE(page.is(10 + 160, top - 5, 128, 128, 128, 1));
+  EXPECT_TRUE(page.is(10 + 160, top + 245, 128, 128, 128, 1));
+  EXPECT_TRUE(page.is(10 + 325, top + 100, 128, 128, 128, 1));
   // The picture's corners reach the edges of its rectangle (no faded border).
-  EXPECT_TRUE(page.is(10, 10, 220, 0, 0, 6));
-  EXPECT_TRUE(page.is(10 + 319, 10 + 239, 0, 0, 220, 6));
+  EXPECT_TRUE(page.is(10, top, 220, 0, 0, 6));
+  EXPECT_TRUE(page.is(10 + 319, top + 239, 0, 0, 220, 6));
 }
 
 TEST(PrintPage, UnusablePicturesPaintNothing) {

@@ -1,5 +1,5 @@
 // The printed page: a picture scaled to fit the printable area with its aspect kept,
-// at the area's top-left corner, drawn with cairo (printer, PDF or image surface).
+// centred in it, drawn with cairo (printer, PDF or image surface).
 // Pure drawing, no toolkit or display. Application thread only.
 #include "platform/print/KPrintPage.h"
 
@@ -19,7 +19,15 @@ KPrintRect KPrinter::fitPicture(int width, int height, double areaWidth, double 
   const double scale = std::min(areaWidth / width, areaHeight / height);
   r.width = width * scale;
   r.height = height * scale;
+  r.x = (areaWidth - r.width) / 2;
+  r.y = (areaHeight - r.height) / 2;
   return r;
+}
+
+bool KPrinter::turnPage(int width, int height, double areaWidth, double areaHeight) {
+  const KPrintRect as = fitPicture(width, height, areaWidth, areaHeight);
+  const KPrintRect turned = fitPicture(width, height, areaHeight, areaWidth);
+  return turned.width > as.width;
 }
 
 KPrintRect drawPicturePage(cairo_t *cr, const uint32_t *pixels, int width, int height,

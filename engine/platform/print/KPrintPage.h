@@ -14,7 +14,7 @@
 bool printablePicture(const uint32_t *pixels, int width, int height);
 
 // Paints the picture, scaled to fit areaWidth × areaHeight (cairo user units, origin
-// at the area's top-left), at the area's top-left corner. Returns where it went in
+// at the area's top-left), centred in the area. Returns where it went in
 // user units; empty (nothing painted) when the picture or the area is unusable.
 KPrintRect drawPicturePage(cairo_t *cr, const uint32_t *pixels, int width, int height,
                            double areaWidth, double areaHeight);

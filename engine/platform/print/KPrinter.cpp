@@ -5,6 +5,7 @@
 #include "platform/print/KPrinter.h"
 
 #include <gtk/gtk.h>
+#include <gtk/gtkunixprint.h>
 #ifdef GDK_WINDOWING_X11
 #include <gdk/gdkx.h>
 #endif
@@ -12,8 +13,10 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/print/KPrintPage.h"
 #include "platform/sdl/KSdlWindow.h"
@@ -27,6 +30,7 @@ KPrintRect gPlacement;
 // The choices made in the dialog (printer, copies, file name) for the next print.
 GtkPrintSettings *gSettings = nullptr;
 std::string gOutputFolder;
+std::string gSuggestedUri;  // the last file address offered, to tell it from the user's
 
 struct PageJob {
   const uint32_t *pixels = nullptr;
@@ -69,20 +73,81 @@ void waitForKeysUp() {
 #endif
 }
 
+// The part of the paper the picture may use: inside the printer's margins, and
+// as far from the opposite edge as from the wider margin, so a picture centred in
+// it is centred on the paper. Points, from the paper's top-left corner, in the
+// setup's orientation.
+KPrintRect usableArea(GtkPageSetup *setup) {
+  const GtkUnit pt = GTK_UNIT_POINTS;
+  const double mx = std::max(gtk_page_setup_get_left_margin(setup, pt),
+                             gtk_page_setup_get_right_margin(setup, pt));
+  const double my = std::max(gtk_page_setup_get_top_margin(setup, pt),
+                             gtk_page_setup_get_bottom_margin(setup, pt));
+  return KPrintRect{mx, my, gtk_page_setup_get_paper_width(setup, pt) - 2 * mx,
+                    gtk_page_setup_get_paper_height(setup, pt) - 2 * my};
+}
+
 void onDrawPage(GtkPrintOperation *, GtkPrintContext *context, gint, gpointer data) {
   PageJob *job = static_cast<PageJob *>(data);
   cairo_t *cr = gtk_print_context_get_cairo_context(context);
-  // Without full-page mode the context's origin is the printable area's top-left.
-  const KPrintRect r = drawPicturePage(cr, job->pixels, job->width, job->height,
-                                       gtk_print_context_get_width(context),
-                                       gtk_print_context_get_height(context));
   GtkPageSetup *setup = gtk_print_context_get_page_setup(context);
+  if (!setup) return;
+  // Full-page mode: the context's origin is the paper's top-left corner.
+  const KPrintRect area = usableArea(setup);
+  cairo_save(cr);
+  cairo_translate(cr, area.x, area.y);
+  const KPrintRect r =
+      drawPicturePage(cr, job->pixels, job->width, job->height, area.width, area.height);
+  cairo_restore(cr);
   job->placed = r;
-  if (setup) {
-    job->placed.x += gtk_page_setup_get_left_margin(setup, GTK_UNIT_POINTS);
-    job->placed.y += gtk_page_setup_get_top_margin(setup, GTK_UNIT_POINTS);
-  }
+  job->placed.x += area.x;
+  job->placed.y += area.y;
   job->drawn = r.width > 0;
+}
+
+// Turns the page to whichever orientation shows the picture larger. Asked for
+// before each page is drawn, with the paper and margins the dialog settled on.
+void onRequestPageSetup(GtkPrintOperation *, GtkPrintContext *, gint, GtkPageSetup *setup,
+                        gpointer data) {
+  const PageJob *job = static_cast<const PageJob *>(data);
+  const KPrintRect area = usableArea(setup);
+  if (!KPrinter::turnPage(job->width, job->height, area.width, area.height)) return;
+  const GtkPageOrientation now = gtk_page_setup_get_orientation(setup);
+  const bool wide = now == GTK_PAGE_ORIENTATION_LANDSCAPE ||
+                    now == GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE;
+  gtk_page_setup_set_orientation(setup, wide ? GTK_PAGE_ORIENTATION_PORTRAIT
+                                             : GTK_PAGE_ORIENTATION_LANDSCAPE);
+}
+
+gboolean collectPrinter(GtkPrinter *printer, gpointer data) {
+  static_cast<std::vector<GtkPrinter *> *>(data)->push_back(GTK_PRINTER(g_object_ref(printer)));
+  return FALSE;  // keep listing
+}
+
+// The desktop's "Print to File" when no real printer is installed, so the dialog
+// opens ready to print (a fresh dialog with no printer greys its Print button);
+// empty when there is a printer to choose.
+std::string filePrinterIfNoOther() {
+  std::vector<GtkPrinter *> printers;
+  gtk_enumerate_printers(collectPrinter, &printers, nullptr, TRUE);
+  std::string file;
+  bool real = false;
+  for (GtkPrinter *p : printers) {
+    if (!gtk_printer_is_virtual(p))
+      real = true;
+    else if (file.empty() && gtk_printer_accepts_pdf(p))
+      file = gtk_printer_get_name(p);
+    g_object_unref(p);
+  }
+  return real ? std::string() : file;
+}
+
+// file:// address of a path, with the characters a URI may not hold escaped.
+std::string fileUri(const std::string &path) {
+  gchar *uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+  std::string out = uri ? uri : "";
+  g_free(uri);
+  return out;
 }
 
 gboolean onPreview(GtkPrintOperation *, GtkPrintOperationPreview *, GtkPrintContext *,
@@ -126,6 +191,43 @@ void onDialogMapped(GtkWidget *dialog, gpointer data) {
 #endif
 }
 
+// The usable part of the monitor the game window is on (the first one when the
+// window is unknown).
+bool screenArea(GtkWidget *dialog, const Owner *o, GdkRectangle *area) {
+  GdkDisplay *display = gtk_widget_get_display(dialog);
+  if (!display) return false;
+  GdkMonitor *monitor = o->known ? gdk_display_get_monitor_at_point(display, o->x + o->w / 2,
+                                                                    o->y + o->h / 2)
+                                 : gdk_display_get_monitor(display, 0);
+  if (!monitor) return false;
+  gdk_monitor_get_workarea(monitor, area);
+  return area->width > 0 && area->height > 0;
+}
+
+// Makes the dialog shorter, so it and its buttons fit on a small (640 x 480)
+// screen: every scrolled list (the printers, above all) gives up its height, and
+// the page-layout preview, the tallest piece, is left out.
+void compactDialog(GtkWidget *widget) {
+  if (GTK_IS_SCROLLED_WINDOW(widget)) {
+    GtkScrolledWindow *sw = GTK_SCROLLED_WINDOW(widget);
+    gtk_widget_set_size_request(widget, -1, -1);
+    gtk_scrolled_window_set_propagate_natural_height(sw, FALSE);
+    gtk_scrolled_window_set_min_content_height(sw, 40);
+    return;
+  }
+  if (GTK_IS_DRAWING_AREA(widget)) {
+    int minimum = 0, natural = 0;
+    gtk_widget_get_preferred_height(widget, &minimum, &natural);
+    if (minimum >= 100) gtk_widget_hide(widget);
+    return;
+  }
+  if (GTK_IS_CONTAINER(widget)) {
+    GList *children = gtk_container_get_children(GTK_CONTAINER(widget));
+    for (GList *c = children; c; c = c->next) compactDialog(GTK_WIDGET(c->data));
+    g_list_free(children);
+  }
+}
+
 // Catches the dialog as it is realized (GtkPrintOperation never hands it out) and
 // centres it over the game window. Stacking is left to the transient hint: forcing
 // the dialog above everything would also put it above its own file chooser.
@@ -138,14 +240,25 @@ gboolean onToplevelRealize(GSignalInvocationHint *, guint count, const GValue *p
   GtkWindow *window = GTK_WINDOW(object);
   if (gtk_window_get_window_type(window) != GTK_WINDOW_TOPLEVEL) return TRUE;
   o->dialog = GTK_WIDGET(window);
-  if (o->known) {
-    GtkRequisition natural{0, 0};
+  GdkRectangle screen{0, 0, 0, 0};
+  const bool screenKnown = screenArea(o->dialog, o, &screen);
+  GtkRequisition natural{0, 0};
+  gtk_widget_get_preferred_size(o->dialog, nullptr, &natural);
+  if (screenKnown && natural.height > screen.height) {
+    compactDialog(o->dialog);
     gtk_widget_get_preferred_size(o->dialog, nullptr, &natural);
+    gtk_window_resize(window, natural.width, std::min(natural.height, screen.height));
+  }
+  if (o->known) {
     int x = o->x + (o->w - natural.width) / 2;
     int y = o->y + (o->h - natural.height) / 2;
     // A dialog larger than the window starts at its corner rather than off screen.
     if (x < o->x) x = o->x;
     if (y < o->y) y = o->y;
+    if (screenKnown) {  // and never reaches past the screen's edge
+      x = std::max(screen.x, std::min(x, screen.x + screen.width - natural.width));
+      y = std::max(screen.y, std::min(y, screen.y + screen.height - natural.height));
+    }
     gtk_window_move(window, x, y);
   }
   // Its X window exists only once this emission is over.
@@ -175,6 +288,8 @@ GtkPrintOperation *newOperation(const char *documentName, PageJob *job) {
   gtk_print_operation_set_n_pages(op, 1);
   gtk_print_operation_set_unit(op, GTK_UNIT_POINTS);
   g_signal_connect(op, "draw-page", G_CALLBACK(onDrawPage), job);
+  g_signal_connect(op, "request-page-setup", G_CALLBACK(onRequestPageSetup), job);
+  gtk_print_operation_set_use_full_page(op, TRUE);
   return op;
 }
 
@@ -218,14 +333,23 @@ bool KPrinter::printPicture(const uint32_t *pixels, int width, int height,
   GtkPrintOperation *op = newOperation(documentName, &job);
   gtk_print_operation_set_embed_page_setup(op, TRUE);
   g_signal_connect(op, "preview", G_CALLBACK(onPreview), &job);
+  const std::string name = documentName && *documentName ? documentName : "Pabrix";
   if (!gSettings) {
     gSettings = gtk_print_settings_new();
     // "Print to File" offers the document's name rather than "output".
-    gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_BASENAME,
-                           documentName && *documentName ? documentName : "Pabrix");
+    gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_BASENAME, name.c_str());
+    gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
   }
-  if (!gOutputFolder.empty() && !gtk_print_settings_get(gSettings, GTK_PRINT_SETTINGS_OUTPUT_URI)) {
+  // The file goes to the documents folder unless the user has picked another.
+  const char *uri = gtk_print_settings_get(gSettings, GTK_PRINT_SETTINGS_OUTPUT_URI);
+  if (!gOutputFolder.empty() && (!uri || gSuggestedUri == uri)) {
+    gSuggestedUri = fileUri(gOutputFolder + "/" + name + ".pdf");
     gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_DIR, gOutputFolder.c_str());
+    gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_URI, gSuggestedUri.c_str());
+  }
+  if (!gtk_print_settings_get_printer(gSettings)) {
+    const std::string file = filePrinterIfNoOther();
+    if (!file.empty()) gtk_print_settings_set_printer(gSettings, file.c_str());
   }
   gtk_print_operation_set_print_settings(op, gSettings);
 

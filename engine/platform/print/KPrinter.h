@@ -34,7 +34,8 @@ public:
                            const char *documentName, HWND owner);
 
   // The same page without a dialog, on the default paper, written as a PDF file at
-  // path.
+  // path. Either way the page is turned to whichever orientation shows the picture
+  // larger, and the picture is centred on it.
   static bool exportPicture(const uint32_t *pixels, int width, int height,
                             const char *documentName, const char *path);
 
@@ -49,9 +50,12 @@ public:
   static KPrintRect lastPlacement();
 
   // The picture as large as it fits in an area of areaWidth × areaHeight, aspect
-  // kept, at the area's top-left corner (the area's origin is 0, 0). Empty when
-  // either the picture or the area is.
+  // kept, centred in the area (the area's origin is 0, 0). Empty when either the
+  // picture or the area is.
   static KPrintRect fitPicture(int width, int height, double areaWidth, double areaHeight);
+  // Whether the picture comes out larger with the page turned a quarter (the
+  // printable area's sides swapped).
+  static bool turnPage(int width, int height, double areaWidth, double areaHeight);
 
   // Largest side of a picture the page accepts.
   static const int kMaxSide = 16384;
