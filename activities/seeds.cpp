@@ -213,7 +213,9 @@ void growSeed(sSeedInGame *s) {
 }
 
 void doAllSeed() {
+  // Smooth sampling: flowers are tilted and zoomed, and leaves drawn at fractions.
   if (surf_garden) surf_garden->setTextureQuality(true);
+  if (surf_tiges) surf_tiges->setTextureQuality(true);
   for (sSeedInGame &s : allSeeds) {
     if (s.ID <= 0) continue;
     s.zoom += 0.1f;
@@ -231,4 +233,5 @@ void doAllSeed() {
     }
   }
   if (surf_garden) surf_garden->setTextureQuality(false);
+  if (surf_tiges) surf_tiges->setTextureQuality(false);
 }

@@ -15,6 +15,7 @@ struct Phases {
   int foot = 0;
   float flowerAngle = 0;
   int leafBlits = 0;
+  int rough = 0;  // stems, flowers and leaves drawn with nearest-neighbour sampling
 };
 
 class Growth : public ActivityTest {
@@ -76,6 +77,7 @@ protected:
       }
       const Blit &flower = stems.calls[1];
       p.flowerAngle = flower.angle;
+      for (const Blit &b : stems.calls) p.rough += !b.smooth;
       p.leafBlits += int(stems.calls.size()) - 2;
       if (flower.blend < 1)
         p.fading++;
@@ -106,6 +108,8 @@ TEST_F(Growth, PhaseLengthsFollowTheSeedNumberAndTheFootStaysPut) {
     EXPECT_TRUE(p.footFixed) << n;
     EXPECT_GT(p.foot, 400) << "the foot sits in the soil, below where the seed was";
     EXPECT_EQ(p.flowerAngle, rotation) << n;
+    EXPECT_EQ(p.rough, 0) << "jagged edges on tilted flowers and growing leaves";
+    EXPECT_FALSE(stems.quality) << "the sampling mode is put back after the frame";
     EXPECT_EQ(allSeeds[0].flower, 0);
   }
 }

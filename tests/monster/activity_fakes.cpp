@@ -59,7 +59,7 @@ void RecordingGraphic::blitAlphaRect(float x1, float y1, float x2, float y2, sho
 
 void RecordingGraphic::blitAlphaRectFx(float x1, float y1, float x2, float y2, short dx, short dy,
                                        float angle, float zoom, float blend, bool, bool) {
-  calls.push_back({"blitAlphaRectFx", x1, y1, x2, y2, dx, dy, angle, zoom, blend});
+  calls.push_back({"blitAlphaRectFx", x1, y1, x2, y2, dx, dy, angle, zoom, blend, quality});
 }
 
 void RecordingGraphic::setBlitColor(float r, float g, float b, float a) {

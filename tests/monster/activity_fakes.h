@@ -16,6 +16,7 @@ struct Blit {
   float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   int destX = 0, destY = 0;
   float angle = 0, zoom = 1, blend = 1;
+  bool smooth = false;  // the picture's texture quality when it was drawn
   bool sameSource(float a, float b, float c, float d) const {
     return x1 == a && y1 == b && x2 == c && y2 == d;
   }
