@@ -111,6 +111,21 @@ void displayMenuSeeds() {
   }
 }
 
+bool gardenSnapshot(sSnapshot &out) {
+  sSnapshot frame;
+  if (!screenSnapshot(frame)) return false;
+  // The scene without the seed panel.
+  out = sSnapshot();
+  out.width = frame.width - kSeedPanelWidth;
+  out.height = frame.height;
+  out.pixels.reserve(size_t(out.width) * size_t(out.height));
+  for (int y = 0; y < frame.height; y++) {
+    const uint32_t *row = frame.pixels.data() + size_t(y) * size_t(frame.width);
+    out.pixels.insert(out.pixels.end(), row + kSeedPanelWidth, row + frame.width);
+  }
+  return true;
+}
+
 void gardenFrame() {
   gameWindow->setDefaultWorldView();
   long mx = KInput::getMouseX();
@@ -126,6 +141,7 @@ void gardenFrame() {
   displayMenuSeeds();
   animateCloud();
   doAllSeed();
+  doCamera(kGardenCameraX, kGardenCameraY, gardenSnapshot, _seedInHand > 0);
 
   if (_seedInHand > 0 && _seedInHand <= 10) {
     const sSeed &s = menuSeeds[_seedInHand];
@@ -148,6 +164,7 @@ void gardenFrame() {
     }
   }
 
+  drawCameraFlash();
   drawPointer();
 }
 
@@ -157,6 +174,7 @@ void doMyGarden() {
   surf_tiges = loadScreenPicture("data\\gfx\\tiges.tga");
   surf_sky = loadScreenPicture("data\\gfx\\sky.bmp");
   initCloud();
+  initCamera();
   playMusic("data\\audio\\flower.ogg");
   if (snd_grow) snd_grow->setVolume(30);
 
@@ -170,5 +188,6 @@ void doMyGarden() {
   deletePicture(surf_tiges);
   deletePicture(surf_sky);
   freeCloud();
+  freeCamera();
   if (snd_click) snd_click->setVolume(80);
 }

@@ -5,7 +5,13 @@
 
 #include <cstdint>
 
+#include "activities/camera.h"
+
 class KGraphic;
+
+constexpr int kSeedPanelWidth = 181;
+// The camera button, low on the seed panel.
+constexpr short kGardenCameraX = 116, kGardenCameraY = 418;
 
 // A seed of the panel. Its fields have the layout of a planted seed's first ones;
 // the panel uses the id, the rectangle, the position and zoom (the hover pulse's
@@ -35,9 +41,12 @@ extern KGraphic *surf_sky;
 
 void doMyGarden();
 // One frame of the garden up to its presentation: sky, clouds, panel and soil,
-// the seed menu, the smoke, the plants, the seed in hand (planted or lost when
-// let go) and the pointer. The screen's pictures must exist.
+// the seed menu, the smoke, the plants, the camera, the seed in hand (planted or
+// lost when let go), the camera's flash and the pointer. The screen's pictures
+// must exist.
 void gardenFrame();
+// The garden scene as shown, without the seed panel.
+bool gardenSnapshot(sSnapshot &out);
 void displayMenuSeeds();
 // One frame of the five drifting clouds: move, wrap past the right edge, draw.
 void moveRainClouds();

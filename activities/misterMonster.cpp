@@ -4,6 +4,7 @@
 #include "activities/misterMonster.h"
 
 #include "activities/buttonRelease.h"
+#include "activities/camera.h"
 #include "activities/cloud.h"
 #include "activities/monster.h"
 #include "activities/printMonster.h"
@@ -263,6 +264,7 @@ void doMisterMonster() {
   }
 
   initCloud();
+  initCamera();
   surf_back = loadScreenPicture("data\\gfx\\misterback.bmp");
   KGraphic *surf_buttons = loadScreenPicture("data\\gfx\\btns.tga");
   if (surf_buttons) surf_buttons->setTextureQuality(true);
@@ -276,6 +278,9 @@ void doMisterMonster() {
     doButtons(surf_buttons);
     displayMonster(false);
     animateCloud();
+    // Beside the print button, or in its place when printing is off.
+    doCamera(preferences.printing ? 372 : 286, 418, monsterPicture, inHand > 0);
+    drawCameraFlash();
     drawPointer();
     if (KInput::isPressed(K_VK_ESCAPE)) break;
     flipScreen();
@@ -283,6 +288,7 @@ void doMisterMonster() {
   }
 
   freeCloud();
+  freeCamera();
   saveMonsters();
   deletePicture(surf_back);
   deletePicture(surf_buttons);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "activities/camera.h"
 #include "app/fileio.h"
 #include "app/pictures.h"
 #include "app/shell.h"
@@ -85,6 +86,7 @@ static void enterPabglow() {
   currentPen = 4;
   loadBoards();
   surf_pabglow = loadScreenPicture("data\\gfx\\pabglowback.tga");
+  initCamera();
 }
 
 static void leavePabglow() {
@@ -93,6 +95,7 @@ static void leavePabglow() {
   for (KGraphic *&g : surf_colors) deletePicture(g);
   deletePicture(surf_buttons);
   deletePicture(surf_pabglow);
+  freeCamera();
 }
 
 void doPabglow() {
@@ -171,6 +174,9 @@ void doPabglow() {
     }
     if (KGraphic *peg = penPicture(currentPen))
       peg->blitAlphaRect(0, 0, 16, 16, 502, 416, false, false);
+    // Between the colour strip and the current peg.
+    doCamera(386, 410, screenSnapshot);
+    drawCameraFlash();
     drawPointer();
 
     if (KInput::isPressed(K_VK_ESCAPE)) break;

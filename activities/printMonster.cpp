@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "activities/camera.h"
 #include "activities/misterMonster.h"
 #include "activities/monster.h"
 #include "app/shell.h"
@@ -62,7 +63,29 @@ void bringForward(HWND window) {
   if (KNativeWindow::isWindow(window)) window->raise();
 }
 
+// The frame drawn so far into dest, top row first.
+bool grabTopFirst(uint32_t *dest) {
+  std::vector<uint32_t> rows;
+  if (!grabFrame(rows)) return false;
+  const bool topFirst = grabStartsAtTop();
+  for (int y = 0; y < kPrintHeight; y++) {
+    const int from = topFirst ? y : kPrintHeight - 1 - y;
+    std::copy(rows.begin() + ptrdiff_t(from) * kPrintWidth,
+              rows.begin() + ptrdiff_t(from + 1) * kPrintWidth, dest + size_t(y) * kPrintWidth);
+  }
+  return true;
+}
+
 }  // namespace
+
+bool screenSnapshot(sSnapshot &out) {
+  out.pixels.assign(kPixels, kWhite);
+  out.width = kPrintWidth;
+  out.height = kPrintHeight;
+  if (gameWindow && grabTopFirst(out.pixels.data())) return true;
+  out = sSnapshot();
+  return false;
+}
 
 bool generatePicture(uint32_t *dest) {
   if (!dest) return false;
@@ -70,17 +93,7 @@ bool generatePicture(uint32_t *dest) {
   if (!gameWindow) return false;
 
   displayMonster(true);
-  std::vector<uint32_t> rows;
-  bool ok = grabFrame(rows);
-  if (ok) {
-    const bool topFirst = grabStartsAtTop();
-    for (int y = 0; y < kPrintHeight; y++) {
-      const int from = topFirst ? y : kPrintHeight - 1 - y;
-      std::copy(rows.begin() + ptrdiff_t(from) * kPrintWidth,
-                rows.begin() + ptrdiff_t(from + 1) * kPrintWidth,
-                dest + size_t(y) * kPrintWidth);
-    }
-  }
+  const bool ok = grabTopFirst(dest);
 
   // The next flip must show the screen, not the print picture.
   gameWindow->setDefaultWorldView();
@@ -116,18 +129,17 @@ sMonsterBounds monsterBounds() {
   return b;
 }
 
-bool monsterPicture(std::vector<uint32_t> &out, int &width, int &height) {
-  out.clear();
-  width = height = 0;
+bool monsterPicture(sSnapshot &out) {
+  out = sSnapshot();
   std::vector<uint32_t> frame(kPixels);
   if (!generatePicture(frame.data())) return false;
   const sMonsterBounds b = monsterBounds();
-  width = b.x2 - b.x1;
-  height = b.y2 - b.y1;
-  out.reserve(size_t(width) * size_t(height));
+  out.width = b.x2 - b.x1;
+  out.height = b.y2 - b.y1;
+  out.pixels.reserve(size_t(out.width) * size_t(out.height));
   for (int y = b.y1; y < b.y2; y++) {
     const uint32_t *row = frame.data() + size_t(y) * kPrintWidth;
-    out.insert(out.end(), row + b.x1, row + b.x2);
+    out.pixels.insert(out.pixels.end(), row + b.x1, row + b.x2);
   }
   return true;
 }
@@ -135,11 +147,10 @@ bool monsterPicture(std::vector<uint32_t> &out, int &width, int &height) {
 void printMonster() {
   KInput::showPointer();  // the dialog needs the system pointer
   HWND owner = gameWindow ? gameWindow->getWindowHandle() : nullptr;
-  std::vector<uint32_t> picture;
-  int width = 0, height = 0;
-  if (monsterPicture(picture, width, height)) {
+  sSnapshot picture;
+  if (monsterPicture(picture)) {
     KPrinter::setOutputFolder(KMiscTools::getUserFolder());
-    KPrinter::printPicture(picture.data(), width, height, "Pabrix", owner);
+    KPrinter::printPicture(picture.pixels.data(), picture.width, picture.height, "Pabrix", owner);
   } else {
     fprintf(stderr, "print: the monster picture could not be read back\n");
   }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "activities/camera.h"
+
 // The frame the printed picture is cut from.
 constexpr int kPrintWidth = 640;
 constexpr int kPrintHeight = 480;
@@ -30,4 +32,4 @@ sMonsterBounds monsterBounds();
 
 // The monster as printed (and saved as a picture): generatePicture cut to
 // monsterBounds(). False, with out empty, when the frame could not be read back.
-bool monsterPicture(std::vector<uint32_t> &out, int &width, int &height);
+bool monsterPicture(sSnapshot &out);

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/shell.h"
+#include "activities/camera.h"
 #include "window/KQMX.h"
 
 Recorder rec;
@@ -135,6 +136,8 @@ void RecordingGraphic::log(const char *op, std::initializer_list<float> args) {
 // screens that return at once.
 void doMyGarden() { rec.screens.push_back("garden"); }
 void doMisterMonster() { rec.screens.push_back("monster"); }
+// The peg board's camera grabs through the renderer, which these doubles lack.
+bool screenSnapshot(sSnapshot &) { return false; }
 
 Erenderer KQMX::_renderer = K_DIRECTX;
 KWindow *KQMX::createKWindow(Erenderer er, bool) {

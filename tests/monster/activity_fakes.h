@@ -44,6 +44,9 @@ public:
   float getWidth() override { return 16; }
   float getHeight() override { return 16; }
   void setTextureQuality(bool q) override { quality = q; }
+  void drawRect(float x1, float y1, float x2, float y2, float, float, float, float a) override {
+    calls.push_back({"drawRect", x1, y1, x2, y2, 0, 0, 0, 1, a});
+  }
   void blitRect(float x1, float y1, float x2, float y2, short dx, short dy, bool, bool) override;
   void blitAlphaRect(float x1, float y1, float x2, float y2, short dx, short dy, bool,
                      bool) override;

@@ -10,7 +10,17 @@
 int printMonsterCalls = 0;
 std::string lastMusic;
 
+int snapshotCalls = 0;
+
 void printMonster() { printMonsterCalls++; }
+// A 2 x 1 picture stands for the monster and for the screen.
+bool monsterPicture(sSnapshot &out) {
+  snapshotCalls++;
+  out.pixels = {0xFF0000FFu, 0xFFFFFFFFu};
+  out.width = 2, out.height = 1;
+  return true;
+}
+bool screenSnapshot(sSnapshot &out) { return monsterPicture(out); }
 void playMusic(const char *name) { lastMusic = name; }
 
 Erenderer KQMX::_renderer = K_DIRECTX;

@@ -96,9 +96,10 @@ TEST_F(PrintPicture, IsCutToTheMonsterWithAMargin) {
   // and 2 (300, 150)-(540, 430); 8 pixels of paper around it.
   for (int s = 3; s <= 5; s++) allMonsters[1].allMonsterPart[s].partID = 0;
   drawScreenFrame();
-  std::vector<uint32_t> cut;
-  int w = 0, h = 0;
-  ASSERT_TRUE(monsterPicture(cut, w, h));
+  sSnapshot shot;
+  ASSERT_TRUE(monsterPicture(shot));
+  const std::vector<uint32_t> &cut = shot.pixels;
+  const int w = shot.width, h = shot.height;
   ASSERT_EQ(w, 240 + 16);
   ASSERT_EQ(h, 280 + 16);
   ASSERT_EQ(cut.size(), size_t(w) * h);

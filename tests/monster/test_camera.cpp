@@ -1,0 +1,124 @@
+// The camera: PNG files named with the time in the documents folder's "Pabrix"
+// folder, one picture per press of the button or of Print Screen, and a folder
+// that cannot be written.
+#include <stb_image.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "activities/camera.h"
+#include "activities/printMonster.h"
+#include "monster/activity_fixture.h"
+
+namespace fs = std::filesystem;
+
+extern int snapshotCalls;  // test_shell.cpp
+
+namespace {
+
+// Scripted input that can also hold Print Screen, which has no engine key.
+class CameraInput : public KScriptedInput {
+public:
+  bool printScreen = false;
+  bool keyDown(uint16_t virtualKey) override {
+    return (virtualKey == 0x2C && printScreen) || KScriptedInput::keyDown(virtualKey);
+  }
+};
+
+class Camera : public ActivityTest {
+protected:
+  void SetUp() override {
+    ActivityTest::SetUp();
+    KInput::setSource(&keys);
+    setenv("TZ", "UTC", 1);
+    tzset();
+    snapshotCalls = 0;
+    initCamera();
+  }
+  void TearDown() override {
+    freeCamera();
+    ActivityTest::TearDown();
+  }
+  size_t files(const std::string &folder) {
+    std::error_code e;
+    size_t n = 0;
+    for (auto it = fs::directory_iterator(folder, e); !e && it != fs::directory_iterator(); ++it) n++;
+    return n;
+  }
+  // One frame of the button at (100, 100) with the pointer on it.
+  bool frame(bool button, bool key, bool busy = false) {
+    keys.setPointer(120, 120);
+    keys.setLeftButton(button);
+    keys.printScreen = key;
+    return doCamera(100, 100, monsterPicture, busy);
+  }
+  CameraInput keys;
+};
+
+TEST_F(Camera, SavesAPngNamedWithTheTimeAndNeverOverwrites) {
+  sSnapshot pic;
+  pic.width = 3, pic.height = 2;
+  pic.pixels = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0xFFFFFFFFu, 0xFF000000u, 0xFF336699u};
+  const std::string folder = dir + "/Pabrix";
+  const std::time_t when = 1796640065;  // 2026-12-07 10:41:05 UTC
+  const std::string first = savePicturePng(pic, folder, when);
+  EXPECT_EQ(first, folder + "/Pabrix 2026-12-07 10-41-05.png");
+  int w = 0, h = 0, comp = 0;
+  unsigned char *back = stbi_load(first.c_str(), &w, &h, &comp, 4);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(w, 3);
+  EXPECT_EQ(h, 2);
+  for (size_t i = 0; i < pic.pixels.size(); i++) {
+    uint32_t got;
+    std::memcpy(&got, back + 4 * i, 4);
+    EXPECT_EQ(got, pic.pixels[i]) << i;
+  }
+  stbi_image_free(back);
+  // The same second again: a new name; and no temporary file is left behind.
+  EXPECT_EQ(savePicturePng(pic, folder, when), folder + "/Pabrix 2026-12-07 10-41-05 (2).png");
+  EXPECT_EQ(files(folder), 2u);
+  // A folder that cannot be made (a file is in the way) and an empty picture fail.
+  std::ofstream(dir + "/blocked") << "x";
+  EXPECT_EQ(savePicturePng(pic, dir + "/blocked/Pabrix", when), "");
+  EXPECT_EQ(savePicturePng(sSnapshot(), folder, when), "");
+  EXPECT_EQ(files(folder), 2u);
+}
+
+TEST_F(Camera, OnePicturePerPressOfTheButtonOrTheKey) {
+  const std::string folder = pictureFolder();
+  EXPECT_EQ(folder, dir + "/Pabrix");
+  // Held since the screen opened: nothing.
+  EXPECT_FALSE(frame(true, true));
+  EXPECT_FALSE(frame(false, false));
+  EXPECT_TRUE(frame(true, false));   // a click on the button
+  EXPECT_FALSE(frame(true, false));  // still held
+  EXPECT_FALSE(frame(false, false));
+  EXPECT_TRUE(frame(false, true));  // Print Screen
+  EXPECT_FALSE(frame(false, true));
+  EXPECT_EQ(snapshotCalls, 2);
+  // With a part in the hand the button does not react; the key still does.
+  EXPECT_FALSE(frame(false, false, true));
+  EXPECT_FALSE(frame(true, false, true));
+  EXPECT_TRUE(frame(true, true, true));
+  EXPECT_EQ(snapshotCalls, 3);
+  EXPECT_GE(files(folder), 1u);  // several may share a second's name, each its own file
+}
+
+TEST_F(Camera, AFolderThatCannotBeWrittenFlashesAndKeepsPlaying) {
+  std::ofstream(dir + "/Pabrix") << "a file where the folder should be";
+  frame(false, false);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(frame(true, false));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("could not be saved"), std::string::npos);
+  EXPECT_EQ(snapshotCalls, 1);
+  RecordingGraphic *button = RecordingGraphic::find("camera.tga");
+  ASSERT_NE(button, nullptr);
+  button->calls.clear();
+  drawCameraFlash();
+  EXPECT_EQ(button->countOp("drawRect"), 1u) << "the flash still answers the click";
+}
+
+}  // namespace
