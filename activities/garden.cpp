@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "activities/cloud.h"
+#include "activities/screenSound.h"
 #include "activities/seeds.h"
 #include "app/pictures.h"
 #include "app/shell.h"
@@ -44,6 +45,7 @@ sRainCloud allRainClouds[10] = {
 
 KGraphic *surf_garden = nullptr;
 KGraphic *surf_tiges = nullptr;
+static KSound *snd_thud = nullptr;  // a seed landing in the soil
 KGraphic *surf_sky = nullptr;
 
 namespace {
@@ -158,6 +160,7 @@ void gardenFrame() {
           snd_click->setVolume(20);
           snd_click->playSample();
         }
+        playScreenSample(snd_thud);
         addSeed();
       }
       _seedInHand = 0;
@@ -175,6 +178,7 @@ void doMyGarden() {
   surf_sky = loadScreenPicture("data\\gfx\\sky.bmp");
   initCloud();
   initCamera();
+  snd_thud = loadScreenSample("data\\audio\\thud.ogg", 80);
   playMusic("data\\audio\\flower.ogg");
   if (snd_grow) snd_grow->setVolume(30);
 
@@ -189,5 +193,6 @@ void doMyGarden() {
   deletePicture(surf_sky);
   freeCloud();
   freeCamera();
+  deleteSample(snd_thud);
   if (snd_click) snd_click->setVolume(80);
 }

@@ -8,6 +8,7 @@
 #include "activities/cloud.h"
 #include "activities/monster.h"
 #include "activities/printMonster.h"
+#include "activities/screenSound.h"
 #include "app/pictures.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
@@ -24,6 +25,9 @@ long trashy = 480;
 KGraphic *surf_back = nullptr;
 
 namespace {
+
+KSound *snd_pick = nullptr;   // a part picked up
+KSound *snd_place = nullptr;  // a part put on the monster
 
 void play(KSound *s) {
   if (s) s->playSample();
@@ -172,6 +176,7 @@ void dropPiece(long pieceID) {
     slot.x = int32_t(mx + decalX);
     slot.y = int32_t(my + decalY);
     inHand = -1;
+    if (isPlacedPart(pieceID)) playScreenSample(snd_place);
     return;
   }
   // Every slot in use: the part is lost.
@@ -196,6 +201,7 @@ void drawPieces() {
     long w = p.x2 - p.x1, h = p.y2 - p.y1;
     if (slot.x < mx && mx < slot.x + w && slot.y < my && my < slot.y + h) {
       inHand = slot.partID;
+      playScreenSample(snd_pick);
       decalX = slot.x - mx;
       decalY = slot.y - my;
       slot.partID = -1;
@@ -221,6 +227,7 @@ void displayMonster(bool forprinting) {
       p.zoom = 1;
       if (bt && p.id > 0) {
         inHand = i;
+        playScreenSample(snd_pick);
         decalX = p.dx - mx;
         decalY = p.dy - my;
       }
@@ -265,6 +272,8 @@ void doMisterMonster() {
 
   initCloud();
   initCamera();
+  snd_pick = loadScreenSample("data\\audio\\pick.ogg", 70, 2);
+  snd_place = loadScreenSample("data\\audio\\place.ogg", 70, 2);
   surf_back = loadScreenPicture("data\\gfx\\misterback.bmp");
   KGraphic *surf_buttons = loadScreenPicture("data\\gfx\\btns.tga");
   if (surf_buttons) surf_buttons->setTextureQuality(true);
@@ -289,6 +298,8 @@ void doMisterMonster() {
 
   freeCloud();
   freeCamera();
+  deleteSample(snd_pick);
+  deleteSample(snd_place);
   saveMonsters();
   deletePicture(surf_back);
   deletePicture(surf_buttons);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "activities/camera.h"
+#include "activities/screenSound.h"
 #include "app/fileio.h"
 #include "app/pictures.h"
 #include "app/shell.h"
@@ -22,6 +23,9 @@ long currentPen = 4;
 static KGraphic *surf_buttons = nullptr;
 static KGraphic *surf_colors[PABGLOW_PENS] = {};
 static KGraphic *surf_pabglow = nullptr;
+// A note per colour (a pentatonic scale, rising with the pen) and a pop for the
+// eraser; soft, with copies enough to overlap when the child draws quickly.
+static KSound *snd_pegs[PABGLOW_PENS] = {};
 
 const char *pabglowFileName() { return userFilePath("pabglow.dat"); }
 
@@ -86,6 +90,14 @@ static void enterPabglow() {
   currentPen = 4;
   loadBoards();
   surf_pabglow = loadScreenPicture("data\\gfx\\pabglowback.tga");
+  for (int i = 0; i < PABGLOW_PENS; i++) {
+    if (i == PABGLOW_EMPTY) {
+      snd_pegs[i] = loadScreenSample("data\\audio\\pegerase.ogg", 60, 3);
+    } else {
+      std::snprintf(name, sizeof name, "data\\audio\\peg%d.ogg", i);
+      snd_pegs[i] = loadScreenSample(name, 60, 3);
+    }
+  }
   initCamera();
 }
 
@@ -95,6 +107,7 @@ static void leavePabglow() {
   for (KGraphic *&g : surf_colors) deletePicture(g);
   deletePicture(surf_buttons);
   deletePicture(surf_pabglow);
+  for (KSound *&s : snd_pegs) deleteSample(s);
   freeCamera();
 }
 
@@ -164,8 +177,15 @@ void doPabglow() {
       if (KGraphic *peg = penPicture(currentPen))
         peg->blitAlphaRectFx(0, 0, 16, 16, (short)(70 + 16 * c), (short)(37 + 16 * r), 0, 1, 0.5f,
                              false, false);
-      if (KInput::getLeftButtonState() && currentPen >= 0 && currentPen < PABGLOW_PENS)
-        grid.gridpabglow[c + PABGLOW_COLUMNS * r] = (int32_t)currentPen;
+      int32_t &cell = grid.gridpabglow[c + PABGLOW_COLUMNS * r];
+      if (KInput::getLeftButtonState() && currentPen >= 0 && currentPen < PABGLOW_PENS) {
+        // A sound only when the hole changes: holding still, or erasing an
+        // empty hole, stays quiet.
+        const bool wasPeg = pegColour(cell) >= 0;
+        if (cell != currentPen && (currentPen != PABGLOW_EMPTY || wasPeg))
+          playScreenSample(snd_pegs[currentPen]);
+        cell = (int32_t)currentPen;
+      }
     }
 
     if (surf_pabglow) {

@@ -3,6 +3,7 @@
 #include "audio.h"
 
 #include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -51,6 +52,92 @@ void normalise(Stereo &s, double rmsDb, double peakDb) {
   }
 }
 
+namespace {
+
+// One second-order filter section, direct form I.
+struct Biquad {
+  double b0, b1, b2, a1, a2;
+  double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+  double run(double x) {
+    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    x2 = x1, x1 = x, y2 = y1, y1 = y;
+    return y;
+  }
+};
+
+// The two stages of the K weighting at our sample rate: a high shelf of about
+// +4 dB above 1.5 kHz (the head) and a high pass at 38 Hz.
+void kWeighting(Biquad &shelf, Biquad &highPass) {
+  const double pi = 3.14159265358979323846;
+  {
+    const double f0 = 1681.974450955533, gainDb = 3.999843853973347, q = 0.7071752369554196;
+    const double k = std::tan(pi * f0 / kSampleRate);
+    const double vh = std::pow(10.0, gainDb / 20.0), vb = std::pow(vh, 0.4996667741545416);
+    const double a0 = 1.0 + k / q + k * k;
+    shelf = Biquad{(vh + vb * k / q + k * k) / a0, 2.0 * (k * k - vh) / a0,
+                   (vh - vb * k / q + k * k) / a0, 2.0 * (k * k - 1.0) / a0,
+                   (1.0 - k / q + k * k) / a0};
+  }
+  {
+    const double f0 = 38.13547087602444, q = 0.5003270373238773;
+    const double k = std::tan(pi * f0 / kSampleRate);
+    const double a0 = 1.0 + k / q + k * k;
+    highPass = Biquad{1.0, -2.0, 1.0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
+  }
+}
+
+}  // namespace
+
+double integratedLoudness(const Stereo &s) {
+  const size_t block = kSampleRate * 4 / 10, step = block / 4;
+  if (s.frames() < block) return -200.0;
+  // K-weighted energy per frame, both channels summed.
+  std::vector<double> energy(s.frames());
+  Biquad shelf[2], highPass[2];
+  kWeighting(shelf[0], highPass[0]);
+  kWeighting(shelf[1], highPass[1]);
+  for (size_t i = 0; i < s.frames(); ++i) {
+    const double l = highPass[0].run(shelf[0].run(s.left[i]));
+    const double r = highPass[1].run(shelf[1].run(s.right[i]));
+    energy[i] = l * l + r * r;
+  }
+  std::vector<double> blocks;
+  double sum = 0;
+  for (size_t i = 0; i < block; ++i) sum += energy[i];
+  for (size_t start = 0;; start += step) {
+    blocks.push_back(sum / block);
+    if (start + step + block > s.frames()) break;
+    for (size_t i = 0; i < step; ++i) sum += energy[start + block + i] - energy[start + i];
+  }
+  auto lufs = [](double meanSquare) {
+    return meanSquare > 0 ? -0.691 + 10.0 * std::log10(meanSquare) : -200.0;
+  };
+  auto gatedMean = [&](double gate) {
+    double total = 0;
+    size_t n = 0;
+    for (double b : blocks) {
+      if (lufs(b) > gate) total += b, ++n;
+    }
+    return n ? total / n : 0.0;
+  };
+  const double ungated = gatedMean(-70.0);
+  if (ungated <= 0) return -200.0;
+  return lufs(gatedMean(lufs(ungated) - 10.0));
+}
+
+void normaliseLoudness(Stereo &s, double lufs, double peakDb) {
+  const Levels lv = measure(s);
+  const double now = integratedLoudness(s);
+  if (lv.peakDb <= -199.0 || now <= -199.0) return;
+  double gainDb = lufs - now;
+  if (lv.peakDb + gainDb > peakDb) gainDb = peakDb - lv.peakDb;
+  const float g = static_cast<float>(std::pow(10.0, gainDb / 20.0));
+  for (size_t i = 0; i < s.frames(); ++i) {
+    s.left[i] *= g;
+    s.right[i] *= g;
+  }
+}
+
 void fadeEdges(Stereo &s, double fadeInSeconds, double fadeOutSeconds) {
   const size_t n = s.frames();
   const size_t fin = std::min(n, static_cast<size_t>(fadeInSeconds * kSampleRate));
@@ -65,6 +152,32 @@ void fadeEdges(Stereo &s, double fadeInSeconds, double fadeOutSeconds) {
     s.left[n - 1 - i] *= g;
     s.right[n - 1 - i] *= g;
   }
+}
+
+bool readOgg(const std::string &path, Stereo &out, std::string &error) {
+  OggVorbis_File vf;
+  if (ov_fopen(path.c_str(), &vf) != 0) {
+    error = "not an Ogg Vorbis file";
+    return false;
+  }
+  const int channels = ov_info(&vf, -1)->channels;
+  out.left.clear();
+  out.right.clear();
+  for (;;) {
+    float **pcm = nullptr;
+    int section = 0;
+    const long n = ov_read_float(&vf, &pcm, 4096, &section);
+    if (n < 0) {
+      ov_clear(&vf);
+      error = "damaged Ogg Vorbis data";
+      return false;
+    }
+    if (n == 0) break;
+    out.left.insert(out.left.end(), pcm[0], pcm[0] + n);
+    out.right.insert(out.right.end(), pcm[channels > 1 ? 1 : 0], pcm[channels > 1 ? 1 : 0] + n);
+  }
+  ov_clear(&vf);
+  return true;
 }
 
 bool writeOgg(const Stereo &s, const std::string &path, float quality, const std::string &title,

@@ -30,8 +30,21 @@ Levels measure(const Stereo &s);
 // A silent buffer is left alone.
 void normalise(Stereo &s, double rmsDb, double peakDb);
 
+// Integrated loudness in LUFS as broadcast meters measure it: K-weighted, in
+// 400 ms blocks overlapping by three quarters, gated at -70 LUFS and 10 LU below
+// the ungated level. -200 for silence or less than one block.
+double integratedLoudness(const Stereo &s);
+
+// Scales so the integrated loudness reaches `lufs`, but never beyond a peak of
+// `peakDb`. A silent buffer is left alone.
+void normaliseLoudness(Stereo &s, double lufs, double peakDb);
+
 // Short linear fades at both ends, so the start and the end are click-free.
 void fadeEdges(Stereo &s, double fadeInSeconds, double fadeOutSeconds);
+
+// Decodes a whole Ogg Vorbis file (mono is copied to both sides); false with
+// `error` set when it cannot be read or is not Vorbis.
+bool readOgg(const std::string &path, Stereo &out, std::string &error);
 
 // Encodes with libvorbisenc at the given VBR quality (-0.1 .. 1.0).
 bool writeOgg(const Stereo &s, const std::string &path, float quality, const std::string &title,

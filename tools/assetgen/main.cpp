@@ -33,7 +33,8 @@ int usage() {
                "       assetgen music SCORE OUT.ogg SOUNDFONT\n"
                "       assetgen ini IN OUT\n"
                "       assetgen compose LAYERS OUT.png DATADIR\n"
-               "       assetgen icon SVG OUT.png SIZE | assetgen icon SVG OUT.svg\n");
+               "       assetgen icon SVG OUT.png SIZE | assetgen icon SVG OUT.svg\n"
+               "       assetgen measure FILE.ogg...\n");
   return 2;
 }
 
@@ -104,6 +105,22 @@ int music(int argc, char **argv) {
   return 0;
 }
 
+// Prints the peak and the integrated loudness of finished sound files.
+int measureFiles(int argc, char **argv) {
+  if (argc < 3) return usage();
+  for (int i = 2; i < argc; ++i) {
+    Stereo s;
+    std::string error;
+    if (!readOgg(argv[i], s, error)) return failed(argv[i], error);
+    const Levels lv = measure(s);
+    const double lufs = integratedLoudness(s);
+    std::printf("%s: %.2f s, peak %.1f dBFS", argv[i], double(s.frames()) / kSampleRate, lv.peakDb);
+    if (lufs > -199.0) std::printf(", integrated loudness %.1f LUFS", lufs);
+    std::printf("\n");
+  }
+  return 0;
+}
+
 int ini(int argc, char **argv) {
   if (argc != 4) return usage();
   std::string text, error;
@@ -158,5 +175,6 @@ int main(int argc, char **argv) {
   if (cmd == "ini") return ini(argc, argv);
   if (cmd == "compose") return compose(argc, argv);
   if (cmd == "icon") return icon(argc, argv);
+  if (cmd == "measure") return measureFiles(argc, argv);
   return usage();
 }

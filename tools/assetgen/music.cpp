@@ -119,7 +119,7 @@ bool renderScore(const Score &score, const std::string &soundfont, Stereo &out, 
   delete_fluid_settings(settings);
 
   foldTail(out, loopFrames);
-  if (normalised) normalise(out, score.rmsDb, score.peakDb);
+  if (normalised) normaliseLoudness(out, score.loudness, score.peakDb);
   return true;
 }
 

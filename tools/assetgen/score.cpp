@@ -219,8 +219,8 @@ private:
       s_.reverbWidth = v[2];
       s_.reverbLevel = v[3];
     } else if (w[0] == "level") {
-      if (!want(2, {{-60, 0}, {-60, 0}})) return fail("level takes an RMS and a peak in dBFS");
-      s_.rmsDb = v[0];
+      if (!want(2, {{-60, 0}, {-60, 0}})) return fail("level takes a loudness in LUFS and a peak in dBFS");
+      s_.loudness = v[0];
       s_.peakDb = v[1];
     } else {
       return fail("unknown setting '" + w[0] + "'");

@@ -35,7 +35,7 @@ struct Score {
   int humanizeVelocity = 0;
   double humanizeSeconds = 0;
   double reverbRoom = 0.5, reverbDamp = 0.3, reverbWidth = 0.8, reverbLevel = 0.6;
-  double rmsDb = -20, peakDb = -3;
+  double loudness = -20, peakDb = -3;  // integrated LUFS and the peak ceiling in dBFS
   std::vector<ScoreTrack> tracks;
   std::vector<ScoreNote> notes;
 
