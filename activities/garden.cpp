@@ -46,6 +46,117 @@ sRainCloud allRainClouds[10] = {
 KGraphic *surf_garden = nullptr;
 KGraphic *surf_tiges = nullptr;
 static KSound *snd_thud = nullptr;  // a seed landing in the soil
+static KSound *snd_sprinkle = nullptr;
+static KGraphic *surf_can = nullptr;
+eCanState canState = CAN_RESTING;
+
+namespace {
+
+// Frames a carried can still pours after a click.
+constexpr int kPourAfterClick = 40;
+int pourLeft = 0;
+bool canButtonWas = true;  // the button in the last frame, for its edges
+
+// One falling drop of the spray.
+struct sDrop {
+  float x, y, vy;
+  bool alive;
+};
+sDrop drops[48];
+
+void spray(float x, float y) {
+  for (int n = 0; n < 3; n++) {
+    for (sDrop &d : drops) {
+      if (d.alive) continue;
+      d = sDrop{x + float(std::rand() % 13 - 6), y + float(std::rand() % 5), 1.5f + float(std::rand() % 10) / 10, true};
+      break;
+    }
+  }
+}
+
+void moveDrops() {
+  for (sDrop &d : drops) {
+    if (!d.alive) continue;
+    d.y += d.vy;
+    d.vy += 0.35f;
+    if (d.y > 400) d.alive = false;
+  }
+}
+
+void drawDrops() {
+  if (!surf_can) return;
+  for (const sDrop &d : drops) {
+    if (d.alive) surf_can->drawRect(d.x, d.y, d.x + 2, d.y + 4, 0.55f, 0.85f, 1, 0.9f);
+  }
+}
+
+// The can's body and its spout, not the empty corner under the spout (where
+// the camera button is).
+bool overRestingCan(long mx, long my) {
+  const long x = mx - kCanX, y = my - kCanY;
+  return (x >= 0 && x < 64 && y >= 0 && y < kCanH) || (x >= 60 && x < kCanW && y >= 0 && y < 57);
+}
+
+}  // namespace
+
+// The grip of the handle is at (32, 9) of the can's picture, its spout's mouth
+// at (103, 13); tilted to pour, the mouth comes down to about (81, 26) from the
+// pointer.
+void canSpout(long mx, long my, float &x, float &y) {
+  x = float(mx) + 81;
+  y = float(my) + 26;
+}
+
+void doWateringCan() {
+  const long mx = KInput::getMouseX(), my = KInput::getMouseY();
+  const bool bt = KInput::getLeftButtonState();
+  const bool pressed = bt && !canButtonWas;
+  canButtonWas = bt;
+
+  switch (canState) {
+    case CAN_RESTING:
+      if (pressed && _seedInHand == 0 && overRestingCan(mx, my)) canState = CAN_DRAGGED;
+      break;
+    case CAN_DRAGGED:
+      // Let go where it was taken: it was a click, and the can stays in the hand.
+      if (!bt) canState = overRestingCan(mx, my) ? CAN_CARRIED : CAN_RESTING;
+      break;
+    case CAN_CARRIED:
+      if (pressed) {
+        if (mx < kSeedPanelWidth) {
+          canState = CAN_RESTING;
+        } else {
+          pourLeft = kPourAfterClick;
+        }
+      }
+      break;
+  }
+
+  bool pouring = false;
+  if (canState != CAN_RESTING && mx >= kSeedPanelWidth) {
+    pouring = canState == CAN_DRAGGED || bt || pourLeft > 0;
+  }
+  if (pourLeft > 0) pourLeft--;
+  if (canState == CAN_RESTING) pourLeft = 0;
+
+  if (pouring) {
+    float sx, sy;
+    canSpout(mx, my, sx, sy);
+    spray(sx, sy);
+    waterSeedsAt(sx, sy);
+    if (snd_sprinkle && !snd_sprinkle->isPlaying()) snd_sprinkle->playSample();
+  }
+  moveDrops();
+
+  if (!surf_can) return;
+  if (canState == CAN_RESTING) {
+    surf_can->blitAlphaRect(0, 0, kCanW, kCanH, kCanX, kCanY, false, false);
+  } else {
+    surf_can->blitAlphaRectFx(0, 0, kCanW, kCanH, short(mx - 32), short(my - 9),
+                              pouring ? -25.0f : 0.0f, 1, 1, false, false);
+  }
+  drawDrops();
+}
 KGraphic *surf_sky = nullptr;
 
 namespace {
@@ -80,7 +191,7 @@ void displayMenuSeeds() {
   for (int i = 1; i <= 10; i++) {
     sSeed &s = menuSeeds[i];
     bool hovered = s.dx < mx && mx < s.dx + (s.x2 - s.x1) && s.dy < my &&
-                   my < s.dy + (s.y2 - s.y1) && _seedInHand == 0;
+                   my < s.dy + (s.y2 - s.y1) && _seedInHand == 0 && canState == CAN_RESTING;
     if (hovered) {
       s.zoom += 0.1f;
       if (s.zoom >= 6.28f) s.zoom = 0.1f;
@@ -143,7 +254,8 @@ void gardenFrame() {
   displayMenuSeeds();
   animateCloud();
   doAllSeed();
-  doCamera(kGardenCameraX, kGardenCameraY, gardenSnapshot, _seedInHand > 0);
+  doWateringCan();
+  doCamera(kGardenCameraX, kGardenCameraY, gardenSnapshot, _seedInHand > 0 || canState != CAN_RESTING);
 
   if (_seedInHand > 0 && _seedInHand <= 10) {
     const sSeed &s = menuSeeds[_seedInHand];
@@ -179,6 +291,12 @@ void doMyGarden() {
   initCloud();
   initCamera();
   snd_thud = loadScreenSample("data\\audio\\thud.ogg", 80);
+  snd_sprinkle = loadScreenSample("data\\audio\\sprinkle.ogg", 60);
+  surf_can = loadScreenPicture("data\\gfx\\can.tga");
+  if (surf_can) surf_can->setTextureQuality(true);  // drawn tilted
+  canState = CAN_RESTING;
+  canButtonWas = true;
+  for (sDrop &d : drops) d.alive = false;
   playMusic("data\\audio\\flower.ogg");
   if (snd_grow) snd_grow->setVolume(30);
 
@@ -194,5 +312,8 @@ void doMyGarden() {
   freeCloud();
   freeCamera();
   deleteSample(snd_thud);
+  deleteSample(snd_sprinkle);
+  deletePicture(surf_can);
+  canState = CAN_RESTING;
   if (snd_click) snd_click->setVolume(80);
 }

@@ -47,6 +47,19 @@ void doMyGarden();
 void gardenFrame();
 // The garden scene as shown, without the seed panel.
 bool gardenSnapshot(sSnapshot &out);
+
+// The watering can: resting on the panel; dragged (the button held since it was
+// taken); or carried (taken with a click, it follows the pointer until a click
+// on the panel puts it back). Over the garden it pours, dragged or while the
+// button is held, and for a moment after each click when carried.
+enum eCanState { CAN_RESTING, CAN_DRAGGED, CAN_CARRIED };
+extern eCanState canState;
+// Where the can rests and is taken from, in the screen's pixels.
+constexpr short kCanX = 40, kCanY = 335, kCanW = 116, kCanH = 92;
+// One frame of the can: taking, pouring (spray, sound, watering), drawing.
+void doWateringCan();
+// The point on the soil line the can pours onto, for the pointer at (mx, my).
+void canSpout(long mx, long my, float &x, float &y);
 void displayMenuSeeds();
 // One frame of the five drifting clouds: move, wrap past the right edge, draw.
 void moveRainClouds();

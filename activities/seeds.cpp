@@ -212,6 +212,19 @@ void growSeed(sSeedInGame *s) {
   }
 }
 
+int waterSeedsAt(float x, float y) {
+  constexpr float kReach = 10;  // the spray is wider than the spout
+  int started = 0;
+  for (sSeedInGame &s : allSeeds) {
+    if (s.ID <= 0 || s.progress >= 0) continue;
+    const float w = float(s.x2 - s.x1);
+    if (x < s.dx - kReach || x > s.dx + w + kReach || s.dy + float(s.y2 - s.y1) < y) continue;
+    s.progress = 0;  // the next frame starts the stem
+    started++;
+  }
+  return started;
+}
+
 void doAllSeed() {
   // Smooth sampling: flowers are tilted and zoomed, and leaves drawn at fractions.
   if (surf_garden) surf_garden->setTextureQuality(true);

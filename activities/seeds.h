@@ -59,3 +59,7 @@ void addSeed();
 void doAllSeed();
 // Advances and draws one plant past its waiting time.
 void growSeed(sSeedInGame *s);
+// Water falling at x onto the soil: every plant still waiting in the soil whose
+// seed lies under x (within a few pixels) and below y starts growing at once.
+// Returns how many did.
+int waterSeedsAt(float x, float y);

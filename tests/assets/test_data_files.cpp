@@ -261,6 +261,11 @@ TEST(DataPictures, GardenSheetStemsFlowersAndSky) {
     all.push_back(c);
   }
   EXPECT_EQ(strayPixels(g, all), 0);
+  // The watering can, a picture of its own: the whole can shows, clear of the edges.
+  const KImage can = load("can.tga");
+  ASSERT_EQ(can.width, 116);
+  ASSERT_EQ(can.height, 92);
+  expectSprite(can, {0, 0, 116, 92}, "can");
 
   const KImage t = load("tiges.tga");
   ASSERT_GE(t.width, 624);

@@ -1,6 +1,6 @@
 // The garden screen run in-process with scripted input on recording pictures:
 // planting and smoke at the soil's edges, one seed in hand, plants kept (and
-// still) while the garden is closed, the drifting clouds' wrap.
+// still) while the garden is closed, the drifting clouds' wrap, the watering can.
 #include "activities/cloud.h"
 #include "activities/garden.h"
 #include "activities/seeds.h"
@@ -111,4 +111,45 @@ TEST_F(Garden, ACloudPastTheRightEdgeComesBackFromTheLeft) {
   ASSERT_EQ(panel.countOp("blitAlphaRect"), 5u);
   EXPECT_EQ(panel.calls[3].destX, -100);
   EXPECT_EQ(panel.calls[3].destY, int(c.y));
+}
+
+TEST_F(Garden, TheWateringCanStartsTheSeedsItPoursOnAndNothingElse) {
+  // Seed 9 waits about 24 s; seed 1 lies far to the right of it.
+  dropSeedAt(300, 430);
+  input.clear();
+  _seedInHand = 1;
+  input.setPointer(560, 430);
+  addSeed();
+  _seedInHand = 0;
+  allSeeds[0].progress = -14.5f;  // seed 9's wait, whatever seed the panel gave
+
+  // Dragged: taken at its body, carried with the button held until the spout is
+  // over the first seed, then let go far from where it rests.
+  float sx, sy;
+  canSpout(213, 300, sx, sy);
+  ASSERT_GT(sx, allSeeds[0].dx);
+  ASSERT_LT(sx, allSeeds[0].dx + float(allSeeds[0].x2 - allSeeds[0].x1));
+  input.push(60, 380, false);
+  input.push(60, 380, true);
+  input.push(213, 300, true, {}, 3);
+  input.push(213, 300, false);
+  input.push(213, 300, false, {K_VK_ESCAPE});
+  doMyGarden();
+  EXPECT_GT(allSeeds[0].progress, 0) << "the watered seed grows at once";
+  EXPECT_LT(allSeeds[1].progress, 0) << "the other still waits";
+  EXPECT_EQ(canState, CAN_RESTING);
+
+  // Carried: a click on the can, a click over the second seed, a click on the panel.
+  input.clear();
+  input.push(60, 380, false);
+  input.push(60, 380, true);
+  input.push(60, 380, false);
+  input.push(560 - 23 + 15 - 81, 300, true);
+  input.push(560 - 23 + 15 - 81, 300, false, {}, 2);
+  input.push(40, 200, true);  // over seed 10
+  input.push(40, 200, false, {K_VK_ESCAPE});
+  doMyGarden();
+  EXPECT_GT(allSeeds[1].progress, 0);
+  EXPECT_EQ(canState, CAN_RESTING);
+  EXPECT_EQ(_seedInHand, 0) << "the click that put the can back took no seed";
 }
