@@ -299,6 +299,8 @@ void doMyGarden() {
   for (sDrop &d : drops) d.alive = false;
   playMusic("data\\audio\\flower.ogg");
   if (snd_grow) snd_grow->setVolume(30);
+  // The press that opened the garden must not pick up a seed.
+  KInput::ignoreHeldButton();
 
   while (true) {
     gardenFrame();

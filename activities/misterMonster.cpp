@@ -280,6 +280,8 @@ void doMisterMonster() {
 
   loadMonsters();
   loadMonster(currentAlien);
+  // The press that opened the screen must not pick up a part or press a button.
+  KInput::ignoreHeldButton();
 
   while (gameWindow) {
     gameWindow->setDefaultWorldView();

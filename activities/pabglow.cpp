@@ -99,6 +99,8 @@ static void enterPabglow() {
     }
   }
   initCamera();
+  // The press that chose the board from the menu must not paint on it.
+  KInput::ignoreHeldButton();
 }
 
 static void leavePabglow() {

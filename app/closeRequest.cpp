@@ -44,6 +44,7 @@ public:
     // A window that is closing has no button held: waits for a release end.
     return !closeRequested() && inner->leftButtonDown();
   }
+  unsigned long leftButtonPresses() override { return inner->leftButtonPresses(); }
   bool keyDown(uint16_t virtualKey) override { return inner->keyDown(virtualKey); }
   void setSystemPointerVisible(bool visible) override { inner->setSystemPointerVisible(visible); }
   void frameFlipped() override {

@@ -35,6 +35,8 @@ long doOptions() {
   surf_options = loadScreenPicture("data\\gfx\\options.bmp");
   surf_cross = loadScreenPicture("data\\gfx\\cross.bmp");
   surf_volume = loadScreenPicture("data\\gfx\\note.tga");
+  // The press that opened the screen must not move a slider or tick a box.
+  KInput::ignoreHeldButton();
 
   do {
     gameWindow->setDefaultWorldView();

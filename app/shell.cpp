@@ -121,6 +121,8 @@ static void runScreen(void (*screen)(), const char *music) {
   freeMenu();
   if (music) playMusic(music);
   screen();
+  // The press that left the screen must not choose again on the menu.
+  KInput::ignoreHeldButton();
   initMenu();
   playMusic("data\\audio\\musicintro.ogg");
 }
@@ -148,6 +150,7 @@ static void mainLoop() {
         snd_click->playSample();
         freeMenu();
         runOptions();
+        KInput::ignoreHeldButton();
         initMenu();
         break;
       default:

@@ -418,6 +418,7 @@ void KWindowD3D::processEvents() {
   if (!KNativeWindow::isWindow(_hWndQMX)) return;
   KMessage msg;
   if (_hWndQMX->peekMessage(msg)) KNativeWindow::dispatchMessage(msg);
+  KInput::eventsPumped();
 }
 
 long KWindowD3D::framesShown() const { return _presenter ? _presenter->framesShown() : 0; }

@@ -82,13 +82,54 @@ KSdlInputSource &sdlSource() {
 
 KInputSource *gSource = nullptr;
 
+// The short-click latch and the held-button guard (see KInput.h).
+struct ButtonState {
+  unsigned long presses = 0;  // the source's press count last seen
+  bool latched = false;       // a press not yet reported as down
+  bool reported = false;      // ...reported now; it ends at the next pump
+  bool ignoring = false;      // a held button is ignored until released
+};
+ButtonState gButton;
+
+bool rawLeftButton() {
+  KInputSource *src = KInput::source();
+  const unsigned long presses = src->leftButtonPresses();
+  if (presses != gButton.presses) {
+    gButton.presses = presses;
+    gButton.latched = true;
+    gButton.reported = false;
+  }
+  const bool down = src->leftButtonDown() || gButton.latched;
+  if (gButton.latched) gButton.reported = true;
+  return down;
+}
+
 }  // namespace
 
-void KInput::setSource(KInputSource *source) { gSource = source; }
+void KInput::setSource(KInputSource *source) {
+  gSource = source;
+  // Presses counted by another source mean nothing to this one.
+  gButton = ButtonState();
+  gButton.presses = KInput::source()->leftButtonPresses();
+}
 
 KInputSource *KInput::source() { return gSource ? gSource : &sdlSource(); }
 
-void KInput::frameFlipped() { source()->frameFlipped(); }
+void KInput::eventsPumped() {
+  if (gButton.latched && gButton.reported) gButton.latched = gButton.reported = false;
+}
+
+void KInput::frameFlipped() {
+  source()->frameFlipped();
+  eventsPumped();
+}
+
+void KInput::ignoreHeldButton() {
+  gButton.ignoring = false;
+  gButton.ignoring = getLeftButtonState();
+}
+
+bool KInput::ignoringHeldButton() { return gButton.ignoring; }
 
 void KInput::initInput(HWND hwnd) {
   // Key state and layout live in SDL; only the window matters here.
@@ -118,7 +159,12 @@ short KInput::getMouseY() {
   return (short)y;
 }
 
-bool KInput::getLeftButtonState() { return source()->leftButtonDown(); }
+bool KInput::getLeftButtonState() {
+  const bool down = rawLeftButton();
+  if (!gButton.ignoring) return down;
+  if (!down) gButton.ignoring = false;
+  return false;
+}
 
 void KInput::setLastWheelValue(short value) { _lastWheelValue = value; }
 

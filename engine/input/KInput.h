@@ -49,7 +49,11 @@ class KInputSource {
 public:
   virtual ~KInputSource() {}
   virtual void pointerPosition(int &x, int &y) = 0;
+  // The left button held at the moment of the call.
   virtual bool leftButtonDown() = 0;
+  // Left-button presses the platform has delivered so far, counting ones already
+  // released again; a source that only knows the held state answers 0.
+  virtual unsigned long leftButtonPresses() { return 0; }
   virtual bool keyDown(uint16_t virtualKey) = 0;
   virtual void setSystemPointerVisible(bool visible) = 0;
   // Called once per presented frame (from flipBackBuffer); scripts advance here.
@@ -80,4 +84,17 @@ public:
   static KInputSource *source();
   // Every window's flipBackBuffer calls this once per presented frame.
   static void frameFlipped();
+  // Every window's processEvents calls this: a short click that a screen has
+  // already seen as down reads as up again from here on.
+  static void eventsPumped();
+
+  // A press shorter than a frame (a touchpad tap) reads as down until the next
+  // frame or event pump after a screen has seen it, so no click is lost.
+  //
+  // ignoreHeldButton: when the left button is down now, getLeftButtonState
+  // answers false until it has been released once. For screens that open, and
+  // dialogs that close, under a button that is still held: the press that
+  // brought them up must not act on them too.
+  static void ignoreHeldButton();
+  static bool ignoringHeldButton();
 };

@@ -17,6 +17,8 @@ uint16_t genericCode(uint16_t vk) {
 }  // namespace
 
 void KScriptedInput::push(const KScriptedFrame &frame, int count) {
+  // The frame reported after the end was counted; the next one is new.
+  if (_countedIndex >= _frames.size()) _countedIndex = (size_t)-1;
   for (int i = 0; i < count; i++) _frames.push_back(frame);
   if (count > 0) _finishReported = false;
 }
@@ -43,6 +45,12 @@ void KScriptedInput::click(int x, int y, int hold) {
   push(x, y, false);
 }
 
+void KScriptedInput::shortClick(int x, int y) {
+  KScriptedFrame f;
+  f.x = x, f.y = y, f.taps = 1;
+  push(f);
+}
+
 void KScriptedInput::tap(EKeyboardLayout key, int hold) {
   KScriptedFrame f = lastPosition();
   f.keys = {key};
@@ -62,7 +70,26 @@ void KScriptedInput::setPointer(int x, int y) {
   current().y = y;
 }
 
-void KScriptedInput::setLeftButton(bool down) { current().left = down; }
+void KScriptedInput::setLeftButton(bool down) {
+  // The held state as a platform would report it now; presses are counted only
+  // from frame to frame, so a test can press and release within one frame.
+  countPresses();
+  current().left = _lastLeft = down;
+}
+
+void KScriptedInput::countPresses() {
+  if (_countedIndex == _index) return;
+  const KScriptedFrame &f = current();
+  if (f.left && !_lastLeft) _presses++;
+  _presses += (unsigned long)std::max(0, f.taps);
+  _lastLeft = f.left;
+  _countedIndex = _index;
+}
+
+unsigned long KScriptedInput::leftButtonPresses() {
+  countPresses();
+  return _presses;
+}
 
 void KScriptedInput::setKey(EKeyboardLayout key, bool down) {
   std::vector<EKeyboardLayout> &keys = current().keys;
@@ -75,6 +102,8 @@ void KScriptedInput::clear() {
   _after = KScriptedFrame();
   _index = 0;
   _finishReported = false;
+  _countedIndex = (size_t)-1;
+  _lastLeft = false;
 }
 
 void KScriptedInput::pointerPosition(int &x, int &y) {
@@ -82,7 +111,10 @@ void KScriptedInput::pointerPosition(int &x, int &y) {
   y = current().y;
 }
 
-bool KScriptedInput::leftButtonDown() { return current().left; }
+bool KScriptedInput::leftButtonDown() {
+  countPresses();
+  return current().left;
+}
 
 bool KScriptedInput::keyDown(uint16_t virtualKey) {
   const uint16_t wanted = genericCode(virtualKey);

@@ -13,6 +13,7 @@
 struct KScriptedFrame {
   int x = 0, y = 0;                   // pointer in frame pixels
   bool left = false;                  // left button held
+  int taps = 0;                       // presses begun and ended since the last frame
   std::vector<EKeyboardLayout> keys;  // keys held
 };
 
@@ -24,6 +25,9 @@ public:
             int count = 1);
   // Pointer at (x, y): `hold` frames with the button down, then one with it up.
   void click(int x, int y, int hold = 1);
+  // A press and release that both fall between the previous frame and this one
+  // (a touchpad tap): the button is never held while a frame looks.
+  void shortClick(int x, int y);
   // The key held for `hold` frames, then released; the pointer stays where it was.
   void tap(EKeyboardLayout key, int hold = 1);
   // Frames without input at the last pointer position.
@@ -46,12 +50,14 @@ public:
 
   void pointerPosition(int &x, int &y) override;
   bool leftButtonDown() override;
+  unsigned long leftButtonPresses() override;
   bool keyDown(uint16_t virtualKey) override;
   void setSystemPointerVisible(bool visible) override { _pointerVisible = visible; }
   void frameFlipped() override;
 
 private:
   KScriptedFrame &current();
+  void countPresses();
   KScriptedFrame lastPosition() const;
 
   std::vector<KScriptedFrame> _frames;
@@ -61,4 +67,7 @@ private:
   bool _pointerVisible = true;
   bool _finishReported = false;
   std::function<void()> _onFinished;
+  unsigned long _presses = 0;           // never goes back: KInput watches it change
+  size_t _countedIndex = (size_t)-1;    // the frame whose presses are in _presses
+  bool _lastLeft = false;
 };

@@ -1,5 +1,6 @@
-// The SDL input source. SDL's pointer, button and key state follow the events as
-// they are pumped, so answers are as fresh as the last processEvents or flip.
+// The SDL input source. The button is fetched from the platform when asked; keys
+// follow the events as they are pumped, so they are as fresh as the last
+// processEvents or flip.
 // Application thread only.
 #include "input/KSdlInputSource.h"
 
@@ -21,6 +22,10 @@ void KSdlInputSource::pointerPosition(int &x, int &y) {
 bool KSdlInputSource::leftButtonDown() {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
   return KNativeWindow::leftButtonHeld();
+}
+
+unsigned long KSdlInputSource::leftButtonPresses() {
+  return KNativeWindow::leftButtonPresses();
 }
 
 bool KSdlInputSource::keyDown(uint16_t virtualKey) {

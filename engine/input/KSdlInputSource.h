@@ -8,6 +8,7 @@ class KSdlInputSource : public KInputSource {
 public:
   void pointerPosition(int &x, int &y) override;
   bool leftButtonDown() override;
+  unsigned long leftButtonPresses() override;
   bool keyDown(uint16_t virtualKey) override;
   void setSystemPointerVisible(bool visible) override;
 };

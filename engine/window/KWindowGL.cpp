@@ -571,6 +571,7 @@ void KWindowGL::processEvents() {
   if (!KNativeWindow::isWindow(_hwnd)) return;
   KMessage msg;
   if (_hwnd->peekMessage(msg)) KNativeWindow::dispatchMessage(msg);
+  KInput::eventsPumped();
 }
 
 // ---------------------------------------------------------------------------

@@ -47,6 +47,15 @@ void ScriptInput::play(std::vector<InputFrame> script) {
   frames = std::move(script);
   index = 0;
   eventsAtFrameStart = rec.events;
+  // A new script starts a new moment: its first frame's button counts as held
+  // already, so one-frame probes of a screen see only the held state.
+  countPresses(!frames.empty() && frames[0].button);
+}
+
+void ScriptInput::countPresses(bool wasDown) {
+  if (frames.empty() || index >= frames.size()) return;
+  if (frames[index].button && !wasDown) presses++;
+  presses += (unsigned long)frames[index].taps;
 }
 
 const InputFrame &ScriptInput::now() const {
@@ -73,9 +82,24 @@ bool ScriptInput::keyDown(uint16_t virtualKey) {
 }
 
 void ScriptInput::frameFlipped() {
+  const bool wasDown = now().button;
   index++;
+  countPresses(wasDown);
   eventsAtFrameStart = rec.events;
   if (index < frames.size() && frames[index].action) frames[index].action();
+}
+
+std::vector<InputFrame> withReleasedStart(std::vector<InputFrame> frames) {
+  if (frames.empty() || !frames[0].button) return frames;
+  InputFrame up(frames[0].x, frames[0].y, false);
+  std::function<void()> first = std::move(frames[0].action);
+  frames[0].action = [first] {
+    rec.calls.clear();
+    rec.frames = 0;
+    if (first) first();
+  };
+  frames.insert(frames.begin(), up);
+  return frames;
 }
 
 ScopedInput::ScopedInput(ScriptInput &script) { KInput::setSource(&script); }
@@ -106,6 +130,7 @@ void RecordingWindow::flipBackBuffer(bool, bool) {
 void RecordingWindow::processEvents() {
   rec.events++;
   if (rec.onEvents) rec.onEvents();
+  KInput::eventsPumped();
   // A wait that never sees a release would spin forever: fail loudly instead.
   if (rec.events > 1000000) {
     std::fprintf(stderr, "processEvents called a million times: a wait never ended\n");

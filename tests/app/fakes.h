@@ -58,6 +58,7 @@ struct InputFrame {
   bool button = false;
   std::vector<EKeyboardLayout> keys;
   std::function<void()> action;  // run when this frame becomes current (not for frame 0)
+  int taps = 0;  // clicks begun and ended since the frame before (never seen held)
 };
 
 // Scripted input: frame i of the script answers until the i-th presented frame;
@@ -71,16 +72,26 @@ public:
   int releaseAfterEvents = -1;
   int eventsAtFrameStart = 0;
   bool systemPointerVisible = true;
+  unsigned long presses = 0;  // presses so far, as a platform would count them
 
   // Starts a new script from its first frame.
   void play(std::vector<InputFrame> script);
   const InputFrame &now() const;
   void pointerPosition(int &x, int &y) override;
   bool leftButtonDown() override;
+  unsigned long leftButtonPresses() override { return presses; }
   bool keyDown(uint16_t virtualKey) override;
   void setSystemPointerVisible(bool visible) override { systemPointerVisible = visible; }
   void frameFlipped() override;
+
+private:
+  void countPresses(bool wasDown);
 };
+
+// Screens ignore a button already held when they open. A script that starts
+// held gets a first frame with the button up, whose drawing is then forgotten,
+// so frame numbers still count from the script's own first frame.
+std::vector<InputFrame> withReleasedStart(std::vector<InputFrame> frames);
 
 // Installs `script` as KInput's source for the life of the object.
 class ScopedInput {

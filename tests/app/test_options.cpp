@@ -30,7 +30,7 @@ protected:
     preferences = sPreferences();
   }
   void run(std::vector<InputFrame> frames) {
-    input.play(std::move(frames));
+    input.play(withReleasedStart(std::move(frames)));
     EXPECT_EQ(doOptions(), 0);
   }
   // Frames on which the lower (printing) or upper (full-screen) mark was drawn.

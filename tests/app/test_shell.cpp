@@ -69,8 +69,10 @@ TEST_F(Shell, WindowedPreferenceOpensAWindowAndHotKeysKeepThePreference) {
 }
 
 TEST_F(Shell, OptionsChangesAreSavedAtShutdown) {
-  // Options, drag the upper knob to 200, back, then quit from the menu.
-  run({{300, 450, true, {}}, {216, 140, true, {}}, {600, 450, true, {}}, kQuit});
+  // Options, drag the upper knob to 200, back, then quit from the menu. Each
+  // screen waits for the press that opened it to end.
+  run({{300, 450, true, {}}, {300, 450, false, {}}, {216, 140, true, {}}, {600, 450, true, {}},
+       {0, 0, false, {}}, kQuit});
   auto saved = readWholeFile(docs.file("pabrix.prf"));
   ASSERT_EQ(saved.size(), 16u);
   EXPECT_EQ(saved[0], 200);
@@ -78,13 +80,15 @@ TEST_F(Shell, OptionsChangesAreSavedAtShutdown) {
 }
 
 TEST_F(Shell, PegBoardRunsAndItsBoardsAreSaved) {
-  // Menu frame 0 opens the board; the board's first frame paints the hole under
-  // the pointer (column 1, row 10); Escape leaves; the menu then quits.
-  run({{100, 200, true, {}}, {100, 200, false, {K_VK_ESCAPE}}, kQuit});
+  // Menu frame 0 opens the board with a press still held on the board's first
+  // frame: that paints nothing. After the release a click paints column 8, row
+  // 10; Escape leaves; the menu then quits.
+  run({{100, 200, true, {}}, {100, 200, false, {}}, {200, 200, true, {}},
+       {200, 200, false, {K_VK_ESCAPE}}, {0, 0, false, {}}, kQuit});
   auto board = readWholeFile(docs.file("pabglow.dat"));
   ASSERT_EQ(board.size(), (size_t)PABGLOW_FILE_SIZE);
-  EXPECT_EQ(board[(1 + 32 * 10) * 4], 4);
-  EXPECT_EQ(board[0], PABGLOW_EMPTY);
+  EXPECT_EQ(board[(1 + 32 * 10) * 4], PABGLOW_EMPTY);
+  EXPECT_EQ(board[(8 + 32 * 10) * 4], 4);
 }
 
 TEST_F(Shell, GardenAndMonsterButtonsRunTheirScreens) {
@@ -106,7 +110,7 @@ TEST_F(Shell, TerminationSignalClosesLikeTheWindow) {
     struct sigaction before {};
     sigaction(sig, nullptr, &before);
     // Inside the peg board, a signal arrives on its second frame.
-    run({{100, 200, true, {}},
+    run({{100, 200, true, {}}, {100, 200, false, {}}, {100, 200, true, {}},
          {110, 200, true, {}, [sig] { std::raise(sig); }},
          {120, 200, true, {}}});
     EXPECT_TRUE(rec.quit);

@@ -12,6 +12,7 @@ class Garden : public ActivityTest {
 protected:
   // Takes seed 1 from the panel, lets it go at (x, y), then leaves with Escape.
   void dropSeedAt(int x, int y) {
+    input.push(22, 109, false);  // a button held on entry would be ignored
     input.push(22, 109, true);
     input.push(x, y, false);
     input.push(x, y, false, {K_VK_ESCAPE});
@@ -50,6 +51,7 @@ TEST_F(Garden, ASeedLetGoOnTheSoilIsPlantedElsewhereItGoesUpInSmoke) {
 }
 
 TEST_F(Garden, OnlyOneSeedIsHeldAndNoOtherPulsesMeanwhile) {
+  input.push(22, 109, false);
   input.push(22, 109, true);                     // take seed 1
   input.push(86, 122, true, {}, 3);               // over seed 2, button still down
   input.push(86, 122, true, {K_VK_ESCAPE});

@@ -140,6 +140,40 @@ TEST_F(ScriptedTest, ClickTapAndIdleHelpers) {
   EXPECT_EQ(seen, (std::vector<int>{10, 10, 0, 1, 0, 0}));
 }
 
+// A tap between frames reads as down until a pump after it was seen (never
+// before), and a button held when ignoreHeldButton is called reads as up until
+// it has been released once.
+TEST_F(ScriptedTest, ShortClicksLatchAndAHeldButtonCanBeIgnored) {
+  script.push(10, 10, false);
+  script.shortClick(10, 10);
+  script.shortClick(10, 10);
+  script.push(10, 10, true, {}, 2);
+  script.push(10, 10, false);
+  script.push(10, 10, true);
+  std::vector<int> seen;
+  auto look = [&] { seen.push_back(KInput::getLeftButtonState()); };
+  look();                   // frame 0: nothing
+  KInput::frameFlipped();
+  KInput::eventsPumped();   // frame 1: a pump before anyone looked keeps the tap
+  look(), look();
+  KInput::eventsPumped();   // seen, then pumped: up again within the frame
+  look();
+  KInput::frameFlipped();   // frame 2: another tap, ended by the flip
+  look();
+  KInput::frameFlipped();   // frame 3: held, and ignored from here on
+  KInput::ignoreHeldButton();
+  EXPECT_TRUE(KInput::ignoringHeldButton());
+  look();
+  KInput::frameFlipped();
+  look();
+  KInput::frameFlipped();   // frame 5: released, which ends the ignoring
+  look();
+  EXPECT_FALSE(KInput::ignoringHeldButton());
+  KInput::frameFlipped();
+  look();
+  EXPECT_EQ(seen, (std::vector<int>{0, 1, 1, 0, 1, 0, 0, 0, 1}));
+}
+
 TEST_F(ScriptedTest, DirectSettersChangeOnlyTheCurrentFrame) {
   script.setPointer(7, 8);
   script.setLeftButton(true);

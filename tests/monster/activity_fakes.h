@@ -80,6 +80,7 @@ public:
   void processEvents() override {
     pumps++;
     if (onPump) onPump();
+    KInput::eventsPumped();
   }
   bool isQuit() override { return quit; }
 };

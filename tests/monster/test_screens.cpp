@@ -97,6 +97,7 @@ TEST_F(Screens, APartDraggedOntoTheBodyIsInTheFileAfterEscape) {
 
 TEST_F(Screens, PlantingInTheGardenClicksAtVolumeTwentyAndLeavesItAtEighty) {
   long volumeAfterPlanting = -1;
+  input.push(22, 109, false);
   input.push(22, 109, true);     // seed 1 in the panel
   input.push(300, 420, true);
   input.push(300, 420, false);   // let go on the soil

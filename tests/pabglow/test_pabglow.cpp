@@ -47,7 +47,7 @@ protected:
   void TearDown() override { gameWindow = nullptr; }
 
   void run(std::vector<InputFrame> frames) {
-    input.play(std::move(frames));
+    input.play(withReleasedStart(std::move(frames)));
     doPabglow();
   }
   std::vector<unsigned char> file() { return readWholeFile(docs.file("pabglow.dat")); }
@@ -278,9 +278,9 @@ TEST_F(Pabglow, FullBoardFramesAllocateNothing) {
 }
 
 TEST_F(Pabglow, ClosedWindowLeavesAfterTheFrameAndSaves) {
-  rec.quit = true;
-  run({{100, 100, true, {}}});
-  EXPECT_EQ(rec.frames, 1);
+  input.play({{100, 100, false}, {100, 100, true}, {100, 100, true, {}, [] { rec.quit = true; }}});
+  doPabglow();
+  EXPECT_EQ(rec.frames, 2);
   EXPECT_EQ(file()[cellIndex(1, 3) * 4], 4);
 }
 

@@ -29,6 +29,14 @@ std::vector<KNativeWindow *> &registry() {
 }
 
 std::atomic<bool> gPacingEnabled{true};
+// Left-button presses as SDL takes them from the platform, counted when they are
+// queued, so a press and release between two polls is still known.
+std::atomic<unsigned long> gLeftPresses{0};
+
+int countLeftPresses(void *, SDL_Event *e) {
+  if (e->type == SDL_MOUSEBUTTONDOWN && e->button.button == SDL_BUTTON_LEFT) gLeftPresses++;
+  return 1;
+}
 bool gPointerVisible = true;  // the wanted system pointer state, also for later windows
 
 // A flood of input (a stuck key repeating while the game is paused) must not grow
@@ -112,8 +120,18 @@ void KFramePacer::wait(int refreshHz, bool hardwareSync) {
 // ---------------------------------------------------------------------------
 // Creation and destruction
 
+static void watchLeftPresses() {
+  static bool watching = false;
+  if (watching) return;
+  SDL_AddEventWatch(countLeftPresses, nullptr);
+  watching = true;
+}
+
 bool KNativeWindow::initVideo() {
-  if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  if (SDL_WasInit(SDL_INIT_VIDEO)) {
+    watchLeftPresses();
+    return true;
+  }
   // Loss of focus is handled by the window procedures themselves.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   // The click that brings the window to the front also counts as a click.
@@ -126,6 +144,7 @@ bool KNativeWindow::initVideo() {
     fprintf(stderr, "video start-up failed: %s\n", SDL_GetError());
     return false;
   }
+  watchLeftPresses();
   return true;
 }
 
@@ -341,8 +360,13 @@ void KNativeWindow::pointerInFrame(int &x, int &y) const {
 }
 
 bool KNativeWindow::leftButtonHeld() {
+  // Fetch what the platform has now: a screen that has just opened must not see
+  // the button as it was at the last frame of the screen before.
+  SDL_PumpEvents();
   return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
 }
+
+unsigned long KNativeWindow::leftButtonPresses() { return gLeftPresses.load(); }
 
 void KNativeWindow::setSystemPointerVisible(bool visible) {
   gPointerVisible = visible;

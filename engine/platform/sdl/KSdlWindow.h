@@ -99,7 +99,10 @@ public:
   // Current pointer position in frame pixels; outside the window it is negative or
   // beyond the frame.
   void pointerInFrame(int &x, int &y) const;
+  // The left button as the platform reports it at the moment of the call.
   static bool leftButtonHeld();
+  // Left-button presses seen so far, including ones already released again.
+  static unsigned long leftButtonPresses();
   // Remembered when no video is up yet and applied to windows made later.
   static void setSystemPointerVisible(bool visible);
 
