@@ -72,6 +72,25 @@ static KGraphic *penPicture(long value) {
   return surf_colors[value];
 }
 
+// Paints every hole on the straight line from (c0, r0) to (c1, r1), both ends
+// included, so a fast stroke leaves no gaps between the frames' holes. True
+// when a hole visibly changed: a new peg, or a peg erased.
+static bool paintLine(sGrid &grid, int c0, int r0, int c1, int r1, int32_t pen) {
+  bool changed = false;
+  const int dc = c1 > c0 ? c1 - c0 : c0 - c1, sc = c0 < c1 ? 1 : -1;
+  const int dr = r1 > r0 ? r0 - r1 : r1 - r0, sr = r0 < r1 ? 1 : -1;  // dr <= 0
+  int err = dc + dr;
+  for (;;) {
+    int32_t &cell = grid.gridpabglow[c0 + PABGLOW_COLUMNS * r0];
+    if (cell != pen && (pen != PABGLOW_EMPTY || pegColour(cell) >= 0)) changed = true;
+    cell = pen;
+    if (c0 == c1 && r0 == r1) return changed;
+    const int e2 = 2 * err;
+    if (e2 >= dr) err += dr, c0 += sc;
+    if (e2 <= dc) err += dc, r0 += sr;
+  }
+}
+
 static void enterPabglow() {
   surf_buttons = KQMX::createKGraphic();
   if (surf_buttons) {
@@ -117,6 +136,9 @@ void doPabglow() {
   enterPabglow();
   float logoX = -100;
   float catX = 516;
+  // The hole painted on the previous frame while the button stayed down over
+  // the board; a stroke continues from there.
+  int strokeC = -1, strokeR = -1;
 
   for (;;) {
     gameWindow->setDefaultWorldView();
@@ -179,15 +201,18 @@ void doPabglow() {
       if (KGraphic *peg = penPicture(currentPen))
         peg->blitAlphaRectFx(0, 0, 16, 16, (short)(70 + 16 * c), (short)(37 + 16 * r), 0, 1, 0.5f,
                              false, false);
-      int32_t &cell = grid.gridpabglow[c + PABGLOW_COLUMNS * r];
       if (KInput::getLeftButtonState() && currentPen >= 0 && currentPen < PABGLOW_PENS) {
-        // A sound only when the hole changes: holding still, or erasing an
-        // empty hole, stays quiet.
-        const bool wasPeg = pegColour(cell) >= 0;
-        if (cell != currentPen && (currentPen != PABGLOW_EMPTY || wasPeg))
+        if (strokeC < 0) strokeC = c, strokeR = r;
+        // A sound only when a hole changes: holding still, or erasing empty
+        // holes, stays quiet.
+        if (paintLine(grid, strokeC, strokeR, c, r, (int32_t)currentPen))
           playScreenSample(snd_pegs[currentPen]);
-        cell = (int32_t)currentPen;
+        strokeC = c, strokeR = r;
+      } else {
+        strokeC = strokeR = -1;
       }
+    } else {
+      strokeC = strokeR = -1;
     }
 
     if (surf_pabglow) {

@@ -87,26 +87,38 @@ TEST_F(Pabglow, FirstVisitShowsEmptyBoardZeroAndPenFour) {
   EXPECT_EQ(rec.livePictures, 0);
 }
 
-TEST_F(Pabglow, HeldButtonPaintsOneCellPerFrame) {
-  // Across row 2: x 70..85 is column 0, 86..101 column 1, ...
-  run({{75, 70, true, {}}, {90, 70, true, {}}, {91, 70, true, {}}, {140, 70, true, {}},
-       {160, 70, false, {}}, kEscape});
+TEST_F(Pabglow, AStrokePaintsEveryHoleBetweenFrames) {
+  // Three frames across row 2 (x 70..85 is column 0, 86..101 column 1, ...) to
+  // column 19, then down and left to (17, 5); released over column 25.
+  run({{75, 70, true, {}}, {235, 70, true, {}}, {379, 70, true, {}}, {350, 120, true, {}},
+       {475, 70, false, {}}, {75, 85, true, {}}, {40, 100, true, {}}, {90, 400, true, {}},
+       {200, 120, true, {}}, {210, 120, false, {}}, kEscape});
   const int32_t *g = allGrids[0].gridpabglow;
-  EXPECT_EQ(g[cellIndex(0, 2)], 4);
-  EXPECT_EQ(g[cellIndex(1, 2)], 4);
-  EXPECT_EQ(g[cellIndex(2, 2)], 10);  // passed over between frames: not painted
-  EXPECT_EQ(g[cellIndex(4, 2)], 4);
-  EXPECT_EQ(g[cellIndex(5, 2)], 10);  // hovered with the button up
+  for (int c = 0; c < 20; c++) EXPECT_EQ(g[cellIndex(c, 2)], 4) << c;
+  EXPECT_EQ(g[cellIndex(20, 2)], 10);
+  EXPECT_EQ(g[cellIndex(18, 4)], 4);  // the diagonal step between (19, 2) and (17, 5)
+  EXPECT_EQ(g[cellIndex(17, 5)], 4);
+  EXPECT_EQ(g[cellIndex(25, 2)], 10);  // hovered with the button up
+  // Leaving the board ends the stroke: (0, 3) does not join (8, 5).
+  EXPECT_EQ(g[cellIndex(0, 3)], 4);
+  EXPECT_EQ(g[cellIndex(8, 5)], 4);
+  EXPECT_EQ(g[cellIndex(4, 4)], 10);
   // The hovered peg is half transparent, at the cell's place.
   auto hover = rec.find("pen4.tga", "blitAlphaRectFx", 4);
   ASSERT_EQ(hover.size(), 1u);
-  EXPECT_EQ(hover[0].args, (std::vector<float>{0, 0, 16, 16, 150, 69, 0, 1, 0.5f}));
+  EXPECT_EQ(hover[0].args, (std::vector<float>{0, 0, 16, 16, 470, 69, 0, 1, 0.5f}));
   // Pegs are drawn from the next frame on, columns outermost.
-  EXPECT_EQ(pegsDrawn(4), 3);
-  auto pegs = rec.find("pen4.tga", "blitAlphaRect", 4);
-  ASSERT_GE(pegs.size(), 3u);
+  auto pegs = rec.find("pen4.tga", "blitAlphaRect", 2);
+  ASSERT_GE(pegs.size(), 11u);
   EXPECT_EQ(pegs[0].args[4], 70);
-  EXPECT_EQ(pegs[2].args[4], 134);
+  EXPECT_EQ(pegs[10].args[4], 230);
+}
+
+TEST_F(Pabglow, AClickShorterThanAFramePaintsItsHole) {
+  InputFrame tap(300, 300, false);
+  tap.taps = 1;  // pressed and released between two frames (a touchpad tap)
+  run({{300, 300, false, {}}, tap, {300, 300, false, {}}, kEscape});
+  EXPECT_EQ(allGrids[0].gridpabglow[cellIndex(14, 16)], 4);
 }
 
 TEST_F(Pabglow, PointerJustOutsideTheGridTruncatesToTheFirstCell) {
