@@ -57,9 +57,11 @@ void blitZoomed(KGraphic *g, float x1, float y1, float x2, float y2, long x, lon
   g->blitAlphaRectFx(x1, y1, x2, y2, short(x), short(y), 0, zoom, 1, false, false);
 }
 
+// Exactly where the trash is drawn and highlighted, and only once it has begun
+// to rise: the floor beside it is where shoes and feet go.
 bool inDiscardZone(long x, long y) {
   if (x < 250) return true;  // the palette side
-  return x >= 465 && x <= 640 && y >= 425 && y <= 480;  // the trash corner
+  return trashy < 480 && x > 571 && x < 640 && y > 403 && y < 480;
 }
 
 }  // namespace
@@ -80,7 +82,8 @@ void nextMonster() {
   currentAlien += 1;
   if (currentAlien > maxMonsters) currentAlien = 1;
   loadMonster(currentAlien);
-  // Deliberately no wait for the button: holding it on the arrow keeps stepping.
+  // One press, one monster: a click lasts several frames.
+  waitWhile(leftHeld);
   waitWhile(rightKeyHeld);
 }
 
