@@ -228,9 +228,9 @@ void doPabglow() {
 
     if (KInput::isPressed(K_VK_ESCAPE)) break;
     if (KInput::getLeftButtonState()) pickAcolor();
-    static const EKeyboardLayout boardKeys[8] = {K_VK_F1, K_VK_F2, K_VK_F3, K_VK_F4,
-                                                 K_VK_F5, K_VK_F6, K_VK_F7, K_VK_F8};
-    for (int i = 0; i < 8; i++)
+    static const EKeyboardLayout boardKeys[PABGLOW_BOARDS] = {
+        K_VK_F1, K_VK_F2, K_VK_F3, K_VK_F4, K_VK_F5, K_VK_F6, K_VK_F7, K_VK_F8, K_VK_F9, K_VK_F10};
+    for (int i = 0; i < PABGLOW_BOARDS; i++)
       if (KInput::isPressed(boardKeys[i])) currentGrid = i;
 
     flipScreen();

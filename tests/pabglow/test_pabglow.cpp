@@ -193,7 +193,9 @@ TEST_F(Pabglow, FunctionKeysChooseBoardsLastOneWins) {
   run({{0, 0, false, {K_VK_F1, K_VK_F5}}, {0, 0, false, {}}, kEscape});
   EXPECT_EQ(currentGrid, 4);
   run({{0, 0, false, {K_VK_F8}}, {0, 0, false, {K_VK_F9}}, kEscape});
-  EXPECT_EQ(currentGrid, 7);
+  EXPECT_EQ(currentGrid, 8);
+  run({{0, 0, false, {K_VK_F10}}, {0, 0, false, {K_VK_F11}}, kEscape});
+  EXPECT_EQ(currentGrid, 9);
 }
 
 TEST_F(Pabglow, ShortFileFillsFromTheStartAndIsWrittenBackWhole) {
