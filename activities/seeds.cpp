@@ -81,6 +81,9 @@ void endPlant(sSeedInGame *s) {
 
 }  // namespace
 
+// The left edge of the soil strip in the garden picture.
+static const long kSoilLeft = 181;
+
 void addSeed() {
   long n = _seedInHand;
   if (n <= 0 || n > 10) return;
@@ -97,7 +100,9 @@ void addSeed() {
   long my = KInput::getMouseY();
   const sSeed &menu = menuSeeds[n];
   s->ID = int16_t(n);
-  s->dx = float(mx - 23);
+  // A seed let go over the panel's edge goes into the soil beside it, not onto
+  // the panel, where its plant would grow over the seeds.
+  s->dx = float(mx - 23 < kSoilLeft ? kSoilLeft : mx - 23);
   s->dy = float(my - 22);
   s->x1 = menu.x1;
   s->y1 = menu.y1;

@@ -31,7 +31,7 @@ TEST_F(Garden, ASeedLetGoOnTheSoilIsPlantedElsewhereItGoesUpInSmoke) {
   dropSeedAt(169, 390);
   EXPECT_EQ(planted(), 1);
   EXPECT_EQ(allSeeds[0].ID, 1);
-  EXPECT_EQ(allSeeds[0].dx, 146);
+  EXPECT_EQ(allSeeds[0].dx, 181) << "over the panel's edge: planted at the soil's left edge";
   EXPECT_EQ(allSeeds[0].dy, 368);
   EXPECT_FALSE(cloud1.alive);
   EXPECT_EQ(_seedInHand, 0);
