@@ -8,6 +8,7 @@
 #include "activities/camera.h"
 #include "activities/screenSound.h"
 #include "app/fileio.h"
+#include "app/navigation.h"
 #include "app/pictures.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
@@ -26,6 +27,12 @@ static KGraphic *surf_pabglow = nullptr;
 // A note per colour (a pentatonic scale, rising with the pen) and a pop for the
 // eraser; soft, with copies enough to overlap when the child draws quickly.
 static KSound *snd_pegs[PABGLOW_PENS] = {};
+static KGraphic *surf_nav = nullptr;
+static ClearUndo<sGrid> boardUndo;
+
+// Where the ways around the board sit: the right margin, clear of every hole.
+static const short kHomeX = 594, kHomeY = 1;
+static const short kLightX = 606, kLightY = 56, kLightPitch = 31;
 
 const char *pabglowFileName() { return userFilePath("pabglow.dat"); }
 
@@ -91,6 +98,27 @@ static bool paintLine(sGrid &grid, int c0, int r0, int c1, int r1, int32_t pen) 
   }
 }
 
+static bool boardEmpty(const sGrid &grid) {
+  for (int32_t cell : grid.gridpabglow)
+    if (pegColour(cell) >= 0) return false;
+  return true;
+}
+
+// The board lights down the right margin; a press on one shows that board.
+static void boardPicker(short mx, short my, bool bt) {
+  for (int i = 0; i < PABGLOW_BOARDS; i++) {
+    const short y = short(kLightY + kLightPitch * i);
+    if (bt && mx >= kLightX && mx < kLightX + nav::kLightSize && my >= y &&
+        my < y + nav::kLightSize && currentGrid != i) {
+      currentGrid = i;
+      playSample(snd_click);
+    }
+    float r[4];
+    nav::light(i, currentGrid == i, r);
+    if (surf_nav) surf_nav->blitAlphaRect(r[0], r[1], r[2], r[3], kLightX, y, false, false);
+  }
+}
+
 static void enterPabglow() {
   surf_buttons = KQMX::createKGraphic();
   if (surf_buttons) {
@@ -118,6 +146,8 @@ static void enterPabglow() {
     }
   }
   initCamera();
+  surf_nav = loadScreenPicture("data\\gfx\\nav.tga");
+  boardUndo.withdraw();
   // The press that chose the board from the menu must not paint on it.
   KInput::ignoreHeldButton();
 }
@@ -130,6 +160,7 @@ static void leavePabglow() {
   deletePicture(surf_pabglow);
   for (KSound *&s : snd_pegs) deleteSample(s);
   freeCamera();
+  deletePicture(surf_nav);
 }
 
 void doPabglow() {
@@ -166,21 +197,40 @@ void doPabglow() {
     if (surf_pabglow) surf_pabglow->blitRect(0, 0, 640, 480, 0, 0, false, false);
 
     sGrid &grid = allGrids[currentGrid];
+    // After a clear the broom's place offers the board back for a while, until
+    // something is painted on the emptied board.
+    bool undo = boardUndo.offered(currentGrid);
+    if (undo && !boardEmpty(grid)) {
+      boardUndo.withdraw();
+      undo = false;
+    }
+    KGraphic *broomPicture = undo ? surf_nav : surf_buttons;
+    const float sx1 = undo ? nav::kUndo[0] : 11, sy1 = undo ? nav::kUndo[1] : 110;
+    const float sx2 = undo ? nav::kUndo[2] : 71, sy2 = undo ? nav::kUndo[3] : 167;
     if (mx >= 2 && mx <= 68 && my >= 420 && my <= 480) {
-      if (surf_buttons) {
-        surf_buttons->setBlitColor(0, 0, 0, 0.5f);
-        surf_buttons->blitAlphaRectFx(11, 110, 71, 167, 5, 423, 0, 1.1f, 1, false, false);
-        surf_buttons->setBlitColor(1, 1, 1, 1);
-        surf_buttons->blitAlphaRectFx(11, 110, 71, 167, 2, 420, 0, 1.1f, 1, false, false);
+      if (broomPicture) {
+        broomPicture->setBlitColor(0, 0, 0, 0.5f);
+        broomPicture->blitAlphaRectFx(sx1, sy1, sx2, sy2, 5, 423, 0, 1.1f, 1, false, false);
+        broomPicture->setBlitColor(1, 1, 1, 1);
+        broomPicture->blitAlphaRectFx(sx1, sy1, sx2, sy2, 2, 420, 0, 1.1f, 1, false, false);
       }
       if (bt) {
         playSample(snd_click);
-        playSample(snd_clear);
-        for (int32_t &cell : grid.gridpabglow) cell = PABGLOW_EMPTY;
+        if (undo) {
+          boardUndo.restore(grid);
+        } else {
+          playSample(snd_clear);
+          if (!boardEmpty(grid)) boardUndo.cleared(currentGrid, grid);
+          for (int32_t &cell : grid.gridpabglow) cell = PABGLOW_EMPTY;
+        }
         waitForButtonRelease();
       }
-    } else if (surf_buttons) {
-      surf_buttons->blitAlphaRect(11, 110, 71, 167, 2, 420, false, false);
+    } else if (broomPicture) {
+      broomPicture->blitAlphaRect(sx1, sy1, sx2, sy2, 2, 420, false, false);
+    }
+    if (undo && undoKeysHeld()) {
+      playSample(snd_click);
+      boardUndo.restore(grid);
     }
 
     for (int c = 0; c < PABGLOW_COLUMNS; c++) {
@@ -223,10 +273,12 @@ void doPabglow() {
       peg->blitAlphaRect(0, 0, 16, 16, 502, 416, false, false);
     // Between the colour strip and the current peg.
     doCamera(386, 410, screenSnapshot);
+    boardPicker(mx, my, bt);
+    const bool home = homeButton(surf_nav, kHomeX, kHomeY);
     drawCameraFlash();
     drawPointer();
 
-    if (KInput::isPressed(K_VK_ESCAPE)) break;
+    if (home || KInput::isPressed(K_VK_ESCAPE)) break;
     if (KInput::getLeftButtonState()) pickAcolor();
     static const EKeyboardLayout boardKeys[PABGLOW_BOARDS] = {
         K_VK_F1, K_VK_F2, K_VK_F3, K_VK_F4, K_VK_F5, K_VK_F6, K_VK_F7, K_VK_F8, K_VK_F9, K_VK_F10};

@@ -184,6 +184,17 @@ TEST(DataPictures, ButtonSheetHoldsEveryButton) {
   EXPECT_LT(visibleIn(i, {219, 105, 227, 174}), visibleIn(i, {206, 105, 214, 174}));
 }
 
+TEST(DataPictures, NavigationSheetHoldsHomeUndoLightsAndTheExitGlow) {
+  const KImage n = load("nav.tga");
+  std::vector<R> pieces = {{1, 55, 47, 101}, {52, 54, 112, 111}, {120, 54, 220, 134}};
+  for (int i = 0; i < 10; ++i) {
+    pieces.push_back({25 * i, 0, 25 * i + 24, 24});
+    pieces.push_back({25 * i, 26, 25 * i + 24, 50});
+  }
+  for (const R &r : pieces) expectSprite(n, r, "nav piece");
+  EXPECT_EQ(strayPixels(n, pieces), 0);
+}
+
 TEST(DataPictures, PegBoardBackgroundPensAndSprites) {
   const KImage back = load("pabglowback.tga");
   ASSERT_GE(back.width, 640);
@@ -193,6 +204,20 @@ TEST(DataPictures, PegBoardBackgroundPensAndSprites) {
   expectSprite(back, {0, 493, 186, 574}, "logo");
   expectSprite(back, {521, 487, 639, 639}, "cat");
   EXPECT_EQ(strayPixels(back, {{0, 0, 640, 480}, {0, 493, 186, 574}, {521, 487, 639, 639}}), 0);
+  // Where the board draws them at rest (logo at (0, 5), cat at (516, 330)) the
+  // sprites leave every hole in view: nothing over a hole's 8 x 8 middle.
+  int hidden = 0;
+  for (int c = 0; c < 32; ++c) {
+    for (int r = 0; r < 21; ++r) {
+      for (int y = 41 + 16 * r; y < 49 + 16 * r; ++y) {
+        for (int x = 74 + 16 * c; x < 82 + 16 * c; ++x) {
+          if (x < 186 && y >= 5 && y < 86) hidden += alphaAt(back, x, 493 + y - 5) > 8;
+          if (x >= 516 && x < 634 && y >= 330) hidden += alphaAt(back, 521 + x - 516, 487 + y - 330) > 8;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(hidden, 0);
   // Every hole of the 32 x 21 grid is a dark spot where a peg goes.
   int lit = 0;
   for (int c = 0; c < 32; ++c) {

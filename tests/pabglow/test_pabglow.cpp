@@ -5,13 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
 
 #include "activities/pabglow.h"
 #include "app/fakes.h"
+#include "app/navigation.h"
 #include "app/shell.h"
+#include "tools/KMiscTools.h"
 
 // Counts every allocation in the process, to show the running screen makes none.
 static std::atomic<long> allocations{0};
@@ -39,7 +42,7 @@ protected:
   void SetUp() override {
     rec.reset();
     rec.pictureSizes = {{"btns.tga", {256, 256}}, {"pabglowback.tga", {640, 640}},
-                        {"mouse.tga", {32, 32}}};
+                        {"mouse.tga", {32, 32}}, {"nav.tga", {256, 160}}};
     for (int i = 0; i <= 10; i++) rec.pictureSizes["pen" + std::to_string(i) + ".tga"] = {16, 16};
     gameWindow = &window;
     input.releaseAfterEvents = 3;
@@ -187,6 +190,48 @@ TEST_F(Pabglow, ClearButtonEmptiesOnlyTheShownBoardAndWaitsForRelease) {
   EXPECT_EQ(colours[0].args, (std::vector<float>{0, 0, 0, 0.5f}));
   EXPECT_EQ(colours[1].args, (std::vector<float>{1, 1, 1, 1}));
   EXPECT_TRUE(rec.drewAt("btns.tga", "blitAlphaRect", 2, 420, 0));
+}
+
+// A light chooses board 4; the broom clears it and offers it back, Ctrl+Z takes
+// the offer; a second clear is not offered back after ten seconds; the home
+// button leaves and saves what is shown.
+TEST_F(Pabglow, BoardLightsBroomUndoAndHome) {
+  static unsigned long now = 1000;
+  screenClock = [] { return now; };
+  std::vector<unsigned char> start(PABGLOW_FILE_SIZE, 0);
+  for (size_t i = 0; i < start.size(); i += 4) start[i] = 7;
+  writeWholeFile(docs.file("pabglow.dat"), start);
+  int32_t emptiedCell = -1, backCell = -1;
+  const std::vector<EKeyboardLayout> ctrlZ{K_VK_L_CONTROL, K_VK_Z};
+  run({{0, 0, false, {}},
+       {610, 154, true, {}},  // light 4
+       {30, 450, true, {}},   // the broom
+       {30, 450, false, {}, [&] { emptiedCell = allGrids[3].gridpabglow[5]; }},
+       {0, 0, false, ctrlZ},
+       {30, 450, true, {}, [&] { backCell = allGrids[3].gridpabglow[5]; }},
+       {30, 450, false, {}, [] { now += ClearUndo<sGrid>::kOfferMs; }},
+       {0, 0, false, ctrlZ},
+       {616, 20, true, {}}});  // home
+  screenClock = &KMiscTools::getMilliseconds;
+  EXPECT_EQ(currentGrid, 3);
+  EXPECT_EQ(emptiedCell, PABGLOW_EMPTY);
+  EXPECT_EQ(backCell, 7);
+  // Light 1 was lit on the first frame, light 4 from the second.
+  EXPECT_TRUE(rec.drewAt("nav.tga", "blitAlphaRect", 606, 56, 0));
+  auto lit = rec.find("nav.tga", "blitAlphaRect", 2);
+  EXPECT_TRUE(std::any_of(lit.begin(), lit.end(), [](const DrawCall &c) {
+    return c.args == std::vector<float>{75, 26, 99, 50, 606, 149};
+  }));
+  // The broom's place shows the undo arrow while offered, the broom after.
+  auto undo = rec.find("nav.tga", "blitAlphaRectFx", 3);
+  ASSERT_EQ(undo.size(), 2u);
+  EXPECT_EQ(undo[1].args, (std::vector<float>{52, 54, 112, 111, 2, 420, 0, 1.1f, 1}));
+  EXPECT_EQ(rec.find("btns.tga", "blitAlphaRectFx", 6).size(), 2u);
+  EXPECT_EQ(rec.frames, 8) << "the home button leaves at once, like Escape";
+  auto saved = file();
+  ASSERT_EQ(saved.size(), (size_t)PABGLOW_FILE_SIZE);
+  EXPECT_EQ(saved[3 * PABGLOW_CELLS * 4], PABGLOW_EMPTY) << "the second clear stays";
+  EXPECT_EQ(saved[2 * PABGLOW_CELLS * 4], 7);
 }
 
 TEST_F(Pabglow, FunctionKeysChooseBoardsLastOneWins) {
