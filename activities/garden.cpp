@@ -9,6 +9,7 @@
 #include "activities/cloud.h"
 #include "activities/screenSound.h"
 #include "activities/seeds.h"
+#include "app/navigation.h"
 #include "app/pictures.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
@@ -158,6 +159,10 @@ void doWateringCan() {
   drawDrops();
 }
 KGraphic *surf_sky = nullptr;
+static KGraphic *surf_nav = nullptr;
+static bool homePressed = false;
+// The home button: the panel's top-left corner, beside the seed jar.
+static const short kHomeX = 1, kHomeY = 3;
 
 namespace {
 
@@ -279,6 +284,7 @@ void gardenFrame() {
     }
   }
 
+  homePressed = homeButton(surf_nav, kHomeX, kHomeY) && _seedInHand == 0;
   drawCameraFlash();
   drawPointer();
 }
@@ -288,6 +294,8 @@ void doMyGarden() {
   surf_garden = loadScreenPicture("data\\gfx\\flower1.tga");
   surf_tiges = loadScreenPicture("data\\gfx\\tiges.tga");
   surf_sky = loadScreenPicture("data\\gfx\\sky.bmp");
+  surf_nav = loadScreenPicture("data\\gfx\\nav.tga");
+  if (surf_nav) surf_nav->setTextureQuality(true);
   initCloud();
   initCamera();
   snd_thud = loadScreenSample("data\\audio\\thud.ogg", 80);
@@ -304,6 +312,11 @@ void doMyGarden() {
 
   while (true) {
     gardenFrame();
+    if (homePressed) {
+      // Leaves as Escape does, without presenting this frame.
+      if (snd_click) snd_click->playSample();
+      break;
+    }
     gameWindow->flipBackBuffer(true, true);
     if (KInput::isPressed(K_VK_ESCAPE) || gameWindow->isQuit()) break;
   }
@@ -311,6 +324,7 @@ void doMyGarden() {
   deletePicture(surf_garden);
   deletePicture(surf_tiges);
   deletePicture(surf_sky);
+  deletePicture(surf_nav);
   freeCloud();
   freeCamera();
   deleteSample(snd_thud);

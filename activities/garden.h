@@ -42,8 +42,8 @@ extern KGraphic *surf_sky;
 void doMyGarden();
 // One frame of the garden up to its presentation: sky, clouds, panel and soil,
 // the seed menu, the smoke, the plants, the camera, the seed in hand (planted or
-// lost when let go), the camera's flash and the pointer. The screen's pictures
-// must exist.
+// lost when let go), the home button, the camera's flash and the pointer. The
+// screen's pictures must exist.
 void gardenFrame();
 // The garden scene as shown, without the seed panel.
 bool gardenSnapshot(sSnapshot &out);

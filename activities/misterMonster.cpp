@@ -9,6 +9,7 @@
 #include "activities/monster.h"
 #include "activities/printMonster.h"
 #include "activities/screenSound.h"
+#include "app/navigation.h"
 #include "app/pictures.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
@@ -28,6 +29,16 @@ namespace {
 
 KSound *snd_pick = nullptr;   // a part picked up
 KSound *snd_place = nullptr;  // a part put on the monster
+KGraphic *surf_nav = nullptr;
+ClearUndo<sMonster> monsterUndo;
+// The home button: top left of the stage, right of the palette.
+const short kHomeX = 258, kHomeY = 4;
+
+bool monsterEmpty(const sMonster &m) {
+  for (int s = 1; s < kMonsterSlots; s++)
+    if (isPlacedPart(m.allMonsterPart[s].partID)) return false;
+  return true;
+}
 
 void play(KSound *s) {
   if (s) s->playSample();
@@ -97,22 +108,41 @@ void doButtons(KGraphic *surf_btns) {
   if (cleary < 420) cleary = 420;
   if (cleary > 499) cleary = 499;
 
-  // Clear.
+  // Clear. After a clear its place offers the monster back for a while, until
+  // a part is placed on the emptied monster.
+  sMonster *shown = shownMonster();
+  bool undo = shown && monsterUndo.offered(currentAlien);
+  if (undo && !monsterEmpty(*shown)) {
+    monsterUndo.withdraw();
+    undo = false;
+  }
+  KGraphic *clearPicture = undo && surf_nav ? surf_nav : surf_btns;
+  const float sx1 = undo ? nav::kUndo[0] : 11, sy1 = undo ? nav::kUndo[1] : 110;
+  const float sx2 = undo ? nav::kUndo[2] : 71, sy2 = undo ? nav::kUndo[3] : 167;
   if (mx >= 202 && mx <= 268 && my >= 420 && my <= 480 && inHand <= 0) {
-    surf_btns->setBlitColor(0, 0, 0, 0.5f);
-    blitZoomed(surf_btns, 11, 110, 71, 167, 205, cleary + 3, 1.1f);
-    surf_btns->setBlitColor(1, 1, 1, 1);
-    blitZoomed(surf_btns, 11, 110, 71, 167, 202, cleary, 1.1f);
+    clearPicture->setBlitColor(0, 0, 0, 0.5f);
+    blitZoomed(clearPicture, sx1, sy1, sx2, sy2, 205, cleary + 3, 1.1f);
+    clearPicture->setBlitColor(1, 1, 1, 1);
+    blitZoomed(clearPicture, sx1, sy1, sx2, sy2, 202, cleary, 1.1f);
     if (bt) {
       play(snd_click);
-      play(snd_clear);
-      if (sMonster *m = shownMonster()) {
-        for (sMonsterPart &s : m->allMonsterPart) s.partID = 0;
+      if (undo) {
+        monsterUndo.restore(*shown);
+      } else {
+        play(snd_clear);
+        if (shown) {
+          if (!monsterEmpty(*shown)) monsterUndo.cleared(currentAlien, *shown);
+          for (sMonsterPart &s : shown->allMonsterPart) s.partID = 0;
+        }
       }
       waitForButtonRelease();
     }
   } else {
-    surf_btns->blitAlphaRect(11, 110, 71, 167, 202, short(cleary), false, false);
+    clearPicture->blitAlphaRect(sx1, sy1, sx2, sy2, 202, short(cleary), false, false);
+  }
+  if (undo && inHand <= 0 && undoKeysHeld()) {
+    play(snd_click);
+    monsterUndo.restore(*shown);
   }
 
   // Print, only offered when the options allow it. The 79-pixel picture rests on
@@ -280,6 +310,9 @@ void doMisterMonster() {
   surf_back = loadScreenPicture("data\\gfx\\misterback.bmp");
   KGraphic *surf_buttons = loadScreenPicture("data\\gfx\\btns.tga");
   if (surf_buttons) surf_buttons->setTextureQuality(true);
+  surf_nav = loadScreenPicture("data\\gfx\\nav.tga");
+  if (surf_nav) surf_nav->setTextureQuality(true);
+  monsterUndo.withdraw();
 
   loadMonsters();
   loadMonster(currentAlien);
@@ -294,9 +327,11 @@ void doMisterMonster() {
     animateCloud();
     // Beside the print button, or in its place when printing is off.
     doCamera(preferences.printing ? 372 : 286, 418, monsterPicture, inHand > 0);
+    const bool home = homeButton(surf_nav, kHomeX, kHomeY) && inHand <= 0;
     drawCameraFlash();
     drawPointer();
-    if (KInput::isPressed(K_VK_ESCAPE)) break;
+    if (home) play(snd_click);
+    if (home || KInput::isPressed(K_VK_ESCAPE)) break;
     flipScreen();
     if (gameWindow->isQuit()) break;
   }
@@ -308,5 +343,6 @@ void doMisterMonster() {
   saveMonsters();
   deletePicture(surf_back);
   deletePicture(surf_buttons);
+  deletePicture(surf_nav);
   deletePicture(surf_monster);
 }

@@ -19,7 +19,13 @@ bool homeButton(KGraphic *navPicture, short x, short y) {
       navPicture->blitAlphaRect(nav::kHome[0], nav::kHome[1], nav::kHome[2], nav::kHome[3], x, y,
                                 false, false);
   }
-  return hovered && KInput::getLeftButtonState();
+  // Only a press that starts on the button counts: a stroke or a drag that
+  // wanders over it must not end the game.
+  static bool pressedElsewhere = false;
+  const bool down = KInput::getLeftButtonState();
+  if (!down) pressedElsewhere = false;
+  else if (!hovered) pressedElsewhere = true;
+  return hovered && down && !pressedElsewhere;
 }
 
 bool undoKeysHeld() {

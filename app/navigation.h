@@ -25,8 +25,8 @@ inline void light(int i, bool on, float r[4]) {
 }  // namespace nav
 
 // Draws the home button with its top-left at (x, y), bigger under the pointer,
-// and answers whether the left button is down on it. The screen then leaves as
-// it does on Escape.
+// and answers whether a press that began on it is down. The screen then leaves
+// as it does on Escape.
 bool homeButton(KGraphic *navPicture, short x, short y);
 
 // What the broom cleared, offered back for a while: `T` is a plain record (a

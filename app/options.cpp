@@ -56,6 +56,8 @@ long doOptions() {
       if (preferences.printing == 1) surf_cross->blitRect(0, 60, w, h, 300, 307, false, false);
     }
     drawPointer();
+    // Escape leaves as the back area does, as on every other screen.
+    if (KInput::isPressed(K_VK_ESCAPE)) break;
 
     if (KInput::getLeftButtonState()) {
       int x = mx - 16;

@@ -127,6 +127,9 @@ TEST_F(Options, BackAreaLeavesAfterTheReleaseAndFreesPictures) {
   EXPECT_GE(rec.events, 2);
   EXPECT_FALSE(KInput::getLeftButtonState());
   EXPECT_EQ(rec.livePictures, live);
+  rec.reset();
+  run({{300, 300, false, {}}, {300, 300, false, {K_VK_ESCAPE}}});
+  EXPECT_EQ(rec.frames, 1) << "Escape leaves too";
 }
 
 TEST_F(Options, ClosedWindowEndsTheScreenAfterOneFrame) {

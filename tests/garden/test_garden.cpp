@@ -69,6 +69,19 @@ TEST_F(Garden, OnlyOneSeedIsHeldAndNoOtherPulsesMeanwhile) {
   EXPECT_EQ(_seedInHand, 0);
 }
 
+TEST_F(Garden, TheHomeButtonLeavesButNotWithASeedInHand) {
+  input.push(22, 109, false);
+  input.push(22, 109, true);     // take seed 1 and carry it over the home button
+  input.push(20, 20, true, {}, 3);
+  input.push(20, 20, false);     // lost in smoke there
+  input.push(20, 20, true);      // a new press on the home button leaves
+  input.push(300, 300, false, {}, 5);
+  doMyGarden();
+  EXPECT_EQ(window->flips, 6) << "left on the new press, not while carrying the seed";
+  EXPECT_TRUE(cloud1.alive);
+  EXPECT_EQ(planted(), 0);
+}
+
 TEST_F(Garden, PlantsAreKeptAndStillWhileTheGardenIsClosed) {
   dropSeedAt(300, 420);
   ASSERT_EQ(planted(), 1);

@@ -4,7 +4,9 @@
 #include "activities/cloud.h"
 #include "activities/misterMonster.h"
 #include "activities/monster.h"
+#include "app/navigation.h"
 #include "app/preferences.h"
+#include "tools/KMiscTools.h"
 #include "monster/activity_fixture.h"
 
 namespace {
@@ -188,6 +190,48 @@ TEST_F(Builder, ClearEmptiesOnlyTheMonsterShownAndWaitsForTheRelease) {
   EXPECT_EQ(window->pumps, 1);
   EXPECT_FALSE(buttons.blitsOf(11, 110, 71, 167).empty());
   EXPECT_EQ(buttons.calls[0].op, "setBlitColor") << "the hovered button casts a shadow";
+}
+
+// The broom's clear is offered back by a click on its place or by Ctrl+Z, for
+// ten seconds.
+TEST_F(Builder, TheBroomsClearCanBeTakenBack) {
+  static unsigned long now = 5000;
+  screenClock = [] { return now; };
+  window->onPump = [&] { input.setLeftButton(false); };
+  auto clickClear = [&] {
+    input.setPointer(230, 450);
+    input.setLeftButton(true);
+    doButtons(&buttons);
+  };
+  auto ctrlZ = [&] {
+    input.setKey(K_VK_R_CONTROL, true);
+    input.setKey(K_VK_Z, true);
+    doButtons(&buttons);
+    input.setKey(K_VK_R_CONTROL, false);
+    input.setKey(K_VK_Z, false);
+  };
+  slots()[4] = {1, 300, 100};
+  clickClear();
+  EXPECT_EQ(slots()[4].partID, 0);
+  clickClear();
+  EXPECT_EQ(slots()[4].partID, 1) << "the second click brings it back";
+  clickClear();
+  ctrlZ();
+  EXPECT_EQ(slots()[4].partID, 1);
+  clickClear();
+  now += ClearUndo<sMonster>::kOfferMs;
+  ctrlZ();
+  EXPECT_EQ(slots()[4].partID, 0) << "offered for ten seconds only";
+  screenClock = &KMiscTools::getMilliseconds;
+}
+
+TEST_F(Builder, TheHomeButtonLeavesAndSaves) {
+  surf_monster = nullptr;  // the screen makes its own pictures
+  input.push(0, 0, false);
+  input.push(270, 20, true);
+  doMisterMonster();
+  EXPECT_EQ(window->flips, 1);
+  EXPECT_EQ(readFile(dir + "/mistermon.dat").size(), 120000u);
 }
 
 TEST_F(Builder, StepsWrapAroundAndWaitForTheirKeys) {
