@@ -31,8 +31,9 @@ KSound *snd_pick = nullptr;   // a part picked up
 KSound *snd_place = nullptr;  // a part put on the monster
 KGraphic *surf_nav = nullptr;
 ClearUndo<sMonster> monsterUndo;
-// The home button: top left of the stage, right of the palette.
-const short kHomeX = 258, kHomeY = 4;
+// The home button: the floor's bottom-left corner, under the palette and left
+// of the clear button.
+const short kHomeX = 4, kHomeY = 428;
 
 bool monsterEmpty(const sMonster &m) {
   for (int s = 1; s < kMonsterSlots; s++)

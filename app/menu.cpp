@@ -4,11 +4,13 @@
 
 #include <cmath>
 
+#include "app/navigation.h"
 #include "app/pictures.h"
 #include "app/preferences.h"
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
 #include "input/KInput.h"
+#include "sound/KSound.h"
 #include "tools/KMiscTools.h"
 #include "window/KQMX.h"
 #include "window/KWindow.h"
@@ -21,6 +23,14 @@ sGameButton gamebuttons[3] = {
 };
 float sine = 0;
 
+// The way out asks once: a first press makes it wobble and glow, and only a
+// second press within that time quits, so a stray click does not end the game.
+static KGraphic *surf_nav = nullptr;
+static const unsigned long kExitAskMs = 3000;
+static bool exitAsked = false;
+static unsigned long exitAskedAt = 0;
+static bool exitPressHeld = false;  // the press that asked is not the answer
+
 static const char *const kButtonFiles[3][2] = {
     {"data\\gfx\\pgoff.tga", "data\\gfx\\pgon.tga"},
     {"data\\gfx\\mgoff.tga", "data\\gfx\\mgon.tga"},
@@ -31,6 +41,9 @@ void initMenu() {
   doVolume();
   freeMenu();  // a second init must not leak the first set
   surf_menu = loadScreenPicture("data\\gfx\\pabrix.bmp");
+  surf_nav = loadScreenPicture("data\\gfx\\nav.tga");
+  if (surf_nav) surf_nav->setTextureQuality(true);
+  exitAsked = exitPressHeld = false;
   for (int i = 0; i < 3; i++) {
     gamebuttons[i].surf_gamebt = loadScreenPicture(kButtonFiles[i][0]);
     gamebuttons[i].surf_gamebton = loadScreenPicture(kButtonFiles[i][1]);
@@ -39,6 +52,7 @@ void initMenu() {
 
 void freeMenu() {
   deletePicture(surf_menu);
+  deletePicture(surf_nav);
   for (sGameButton &b : gamebuttons) {
     deletePicture(b.surf_gamebt);
     deletePicture(b.surf_gamebton);
@@ -80,9 +94,26 @@ long doMenu() {
                          false);
   }
 
+  if (exitAsked && screenClock() - exitAskedAt >= kExitAskMs) exitAsked = false;
+  if (!bt) exitPressHeld = false;
+  if (exitAsked && surf_nav) {
+    // Wobbles about the sign's middle, (599, 450), a little bigger than it.
+    const float t = float(screenClock() - exitAskedAt) / 1000.0f;
+    const float angle = 8.0f * std::sin(t * 6.28f * 3);
+    surf_nav->blitAlphaRectFx(nav::kExitGlow[0], nav::kExitGlow[1], nav::kExitGlow[2],
+                              nav::kExitGlow[3], 549, 410, angle, 1.1f, 1, false, false);
+  }
   if (bt) {
-    if (inArea(mx, my, 559, 422, 639, 479)) return MENU_QUIT;
-    if (inArea(mx, my, 200, 403, 429, 479)) return MENU_OPTIONS;
+    if (inArea(mx, my, 559, 422, 639, 479)) {
+      if (exitAsked && !exitPressHeld) return MENU_QUIT;
+      if (!exitAsked) {
+        exitAsked = exitPressHeld = true;
+        exitAskedAt = screenClock();
+        if (snd_click) snd_click->playSample();
+      }
+    } else if (inArea(mx, my, 200, 403, 429, 479)) {
+      return MENU_OPTIONS;
+    }
   }
   if (gameWindow) gameWindow->setDefaultWorldView();
   return MENU_NOTHING;

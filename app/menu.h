@@ -15,6 +15,9 @@ extern KGraphic *surf_menu;
 extern sGameButton gamebuttons[3];
 extern float sine;  // bobbing phase in radians, kept across frames and reloads
 
+// initMenu also withdraws the quit area's question.
 void initMenu();
 void freeMenu();
+// One frame; the code of what was chosen (MENU_...). The quit area answers
+// MENU_QUIT only to a second press within three seconds of the first.
 long doMenu();

@@ -6,7 +6,9 @@
 
 #include "app/fakes.h"
 #include "app/menu.h"
+#include "app/navigation.h"
 #include "app/shell.h"
+#include "tools/KMiscTools.h"
 
 namespace {
 
@@ -105,9 +107,34 @@ TEST_F(Menu, QuitAndOptionsAreasIncludeBothEnds) {
       {430, 450, MENU_NOTHING}, {300, 402, MENU_NOTHING},
   };
   for (const Probe &p : probes) {
-    EXPECT_EQ(frameAt(3.14f, p.x, p.y, true), p.code) << p.x << "," << p.y;
+    initMenu();  // no question pending
+    // The quit area asks first: only a second press quits.
+    if (p.code == MENU_QUIT) EXPECT_EQ(frameAt(3.14f, p.x, p.y, true), MENU_NOTHING);
     EXPECT_EQ(frameAt(3.14f, p.x, p.y, false), MENU_NOTHING) << "no click at " << p.x;
+    EXPECT_EQ(frameAt(3.14f, p.x, p.y, true), p.code) << p.x << "," << p.y;
   }
+}
+
+TEST_F(Menu, TheWayOutAsksOnceForThreeSeconds) {
+  static unsigned long now = 100;
+  screenClock = [] { return now; };
+  EXPECT_EQ(frameAt(0, 600, 450, true), MENU_NOTHING);
+  EXPECT_EQ(frameAt(0, 600, 450, true), MENU_NOTHING) << "the press that asked is no answer";
+  auto glow = rec.find("nav.tga", "blitAlphaRectFx");
+  ASSERT_EQ(glow.size(), 1u);
+  EXPECT_EQ(glow[0].args[4], 549);
+  frameAt(0, 300, 300, false);
+  now += 2999;
+  EXPECT_EQ(frameAt(0, 600, 450, true), MENU_QUIT);
+  // Three seconds without an answer: the question is withdrawn and asked anew.
+  initMenu();
+  frameAt(0, 600, 450, true);
+  frameAt(0, 300, 300, false);
+  now += 3000;
+  EXPECT_EQ(frameAt(0, 600, 450, true), MENU_NOTHING);
+  frameAt(0, 300, 300, false);
+  EXPECT_FALSE(rec.find("nav.tga", "blitAlphaRectFx").empty()) << "asking again";
+  screenClock = &KMiscTools::getMilliseconds;
 }
 
 TEST_F(Menu, PhaseWrapsToZeroOnThe300thFrame) {
@@ -125,10 +152,10 @@ TEST_F(Menu, PhaseWrapsToZeroOnThe300thFrame) {
 TEST_F(Menu, FreeReleasesEveryPictureAndIsSafeTwice) {
   int live = rec.livePictures;
   freeMenu();
-  EXPECT_EQ(rec.livePictures, live - 7);
+  EXPECT_EQ(rec.livePictures, live - 8);
   EXPECT_EQ(surf_menu, nullptr);
   freeMenu();
-  EXPECT_EQ(rec.livePictures, live - 7);
+  EXPECT_EQ(rec.livePictures, live - 8);
   // Re-initialising twice does not leak the first set.
   initMenu();
   initMenu();

@@ -14,6 +14,7 @@
 namespace {
 
 const InputFrame kQuit{600, 450, true, {}};
+const InputFrame kUp{600, 450, false, {}};
 
 class Shell : public ::testing::Test {
 protected:
@@ -38,11 +39,11 @@ protected:
 
 TEST_F(Shell, QuitAreaEndsTheRunAndWritesDefaults) {
   int live = rec.livePictures;
-  EXPECT_EQ(run({kQuit}), 0);
+  EXPECT_EQ(run({kQuit, kUp, kQuit}), 0);
   ASSERT_FALSE(rec.windowCalls.empty());
   EXPECT_EQ(rec.windowCalls[0], "create 640 480 -1 fullscreen Pabrix");
-  EXPECT_EQ(rec.frames, 1);  // the quitting pass still presents its frame
-  EXPECT_TRUE(rec.drewAt("mouse.tga", "blitAlphaRect", 600, 450, 0));
+  EXPECT_EQ(rec.frames, 3);  // asked, released, quit: the quitting pass still presents its frame
+  EXPECT_TRUE(rec.drewAt("mouse.tga", "blitAlphaRect", 600, 450, 2));
   EXPECT_EQ(readWholeFile(docs.file("pabrix.prf")),
             (std::vector<unsigned char>{0x2C, 0x01, 0, 0, 0x18, 0x01, 0, 0, 0x01, 0, 0, 0, 0, 0,
                                         0, 0}));
@@ -59,7 +60,7 @@ TEST_F(Shell, WindowedPreferenceOpensAWindowAndHotKeysKeepThePreference) {
   run({{10, 10, false, {K_VK_L_SHIFT, K_VK_F}},
        {10, 10, false, {K_VK_W}},  // W alone does nothing
        {10, 10, false, {K_VK_L_SHIFT, K_VK_W}},
-       kQuit});
+       kQuit, kUp, kQuit});
   EXPECT_EQ(rec.windowCalls, (std::vector<std::string>{"create 640 480 -1 windowed Pabrix",
                                                        "fullscreen 1", "fullscreen 0"}));
   auto saved = readWholeFile(docs.file("pabrix.prf"));
@@ -72,7 +73,7 @@ TEST_F(Shell, OptionsChangesAreSavedAtShutdown) {
   // Options, drag the upper knob to 200, back, then quit from the menu. Each
   // screen waits for the press that opened it to end.
   run({{300, 450, true, {}}, {300, 450, false, {}}, {216, 140, true, {}}, {600, 450, true, {}},
-       {0, 0, false, {}}, kQuit});
+       {0, 0, false, {}}, kQuit, kUp, kQuit});
   auto saved = readWholeFile(docs.file("pabrix.prf"));
   ASSERT_EQ(saved.size(), 16u);
   EXPECT_EQ(saved[0], 200);
@@ -84,7 +85,7 @@ TEST_F(Shell, PegBoardRunsAndItsBoardsAreSaved) {
   // frame: that paints nothing. After the release a click paints column 8, row
   // 10; Escape leaves; the menu then quits.
   run({{100, 200, true, {}}, {100, 200, false, {}}, {200, 200, true, {}},
-       {200, 200, false, {K_VK_ESCAPE}}, {0, 0, false, {}}, kQuit});
+       {200, 200, false, {K_VK_ESCAPE}}, {0, 0, false, {}}, kQuit, kUp, kQuit});
   auto board = readWholeFile(docs.file("pabglow.dat"));
   ASSERT_EQ(board.size(), (size_t)PABGLOW_FILE_SIZE);
   EXPECT_EQ(board[(1 + 32 * 10) * 4], PABGLOW_EMPTY);
@@ -96,10 +97,10 @@ TEST_F(Shell, GardenAndMonsterButtonsRunTheirScreens) {
   rec.pictureSizes["mmoff.tga"] = {140, 150};
   int live = 0;
   run({{300, 250, true, {}}, {0, 0, false, {}, [&] { live = rec.livePictures; }},
-       {500, 250, true, {}}, {0, 0, false, {}}, kQuit});
+       {500, 250, true, {}}, {0, 0, false, {}}, kQuit, kUp, kQuit});
   EXPECT_EQ(rec.screens, (std::vector<std::string>{"garden", "monster"}));
-  // The menu came back after the first screen: its seven pictures and the pointer.
-  EXPECT_EQ(live, 8);
+  // The menu came back after the first screen: its eight pictures and the pointer.
+  EXPECT_EQ(live, 9);
   EXPECT_TRUE(rec.quit);
   EXPECT_EQ(gameWindow, nullptr);
 }

@@ -68,6 +68,9 @@ click() {
   xdotool mousedown 1; sleep 0.3; xdotool mouseup 1; sleep 0.4
 }
 
+# The menu's way out asks once: the first click makes it glow, the second quits.
+quit_from_menu() { click 600 450; click 600 450; }
+
 press_key() { xdotool keydown "$1"; sleep 0.3; xdotool keyup "$1"; sleep 0.4; }
 
 # shot NAME: the 640x480 frame as seen on the screen, scaled back to 640x480.

@@ -27,7 +27,7 @@ click 600 450   # back area
 move_to 320 250
 looks_like "$(shot menu2)" "$DATA/pabrix.bmp" 640x120+0+0
 
-click 600 450   # quit area
+quit_from_menu
 wait_exit 15 || die "the program failed"
 P="$DOCS/pabrix.prf"
 [ -f "$P" ] || die "no preferences file was written"

@@ -22,7 +22,7 @@ move_to 400 300
 shot board-painted >/dev/null
 press_key Escape
 sleep 0.5
-click 600 450    # quit from the menu
+quit_from_menu
 wait_exit 15 || die "the program failed"
 
 F="$DOCS/pabglow.dat"

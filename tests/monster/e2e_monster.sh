@@ -28,7 +28,7 @@ done
 xdotool mouseup 1; sleep 0.5
 press_key Escape
 sleep 0.5
-click 600 450    # quit from the menu
+quit_from_menu
 wait_exit 15 || die "the program failed"
 
 F="$DOCS/mistermon.dat"

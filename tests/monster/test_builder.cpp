@@ -228,7 +228,7 @@ TEST_F(Builder, TheBroomsClearCanBeTakenBack) {
 TEST_F(Builder, TheHomeButtonLeavesAndSaves) {
   surf_monster = nullptr;  // the screen makes its own pictures
   input.push(0, 0, false);
-  input.push(270, 20, true);
+  input.push(20, 450, true);
   doMisterMonster();
   EXPECT_EQ(window->flips, 1);
   EXPECT_EQ(readFile(dir + "/mistermon.dat").size(), 120000u);

@@ -87,7 +87,7 @@ log "page pixels of the body's green: $GREEN"
 [ "$GREEN" -gt 2000 ] || die "the body's green is missing from the page"
 
 press_key Escape   # back to the menu
-click 600 450      # quit
+quit_from_menu
 wait_exit 15 || die "the program failed"
 [ "$(stat -c %s "$DOCS/mistermon.dat" 2>/dev/null)" = 120000 ] || die "no monster file"
 log "printed, cancelled and quit cleanly"
