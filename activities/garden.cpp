@@ -161,8 +161,8 @@ void doWateringCan() {
 KGraphic *surf_sky = nullptr;
 static KGraphic *surf_nav = nullptr;
 static bool homePressed = false;
-// The home button: the panel's top-left corner, beside the seed jar.
-static const short kHomeX = 1, kHomeY = 3;
+// The home button: the panel's top-right corner, beside the seed jar.
+static const short kHomeX = 134, kHomeY = 8;
 
 namespace {
 

@@ -72,9 +72,9 @@ TEST_F(Garden, OnlyOneSeedIsHeldAndNoOtherPulsesMeanwhile) {
 TEST_F(Garden, TheHomeButtonLeavesButNotWithASeedInHand) {
   input.push(22, 109, false);
   input.push(22, 109, true);     // take seed 1 and carry it over the home button
-  input.push(20, 20, true, {}, 3);
-  input.push(20, 20, false);     // lost in smoke there
-  input.push(20, 20, true);      // a new press on the home button leaves
+  input.push(155, 30, true, {}, 3);
+  input.push(155, 30, false);    // lost in smoke there
+  input.push(155, 30, true);     // a new press on the home button leaves
   input.push(300, 300, false, {}, 5);
   doMyGarden();
   EXPECT_EQ(window->flips, 6) << "left on the new press, not while carrying the seed";
