@@ -83,11 +83,16 @@ KSdlInputSource &sdlSource() {
 KInputSource *gSource = nullptr;
 
 // The short-click latch and the held-button guard (see KInput.h).
+// A new press is noticed when the button is asked for. Noticed by a frame's
+// first question, it reads as down for that frame; noticed later in a frame,
+// whose earlier questions were answered "up", it reads as down for the rest of
+// it and the whole next one too.
 struct ButtonState {
-  unsigned long presses = 0;  // the source's press count last seen
-  bool latched = false;       // a press not yet reported as down
-  bool reported = false;      // ...reported now; it ends at the next pump
-  bool ignoring = false;      // a held button is ignored until released
+  unsigned long presses = 0;     // the source's press count last seen
+  bool latched = false;          // a press that reads as down
+  bool keepOverPump = false;     // ...through the next pump as well
+  bool askedSincePump = false;
+  bool ignoring = false;         // a held button is ignored until released
 };
 ButtonState gButton;
 
@@ -97,11 +102,10 @@ bool rawLeftButton() {
   if (presses != gButton.presses) {
     gButton.presses = presses;
     gButton.latched = true;
-    gButton.reported = false;
+    gButton.keepOverPump = gButton.askedSincePump;
   }
-  const bool down = src->leftButtonDown() || gButton.latched;
-  if (gButton.latched) gButton.reported = true;
-  return down;
+  gButton.askedSincePump = true;
+  return src->leftButtonDown() || gButton.latched;
 }
 
 }  // namespace
@@ -116,7 +120,13 @@ void KInput::setSource(KInputSource *source) {
 KInputSource *KInput::source() { return gSource ? gSource : &sdlSource(); }
 
 void KInput::eventsPumped() {
-  if (gButton.latched && gButton.reported) gButton.latched = gButton.reported = false;
+  // A flip pumps more than once; only pumps between questions end a frame.
+  if (!gButton.askedSincePump) return;
+  gButton.askedSincePump = false;
+  if (gButton.keepOverPump)
+    gButton.keepOverPump = false;
+  else
+    gButton.latched = false;
 }
 
 void KInput::frameFlipped() {

@@ -85,11 +85,11 @@ public:
   // Every window's flipBackBuffer calls this once per presented frame.
   static void frameFlipped();
   // Every window's processEvents calls this: a short click that a screen has
-  // already seen as down reads as up again from here on.
+  // seen as down for a whole frame reads as up again from here on.
   static void eventsPumped();
 
-  // A press shorter than a frame (a touchpad tap) reads as down until the next
-  // frame or event pump after a screen has seen it, so no click is lost.
+  // A press shorter than a frame (a touchpad tap) reads as down for at least
+  // one whole frame (up to the pump that ends it), so no click is lost.
   //
   // ignoreHeldButton: when the left button is down now, getLeftButtonState
   // answers false until it has been released once. For screens that open, and

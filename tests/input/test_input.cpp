@@ -172,6 +172,31 @@ TEST_F(ScriptedTest, ShortClicksLatchAndAHeldButtonCanBeIgnored) {
   KInput::frameFlipped();
   look();
   EXPECT_EQ(seen, (std::vector<int>{0, 1, 1, 0, 1, 0, 0, 0, 1}));
+
+  // A tap noticed late in a frame, after it was asked "up", also reads down
+  // through the whole next frame, whose questions all matter.
+  struct Tapping : KInputSource {
+    unsigned long presses = 0;
+    void pointerPosition(int &x, int &y) override { x = y = 0; }
+    bool leftButtonDown() override { return false; }
+    unsigned long leftButtonPresses() override { return presses; }
+    bool keyDown(uint16_t) override { return false; }
+    void setSystemPointerVisible(bool) override {}
+  } tapping;
+  KInput::setSource(&tapping);
+  seen.clear();
+  auto flip = [] {  // as a window's flip does: the frame, then its messages
+    KInput::frameFlipped();
+    KInput::eventsPumped();
+  };
+  look();
+  tapping.presses++;
+  look();
+  flip();
+  look(), look();
+  flip();
+  look();
+  EXPECT_EQ(seen, (std::vector<int>{0, 1, 1, 1, 0}));
 }
 
 TEST_F(ScriptedTest, DirectSettersChangeOnlyTheCurrentFrame) {
