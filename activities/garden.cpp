@@ -284,7 +284,8 @@ void gardenFrame() {
     }
   }
 
-  homePressed = homeButton(surf_nav, kHomeX, kHomeY) && _seedInHand == 0;
+  homePressed =
+      homeButton(surf_nav, kHomeX, kHomeY) && _seedInHand == 0 && canState == CAN_RESTING;
   drawCameraFlash();
   drawPointer();
 }
