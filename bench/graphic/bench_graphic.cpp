@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "graphic/KGraphicGL.h"
+#include "gl/KGraphicGL.h"
 #include "graphic/KImageCodec.h"
 
 namespace {

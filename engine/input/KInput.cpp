@@ -3,7 +3,7 @@
 #include "input/KInput.h"
 
 #include "graphic/KGraphic.h"
-#include "input/KSdlInputSource.h"
+#include "platform/sdl/KSdlInputSource.h"
 #include "window/KQMX.h"
 
 // Entry k describes key k; the codes are the classic virtual-key numbers.

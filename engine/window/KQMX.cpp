@@ -4,9 +4,9 @@
 
 #include "d3d/KGraphicD3D.h"
 #include "d3d/KWindowD3D.h"
-#include "graphic/KGraphicGL.h"
+#include "gl/KGraphicGL.h"
 #include "tools/KMiscTools.h"
-#include "window/KWindowGL.h"
+#include "gl/KWindowGL.h"
 
 Erenderer KQMX::_renderer = K_DIRECTX;
 

@@ -15,11 +15,11 @@
 
 #include "d3d/KGraphicD3D.h"
 #include "d3d/KWindowD3D.h"
-#include "graphic/KGraphicGL.h"
+#include "gl/KGraphicGL.h"
 #include "graphic/KImageCodec.h"
 #include "input/KInput.h"
 #include "platform/sdl/KSdlWindow.h"
-#include "window/KWindowGL.h"
+#include "gl/KWindowGL.h"
 
 namespace {
 

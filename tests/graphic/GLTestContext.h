@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "graphic/KGraphicGL.h"
+#include "gl/KGraphicGL.h"
 
 class GLTestContext {
 public:

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "GLTestContext.h"
-#include "graphic/KGraphicGL.h"
+#include "gl/KGraphicGL.h"
 #include "graphic/KImageCodec.h"
 #include "window/KQMX.h"
-#include "window/KWindowGL.h"
+#include "gl/KWindowGL.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "window/KQMX.h"
-#include "window/KWindowGL.h"
+#include "gl/KWindowGL.h"
 #include "window/KWindowMessages.h"
 #include "platform/sdl/KSdlWindow.h"
 

@@ -15,7 +15,7 @@
 #include "input/KInput.h"
 #include "platform/sdl/KSdlWindow.h"
 #include "window/KQMX.h"
-#include "window/KWindowGL.h"
+#include "gl/KWindowGL.h"
 
 struct Rgba {
   int r, g, b, a;

@@ -1,7 +1,7 @@
 // KWindowGL: the OpenGL game window over the SDL glue. The frame is drawn into a
 // fixed-size framebuffer object and scaled into the window at each flip; without
 // framebuffer objects it is drawn straight into the window. Application thread only.
-#include "window/KWindowGL.h"
+#include "gl/KWindowGL.h"
 
 #include <SDL.h>
 #include <GL/gl.h>
@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "graphic/KGraphicGL.h"
+#include "gl/KGraphicGL.h"
 #include "input/KInput.h"
 #include "platform/sdl/KSdlWindow.h"
 #include "tools/KMiscTools.h"

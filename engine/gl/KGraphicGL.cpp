@@ -1,7 +1,7 @@
 // KGraphicGL: textures made from picture files, caller arrays and the frame
 // buffer, drawn with OpenGL 1.1 immediate mode. Needs the window's GL context
 // current on the calling (main) thread; device errors are not queried.
-#include "graphic/KGraphicGL.h"
+#include "gl/KGraphicGL.h"
 
 #include <GL/gl.h>
 

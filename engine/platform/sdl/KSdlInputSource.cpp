@@ -2,7 +2,7 @@
 // follow the events as they are pumped, so they are as fresh as the last
 // processEvents or flip.
 // Application thread only.
-#include "input/KSdlInputSource.h"
+#include "platform/sdl/KSdlInputSource.h"
 
 #include <SDL.h>
 
