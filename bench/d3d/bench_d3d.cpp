@@ -22,7 +22,7 @@
 #include "d3d/KWindowD3D.h"
 #include "graphic/KImageCodec.h"
 #include "input/KInput.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 #include "window/KQMX.h"
 
 namespace {

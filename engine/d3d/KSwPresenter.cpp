@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "d3d/KScale.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 
 namespace {
 

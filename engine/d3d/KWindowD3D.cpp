@@ -10,7 +10,7 @@
 #include "d3d/KGraphicD3D.h"
 #include "d3d/KSwPresenter.h"
 #include "input/KInput.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 #include "tools/KMiscTools.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "gl/KGraphicGL.h"
 #include "input/KInput.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 #include "tools/KMiscTools.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "window/KWindowHandle.h"
+#include "platform/KWindowHandle.h"
 
 class KGraphic;
 

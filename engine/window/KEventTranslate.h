@@ -5,7 +5,7 @@
 
 #include "input/KInput.h"
 #include "window/KEvent.h"
-#include "window/KWindowMessages.h"
+#include "platform/KWindowMessages.h"
 
 typedef bool (*KRawMessageHook)(HWND, unsigned int, unsigned int, long);
 typedef bool (*KEventHook)(KEvent *);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "window/KEvent.h"
-#include "window/KWindowHandle.h"
+#include "platform/KWindowHandle.h"
 
 class KWindow {
 public:

@@ -18,7 +18,7 @@
 #include "gl/KGraphicGL.h"
 #include "graphic/KImageCodec.h"
 #include "input/KInput.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 #include "gl/KWindowGL.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "d3d/KWindowD3D.h"
 #include "graphic/KImageCodec.h"
 #include "input/KInput.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 #include "window/KQMX.h"
 
 // Pixels as 0xRRGGBB, row by row from the top.

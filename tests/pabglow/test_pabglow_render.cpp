@@ -14,7 +14,7 @@
 #include "app/shell.h"
 #include "d3d/KGraphicD3D.h"
 #include "input/KScriptedInput.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 #include "window/KQMX.h"
 #include "window/KWindow.h"
 

@@ -15,7 +15,7 @@
 #include "app/shell.h"
 #include "graphic/KGraphic.h"
 #include "input/KInput.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 #include "window/KQMX.h"
 #include "window/KWindow.h"
 

@@ -8,7 +8,7 @@
 #include "activities/printMonster.h"
 #include "app/shell.h"
 #include "input/KInput.h"
-#include "platform/print/KPrinter.h"
+#include "print/KPrinter.h"
 #include "print/print_fixture.h"
 #include "window/KWindow.h"
 

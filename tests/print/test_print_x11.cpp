@@ -18,8 +18,8 @@
 #include "activities/printMonster.h"
 #include "app/shell.h"
 #include "input/KInput.h"
-#include "platform/print/KPrinter.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "print/KPrinter.h"
+#include "platform/KNativeWindow.h"
 #include "print/print_fixture.h"
 #include "window/KWindow.h"
 

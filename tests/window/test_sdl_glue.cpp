@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/sdl/KSdlKeys.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "input/KScriptedInput.h"
-#include "window/KWindowMessages.h"
+#include "platform/KWindowMessages.h"
 #include "window_fixture.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "window/KQMX.h"
 #include "gl/KWindowGL.h"
-#include "window/KWindowMessages.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KWindowMessages.h"
+#include "platform/KNativeWindow.h"
 
 namespace {
 

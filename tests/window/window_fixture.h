@@ -13,7 +13,7 @@
 #include <string>
 
 #include "input/KInput.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 #include "window/KQMX.h"
 #include "gl/KWindowGL.h"
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/print/KPrinter.h"
+#include "print/KPrinter.h"
 
 // Whether a picture of width × height can be put on a page (non-null, sides in
 // 1..kMaxSide).

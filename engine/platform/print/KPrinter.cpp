@@ -2,7 +2,7 @@
 // action for PDF files, and the page drawn by drawPicturePage. GTK is started only
 // when printing is first asked for, so the program runs where it cannot start.
 // Application thread only: the dialog runs a nested main loop on the caller's thread.
-#include "platform/print/KPrinter.h"
+#include "print/KPrinter.h"
 
 #include <gtk/gtk.h>
 #include <gtk/gtkunixprint.h>
@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/print/KPrintPage.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <SDL.h>
 
 #include "platform/sdl/KSdlKeys.h"
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 
 void KSdlInputSource::pointerPosition(int &x, int &y) {
   x = y = 0;

@@ -1,7 +1,7 @@
 // SDL2 glue for the game windows: creation and placement, scaled full screen,
 // frame-pixel pointer mapping, pacing, and the translation of SDL events into the
 // per-window message queues. Application thread only (SDL video is not thread-safe).
-#include "platform/sdl/KSdlWindow.h"
+#include "platform/KNativeWindow.h"
 
 #include <SDL.h>
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "window/KWindowHandle.h"
+#include "platform/KWindowHandle.h"
 
 // ---------------------------------------------------------------------------
 // Results

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "window/KWindowHandle.h"
+#include "platform/KWindowHandle.h"
 
 // Message numbers.
 constexpr unsigned int WM_NULL = 0x0000;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "window/KWindowHandle.h"
+#include "platform/KWindowHandle.h"
 
 // A rectangle on a page, in points (1/72 inch).
 struct KPrintRect {

@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <deque>
 
-#include "window/KWindowHandle.h"
-#include "window/KWindowMessages.h"
+#include "platform/KWindowHandle.h"
+#include "platform/KWindowMessages.h"
 
 struct SDL_Window;
 
