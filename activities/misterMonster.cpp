@@ -3,7 +3,6 @@
 // Application thread only.
 #include "activities/misterMonster.h"
 
-#include "activities/buttonRelease.h"
 #include "activities/camera.h"
 #include "activities/cloud.h"
 #include "activities/monster.h"

@@ -48,14 +48,6 @@ bool saveBoards() {
   return writeFileAtomically(pabglowFileName(), image, sizeof image);
 }
 
-void waitForButtonRelease() {
-  if (!gameWindow) return;
-  // A closing window ends the wait too: its release may never be reported.
-  do {
-    gameWindow->processEvents();
-  } while (KInput::getLeftButtonState() && !gameWindow->isQuit());
-}
-
 void pickAcolor() {
   short x = KInput::getMouseX();
   short y = KInput::getMouseY();

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "activities/buttonRelease.h"
 
 enum {
   PABGLOW_COLUMNS = 32,

@@ -16,7 +16,6 @@
 #include "graphic/KGraphic.h"
 #include "input/KInput.h"
 #include "print/KPrinter.h"
-#include "platform/KNativeWindow.h"
 #include "tools/KMiscTools.h"
 #include "window/KQMX.h"
 #include "window/KWindow.h"
@@ -58,10 +57,6 @@ bool grabFrame(std::vector<uint32_t> &rows) {
 // The renderers report grabbed rows from opposite ends: the Direct3D picture
 // top row first, the OpenGL one bottom row first.
 bool grabStartsAtTop() { return KQMX::_renderer == K_DIRECTX; }
-
-void bringForward(HWND window) {
-  if (KNativeWindow::isWindow(window)) window->raise();
-}
 
 // The frame drawn so far into dest, top row first.
 bool grabTopFirst(uint32_t *dest) {
@@ -155,5 +150,4 @@ void printMonster() {
     fprintf(stderr, "print: the monster picture could not be read back\n");
   }
   KInput::hidePointer();
-  bringForward(owner);
 }

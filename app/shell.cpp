@@ -129,19 +129,19 @@ static void runScreen(void (*screen)(), const char *music) {
 
 static void runOptions() { doOptions(); }
 
-static void mainLoop() {
+static void mainLoop(const PabrixScreens &screens) {
   while (!gameWindow->isQuit()) {
     gameWindow->setDefaultWorldView();
     long code = doMenu();
     switch (code) {
       case MENU_PABGLOW:
-        runScreen(doPabglow, "data\\audio\\game2.ogg");
+        runScreen(screens.pabglow, "data\\audio\\game2.ogg");
         break;
       case MENU_GARDEN:
-        runScreen(doMyGarden, nullptr);  // the garden starts its own music
+        runScreen(screens.garden, nullptr);  // the garden starts its own music
         break;
       case MENU_MONSTER:
-        runScreen(doMisterMonster, "data\\audio\\game3.ogg");
+        runScreen(screens.monster, "data\\audio\\game3.ogg");
         break;
       case MENU_QUIT:
         gameWindow->terminate();
@@ -180,9 +180,17 @@ static void shutDown() {
   destroy(gameWindow);
 }
 
-int runPabrix() {
+void waitForButtonRelease() {
+  if (!gameWindow) return;
+  // A closing window ends the wait too: its release may never be reported.
+  do {
+    gameWindow->processEvents();
+  } while (KInput::getLeftButtonState() && !gameWindow->isQuit());
+}
+
+int runPabrix(const PabrixScreens &screens) {
   if (!startUp()) return 1;
-  mainLoop();
+  mainLoop(screens);
   shutDown();
   return 0;
 }

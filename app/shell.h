@@ -3,7 +3,6 @@
 // Application thread only (the music stream's worker stays inside KSound).
 #pragma once
 
-#include "activities/buttonRelease.h"
 #include "app/preferences.h"
 
 class KWindow;
@@ -43,11 +42,18 @@ enum {
   MENU_OPTIONS = 5,
 };
 
+// Pumps window messages until the left button reads as released (or the window
+// is closing), so one press never acts twice. Nothing is drawn meanwhile.
+void waitForButtonRelease();
+
 // The screens the main loop runs; each returns when its own exit is chosen or
-// the window's quit state is set.
-void doPabglow();
-void doMyGarden();
-void doMisterMonster();
+// the window's quit state is set. The program names them (main.cpp), so the shell
+// depends on no activity.
+struct PabrixScreens {
+  void (*pabglow)();
+  void (*garden)();
+  void (*monster)();
+};
 
 // Start-up, main loop and shutdown; returns the process exit code.
-int runPabrix();
+int runPabrix(const PabrixScreens &screens);

@@ -10,26 +10,54 @@ if(PABRIX_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
-# pabrix_module(NAME DIR [EXCLUDE file...] [LIBS lib...])
-# One engine module: every .cpp directly in DIR becomes an OBJECT library named
-# engine_NAME. Modules are separate targets so a half-finished module never
-# stops another from building; the program links them all through pabrix_engine.
+# pabrix_module(NAME DIR [PLATFORM] [EXCLUDE file...] [DEPS module...] [LIBS lib...])
+# One engine module: every .cpp directly in DIR becomes a static library named
+# engine_NAME. DEPS names the engine modules whose headers it includes (exactly
+# those: the layering test checks it and refuses a cycle among them); LIBS the
+# outside libraries. A module links what it names, so a test names only the
+# modules it exercises. PLATFORM marks code that may use a platform's headers
+# (SDL, X11, GTK, cairo, windows.h); every other module is portable and the
+# layering test fails when it includes one. The program links every module
+# through pabrix_engine.
 function(pabrix_module name dir)
-  cmake_parse_arguments(M "" "" "EXCLUDE;LIBS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  cmake_parse_arguments(M "PLATFORM" "" "EXCLUDE;DEPS;LIBS" ${ARGN})
+  set(base ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+  file(GLOB srcs CONFIGURE_DEPENDS ${base}/*.cpp)
+  file(GLOB hdrs CONFIGURE_DEPENDS ${base}/*.h)
   foreach(ex ${M_EXCLUDE})
-    list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${ex})
+    get_filename_component(stem ${ex} NAME_WE)
+    list(REMOVE_ITEM srcs ${base}/${stem}.cpp)
+    list(REMOVE_ITEM hdrs ${base}/${stem}.h)
   endforeach()
+  list(TRANSFORM M_DEPS PREPEND engine_)
+  pabrix_layer(engine_${name} "${M_PLATFORM}" "${M_DEPS}" ${srcs} ${hdrs})
   if(srcs)
-    add_library(engine_${name} OBJECT ${srcs})
+    add_library(engine_${name} STATIC ${srcs})
     target_include_directories(engine_${name} PUBLIC ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR})
-    target_link_libraries(engine_${name} PUBLIC ${M_LIBS})
+    target_link_libraries(engine_${name} PUBLIC ${M_DEPS} ${M_LIBS})
   else()
     add_library(engine_${name} INTERFACE)
     target_include_directories(engine_${name} INTERFACE ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR})
-    target_link_libraries(engine_${name} INTERFACE ${M_LIBS})
+    target_link_libraries(engine_${name} INTERFACE ${M_DEPS} ${M_LIBS})
   endif()
   set_property(GLOBAL APPEND PROPERTY PABRIX_ENGINE_MODULES engine_${name})
+endfunction()
+
+# pabrix_layer(TARGET PLATFORM DEPS files...)
+# Records one layer of the program for the layering test: its files, whether it
+# is platform code, and the targets (full names) it may include from.
+function(pabrix_layer target platform deps)
+  set(kind portable)
+  if(platform)
+    set(kind platform)
+  endif()
+  string(REPLACE ";" "," deps_text "${deps}")
+  set(text "")
+  foreach(f ${ARGN})
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${f})
+    string(APPEND text "${target} ${kind} ${rel} ${deps_text}\n")
+  endforeach()
+  file(APPEND ${PABRIX_LAYERS_FILE} "${text}")
 endfunction()
 
 # pabrix_test(NAME SOURCES... [LIBS ...] [ENV ...] [DISPLAY])
@@ -77,10 +105,10 @@ function(pabrix_fuzz_target name)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
-    set(smoke_args -max_total_time=4 -rss_limit_mb=2048 -timeout=10)
+    set(smoke_args -max_total_time=1 -rss_limit_mb=2048 -timeout=10)
   else()
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/standalone_driver.cpp)
-    set(smoke_args -max_total_time=4)
+    set(smoke_args -max_total_time=1)
   endif()
   set(corpus_dir ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
   file(MAKE_DIRECTORY ${corpus_dir})

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "d3d/KScale.h"
-#include "platform/KNativeWindow.h"
+#include "platform/sdl/KSdlWindow.h"
 
 namespace {
 
@@ -26,6 +26,8 @@ void fillRect(SDL_Surface *s, int x, int y, int w, int h) {
 
 }  // namespace
 
+KSdlWindow *KSwPresenter::sdl() const { return static_cast<KSdlWindow *>(_hwnd); }
+
 KSwPresenter::KSwPresenter(HWND hwnd) : _hwnd(hwnd) { SwRegisterDisplay(hwnd, this); }
 
 KSwPresenter::~KSwPresenter() {
@@ -37,7 +39,7 @@ void KSwPresenter::choosePath() {
   if (_path != Path::Undecided || !KNativeWindow::isWindow(_hwnd)) return;
   // A GPU renderer only where the kernel has a GPU driver: asking OpenGL itself
   // would load and start a software OpenGL on every machine without one.
-  if (KNativeWindow::gpuDriverPresent() && tryGpuRenderer()) {
+  if (KSdlWindow::gpuDriverPresent() && tryGpuRenderer()) {
     _path = Path::Renderer;
     return;
   }
@@ -45,9 +47,9 @@ void KSwPresenter::choosePath() {
 }
 
 bool KSwPresenter::tryGpuRenderer() {
-  _renderer = SDL_CreateRenderer(_hwnd->sdlWindow(), -1, SDL_RENDERER_ACCELERATED);
+  _renderer = SDL_CreateRenderer(kSdlWindow(_hwnd), -1, SDL_RENDERER_ACCELERATED);
   if (!_renderer) return false;
-  _hwnd->rendererAttached();
+  sdl()->rendererAttached();
   SDL_RendererInfo info;
   bool hardware = SDL_GetRendererInfo(_renderer, &info) == 0 &&
                   (info.flags & SDL_RENDERER_ACCELERATED) && strcmp(info.name, "software") != 0;
@@ -76,7 +78,7 @@ SDL_Surface *KSwPresenter::windowSurface() {
     _handedOut = false;
     _surface = nullptr;
   }
-  SDL_Surface *s = SDL_GetWindowSurface(_hwnd->sdlWindow());
+  SDL_Surface *s = SDL_GetWindowSurface(kSdlWindow(_hwnd));
   if (s != _surface || !s) {
     if (_handedOut) SwScreenMemoryRevoked(_hwnd);
     _handedOut = false;
@@ -112,7 +114,7 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
   if (w <= 0 || h <= 0 || x < 0 || y < 0 || x + w > s->w || y + h > s->h) return;
   if (x != _lastX || y != _lastY || w != _lastW || h != _lastH) _wholeStale = true;
   _lastX = x, _lastY = y, _lastW = w, _lastH = h;
-  if (_hwnd->exposures() != _exposures) _wholeStale = true;
+  if (sdl()->exposures() != _exposures) _wholeStale = true;
 
   // Frames are handled as 32-bit XRGB; a 16-bit one is widened first.
   const void *src = pixels;
@@ -157,12 +159,12 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
   if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
 
   if (_wholeStale) {
-    if (SDL_UpdateWindowSurface(_hwnd->sdlWindow()) != 0) return;
+    if (SDL_UpdateWindowSurface(kSdlWindow(_hwnd)) != 0) return;
     _wholeStale = false;
-    _exposures = _hwnd->exposures();
+    _exposures = sdl()->exposures();
   } else {
     SDL_Rect r = {x, y, w, h};
-    if (SDL_UpdateWindowSurfaceRects(_hwnd->sdlWindow(), &r, 1) != 0) return;
+    if (SDL_UpdateWindowSurfaceRects(kSdlWindow(_hwnd), &r, 1) != 0) return;
   }
   ++_frames;
 }

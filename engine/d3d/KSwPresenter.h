@@ -39,6 +39,7 @@ public:
 
 private:
   enum class Path { Undecided, Surface, Renderer };
+  class KSdlWindow *sdl() const;
   void choosePath();
   bool tryGpuRenderer();
 

@@ -15,8 +15,7 @@
 
 namespace {
 
-// End of the previous flip in milliseconds, for the frame-rate cap.
-unsigned long t1 = 0;
+KGraphic *makePicture() { return new KGraphicD3D(); }
 
 // Message boxes of this window carry the platform's default caption.
 void errorBox(const char *text) { KMiscTools::messageBox("Error", text); }
@@ -30,28 +29,19 @@ void release(T *&p) {
 }  // namespace
 
 KWindowD3D::KWindowD3D(bool use3d) {
-  _displayQMXMouse = false;
-  _hWndQMX = nullptr;
   _lpDD = nullptr;
   _lpDDSPrimary = nullptr;
   _lpDDSBack = nullptr;
   _lpD3D = nullptr;
   _lpD3DDevice = nullptr;
   _clearColor = 0;
-  _userCallback = nullptr;
-  _qmxCallback = nullptr;
-  _maxFrameRate = 0;
   hasRectangleText = false;
   isAccelerated = false;
   _use3d = use3d;  // kept; this backend has no depth buffer
-  _gamma = 1.0f;
   _isWaitVBLSupported = false;
-  _fullscreen = false;
   _sourceScreenDepth = _gameScreenDepth = 0;
   _windowID = 0;
-  _windowWidth = _windowHeight = 0;
   _windowDepth = -1;
-  _quit = false;
   KMiscTools::initMillisecond();
 }
 
@@ -60,13 +50,13 @@ KWindowD3D::~KWindowD3D() {
   releaseDirectContexts();
   _userCallback = nullptr;
   _qmxCallback = nullptr;
-  if (KInput::_hwnd == _hWndQMX) KInput::_hwnd = nullptr;
+  if (KInput::_hwnd == _hwnd) KInput::_hwnd = nullptr;
   _presenter.reset();  // before the window it draws into
-  if (KNativeWindow::isWindow(_hWndQMX)) {
-    _hWndQMX->setUserData(nullptr);
-    KNativeWindow::destroy(_hWndQMX);
+  if (hasWindow()) {
+    _hwnd->setUserData(nullptr);
+    KNativeWindow::destroy(_hwnd);
   }
-  _hWndQMX = nullptr;
+  _hwnd = nullptr;
   _quit = true;
 }
 
@@ -75,7 +65,7 @@ KWindowD3D::~KWindowD3D() {
 
 bool KWindowD3D::createGameWindow(short width, short height, short depth, bool windowed,
                                   const char *windowTitle) {
-  if (KNativeWindow::isWindow(_hWndQMX)) return false;  // one window per object
+  if (hasWindow()) return false;  // one window per object
   if (width <= 0 || height <= 0) return false;
   _windowWidth = width;
   _windowHeight = height;
@@ -109,11 +99,12 @@ bool KWindowD3D::createRealWindow(short width, short height, short depth,
   options.height = height;
   options.fullscreen = _fullscreen;
   options.proc = GameWindowProc;
-  _hWndQMX = KNativeWindow::create(options);
-  if (!_hWndQMX) return false;
-  _hWndQMX->setUserData(this);
-  KInput::initInput(_hWndQMX);
-  _presenter.reset(new KSwPresenter(_hWndQMX));
+  _hwnd = KNativeWindow::create(options);
+  if (!_hwnd) return false;
+  _hwnd->setUserData(this);
+  KInput::initInput(_hwnd);
+  KInput::setPictureMaker(makePicture);
+  _presenter.reset(new KSwPresenter(_hwnd));
   return attachD3DToWindow();
 }
 
@@ -169,7 +160,7 @@ bool KWindowD3D::createDirectContextsWindow() {
   // The windowed back buffer is a surface of its own, released with the primary.
   release(_lpDDSBack);
   release(_lpDDSPrimary);
-  if (_lpDD->SetCooperativeLevel(_hWndQMX, DDSCL_NORMAL) != DD_OK) {
+  if (_lpDD->SetCooperativeLevel(_hwnd, DDSCL_NORMAL) != DD_OK) {
     errorBox("could not change cooperative level");
     return false;
   }
@@ -196,7 +187,7 @@ bool KWindowD3D::createDirectContextsWindow() {
   }
   IDirectDrawClipper *clipper = nullptr;
   if (_lpDD->CreateClipper(0, &clipper, nullptr) != DD_OK) return false;
-  clipper->SetHWnd(0, _hWndQMX);
+  clipper->SetHWnd(0, _hwnd);
   _lpDDSPrimary->SetClipper(clipper);
   clipper->Release();
   ClearSurface(_lpDDSPrimary);
@@ -208,7 +199,7 @@ bool KWindowD3D::createDirectContextsFullScreen() {
   if (!createDirectDraw()) return false;
   release(_lpDDSBack);
   release(_lpDDSPrimary);
-  if (_lpDD->SetCooperativeLevel(_hWndQMX, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN |
+  if (_lpDD->SetCooperativeLevel(_hwnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN |
                                                DDSCL_ALLOWREBOOT | DDSCL_FPUSETUP) != DD_OK) {
     errorBox("could not change cooperative level");
     return false;
@@ -357,11 +348,11 @@ void KWindowD3D::doGammaAdjustment() {
 }
 
 void KWindowD3D::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
-  if (!KNativeWindow::isWindow(_hWndQMX)) return;
+  if (!hasWindow()) return;
   if (!_lpD3DDevice) {
     // Nothing to show, but the messages still flow and the loop keeps its pace,
     // so the program can still be closed.
-    _hWndQMX->pace(false);
+    _hwnd->pace(false);
     KInput::frameFlipped();
     processEvents();
     return;
@@ -371,7 +362,7 @@ void KWindowD3D::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
     KInput::displayMouse();
   }
   _lpD3DDevice->EndScene();
-  const unsigned long t2 = KMiscTools::getMilliseconds();
+  const uint32_t t2 = (uint32_t)KMiscTools::getMilliseconds();
 
   if (_lpDDSPrimary && _lpDDSPrimary->IsLost() == DDERR_SURFACELOST) {
     _lpDDSPrimary->Restore();
@@ -397,28 +388,8 @@ void KWindowD3D::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
   processEvents();
   if (_lpD3DDevice) _lpD3DDevice->BeginScene();
 
-  if (_maxFrameRate != 0 && (unsigned long)(t2 - t1) <= _maxFrameRate) {
-    while ((unsigned long)(KMiscTools::getMilliseconds() - t1) < _maxFrameRate) {
-    }
-  }
-  t1 = KMiscTools::getMilliseconds();
-
-  // Paused while another program is in front; a close request ends the wait.
-  if (waitForBackWindow && !_inBackgroundWait) {
-    _inBackgroundWait = true;
-    KMessage msg;
-    while (!_quit && KNativeWindow::isWindow(_hWndQMX) && !_hWndQMX->isForeground()) {
-      if (_hWndQMX->waitMessage(msg, 100)) KNativeWindow::dispatchMessage(msg);
-    }
-    _inBackgroundWait = false;
-  }
-}
-
-void KWindowD3D::processEvents() {
-  if (!KNativeWindow::isWindow(_hWndQMX)) return;
-  KMessage msg;
-  if (_hWndQMX->peekMessage(msg)) KNativeWindow::dispatchMessage(msg);
-  KInput::eventsPumped();
+  capFrameRate(t2);
+  if (waitForBackWindow) waitWhileInBackground();
 }
 
 long KWindowD3D::framesShown() const { return _presenter ? _presenter->framesShown() : 0; }
@@ -431,13 +402,13 @@ void KWindowD3D::toggleFullScreen(bool fullscreen) {
   _fullscreen = fullscreen;
   releaseDevice();
   if (!fullscreen) {
-    if (!KNativeWindow::isWindow(_hWndQMX) || !_lpDD) return;
+    if (!hasWindow() || !_lpDD) return;
     _lpDD->RestoreDisplayMode();
-    _hWndQMX->setFullScreen(false);
+    _hwnd->setFullScreen(false);
     if (createDirectContextsWindow()) regenerateD3DDevice();
   } else {
-    if (!KNativeWindow::isWindow(_hWndQMX)) return;
-    _hWndQMX->setFullScreen(true);
+    if (!hasWindow()) return;
+    _hwnd->setFullScreen(true);
     if (createDirectContextsFullScreen()) regenerateD3DDevice();
   }
 }
@@ -446,18 +417,6 @@ void KWindowD3D::toggleFullScreen(bool fullscreen) {
 // Small operations
 
 void KWindowD3D::terminate() { _quit = true; }
-
-bool KWindowD3D::hasFocus() {
-  return KNativeWindow::isWindow(_hWndQMX) && _hWndQMX->isForeground();
-}
-
-void KWindowD3D::setTitle(const char *title) {
-  if (KNativeWindow::isWindow(_hWndQMX)) _hWndQMX->setTitle(title ? title : "");
-}
-
-bool KWindowD3D::isQuit() { return _quit; }
-
-HWND KWindowD3D::getWindowHandle() { return _hWndQMX; }
 
 void KWindowD3D::setMaxFrameRate(long desiredFrameRate) {
   _maxFrameRate = desiredFrameRate > 0 ? (unsigned long)(1000 / desiredFrameRate) : 0;
@@ -469,44 +428,21 @@ void KWindowD3D::setRectangleTexCap(bool) {}
 
 void KWindowD3D::setGamma(float gammai) { _gamma = gammai < 0 ? 0 : gammai; }
 
-long KWindowD3D::getWindowWidth() { return _windowWidth; }
-long KWindowD3D::getWindowHeight() { return _windowHeight; }
-
-void KWindowD3D::restore() {
-  if (KNativeWindow::isWindow(_hWndQMX)) _hWndQMX->restore();
-}
-
-void KWindowD3D::minimize() {
-  if (KNativeWindow::isWindow(_hWndQMX)) _hWndQMX->minimize();
-}
-
-void KWindowD3D::displayMouse(bool mousestate) { _displayQMXMouse = mousestate; }
-
-void KWindowD3D::setCallBack(bool (*userProc)(HWND, unsigned int, unsigned int, long)) {
-  _userCallback = userProc;
-}
-
-void KWindowD3D::setQMXCallBack(bool (*userProc)(KEvent *)) { _qmxCallback = userProc; }
-
 // ---------------------------------------------------------------------------
 // Window procedure: the hooks, then only close, destroy and the wheel; this
 // window neither repaints on paint requests nor reacts to activation.
 
 long KWindowD3D::GameWindowProc(HWND hWnd, unsigned int messg, unsigned int wParam, long lParam) {
-  KWindowD3D *kw =
-      KNativeWindow::isWindow(hWnd) ? static_cast<KWindowD3D *>(hWnd->userData()) : nullptr;
-  if (kw && !kRunHooks(kw->_userCallback, kw->_qmxCallback, hWnd, messg, wParam, lParam))
-    return 0;
+  bool consumed = false;
+  KWindowD3D *kw = windowFor<KWindowD3D>(hWnd, messg, wParam, lParam, consumed);
+  if (consumed) return 0;
   switch (messg) {
     case WM_CLOSE:
     case WM_DESTROY:
       if (kw) kw->_quit = true;
       if (KNativeWindow::isWindow(hWnd)) hWnd->postMessage(WM_QUIT, 0, 0);
       return 0;
-    case WM_MOUSEWHEEL:
-      KInput::setLastWheelValue(wheelDeltaFromWParam(wParam));
-      return 0;
     default:
-      return KNativeWindow::defaultProc(hWnd, messg, wParam, lParam);
+      return defaultMessage(hWnd, messg, wParam, lParam);
   }
 }

@@ -1,6 +1,6 @@
 // KWindowD3D: the game window on the software Direct3D device, the window the
 // program runs on. DirectDraw surfaces and a Direct3D device render the frame; the
-// SDL glue gives the window and its messages; frames reach the screen through
+// platform gives the window and its messages; frames reach the screen through
 // KSwPresenter. The desktop mode is never changed: full screen is the frame scaled
 // to the screen, 32 bits in both modes. Application thread only.
 #pragma once
@@ -9,8 +9,7 @@
 #include <memory>
 
 #include "platform/swd3d/SwD3D.h"
-#include "window/KEventTranslate.h"
-#include "window/KWindow.h"
+#include "window/KWindowBase.h"
 
 class KSwPresenter;
 
@@ -23,7 +22,7 @@ struct KD3DDisplayMode {
   long dmDisplayFrequency = 0;
 };
 
-class KWindowD3D : public KWindow {
+class KWindowD3D : public KWindowBase {
 public:
   explicit KWindowD3D(bool use3d);
   ~KWindowD3D() override;
@@ -38,54 +37,30 @@ public:
                         const char *windowTitle) override;
   void terminate() override;
   void toggleFullScreen(bool fullscreen) override;
-  bool hasFocus() override;
-  void setTitle(const char *title) override;
   void flipBackBuffer(bool waitForBackWindow, bool restoreView) override;
-  void processEvents() override;
-  bool isQuit() override;
-  HWND getWindowHandle() override;
   void setMaxFrameRate(long desiredFrameRate) override;
   bool getRectangleTexCap() override;
   bool getAccelerationCap() override;
   void setRectangleTexCap(bool forceRectangleCap) override;
   void setGamma(float gammai) override;
-  long getWindowWidth() override;
-  long getWindowHeight() override;
-  void restore() override;
-  void minimize() override;
-  void displayMouse(bool mousestate) override;
-  void setCallBack(bool (*userProc)(HWND, unsigned int, unsigned int, long)) override;
-  void setQMXCallBack(bool (*userProc)(KEvent *)) override;
 
   static long GameWindowProc(HWND hWnd, unsigned int messg, unsigned int wParam, long lParam);
 
   // Read-only views for tests and tools.
-  float getGamma() const { return _gamma; }
-  unsigned long getMaxFrameRate() const { return _maxFrameRate; }
   unsigned long getClearColor() const { return _clearColor; }
-  bool isFullScreen() const { return _fullscreen; }
   long framesShown() const;
 
   KD3DDisplayMode dv;
-  bool _displayQMXMouse;
-  HWND _hWndQMX;
   IDirectDraw7 *_lpDD;
   IDirectDrawSurface7 *_lpDDSPrimary;
   IDirectDrawSurface7 *_lpDDSBack;
   IDirect3D7 *_lpD3D;
   IDirect3DDevice7 *_lpD3DDevice;
   unsigned long _clearColor;
-  KRawMessageHook _userCallback;
-  KEventHook _qmxCallback;
-  unsigned long _maxFrameRate;
   bool hasRectangleText, isAccelerated, _use3d;
-  float _gamma;
   bool _isWaitVBLSupported;
-  bool _fullscreen;
   int16_t _sourceScreenDepth, _gameScreenDepth;
   int _windowID;
-  int16_t _windowWidth, _windowHeight, _windowDepth;
-  bool _quit;
 
 private:
   bool createRealWindow(short width, short height, short depth, const char *windowTitle);
@@ -102,5 +77,4 @@ private:
   bool setViewport();
 
   std::unique_ptr<KSwPresenter> _presenter;
-  bool _inBackgroundWait = false;  // a message inside the wait must not nest another
 };

@@ -1,9 +1,8 @@
-// KWindowGL: the OpenGL game window over the SDL glue. The frame is drawn into a
+// KWindowGL: the OpenGL game window over the platform's window and context. The frame is drawn into a
 // fixed-size framebuffer object and scaled into the window at each flip; without
 // framebuffer objects it is drawn straight into the window. Application thread only.
 #include "gl/KWindowGL.h"
 
-#include <SDL.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
 
@@ -15,18 +14,17 @@
 #include "gl/KGraphicGL.h"
 #include "input/KInput.h"
 #include "platform/KNativeWindow.h"
+#include "platform/KPlatform.h"
 #include "tools/KMiscTools.h"
 
 namespace {
 
-// The swap-interval function, null until a driver that has one is found.
-int (*WaitVBL)(int) = nullptr;
-// End of the previous flip in milliseconds, shared by every window (frame cap).
-uint32_t t1 = 0;
+// Whether a driver that honours the swap interval was found.
+bool gHasSwapInterval = false;
 // The window whose context was made current last; frame read-backs go to it.
 KWindowGL *gCurrent = nullptr;
 
-int swapInterval(int interval) { return SDL_GL_SetSwapInterval(interval); }
+KGraphic *makePicture() { return new KGraphicGL(); }
 
 // Framebuffer-object entry points: the core/ARB names or the EXT ones, which take
 // the same arguments and enumerants.
@@ -57,7 +55,7 @@ bool hasExtension(const char *list, const char *name) {
 
 template <typename T>
 bool load(T &fn, const char *core, const char *ext, bool useExt) {
-  fn = reinterpret_cast<T>(SDL_GL_GetProcAddress(useExt ? ext : core));
+  fn = reinterpret_cast<T>(KPlatform::glProcAddress(useExt ? ext : core));
   return fn != nullptr;
 }
 
@@ -92,6 +90,17 @@ void copyLower(char *dst, size_t size, const char *src) {
   dst[i] = '\0';
 }
 
+// Software renderers: the desktop's generic one and Mesa's CPU drivers. Needs a
+// current context.
+bool isSoftwareRenderer() {
+  static char vendor[2048], renderer[2048];
+  copyLower(vendor, sizeof vendor, (const char *)glGetString(GL_VENDOR));
+  copyLower(renderer, sizeof renderer, (const char *)glGetString(GL_RENDERER));
+  return strstr(vendor, "microsoft corporation") || strstr(renderer, "gdi generic") ||
+         strstr(renderer, "llvmpipe") || strstr(renderer, "softpipe") ||
+         strstr(renderer, "swrast") || strstr(renderer, "software");
+}
+
 }  // namespace
 
 KWindowGL::KWindowGL() { init(false); }
@@ -102,10 +111,6 @@ void KWindowGL::init(bool use3D) {
   _clearR = _clearG = _clearB = _clearA = 0.0f;
   dv = KDisplayMode();
   _openGLContext = nullptr;
-  _hDC = nullptr;
-  _hwnd = nullptr;
-  _userCallback = nullptr;
-  _qmxCallback = nullptr;
   _silent = false;
   _capsDetected = false;
   _isWaitVBLSupported = false;
@@ -136,14 +141,12 @@ KWindowGL::~KWindowGL() {
   if (_openGLContext) {
     makeCurrent();
     releaseFramebuffers();
-    SDL_GL_MakeCurrent(_hDC, nullptr);
-    SDL_GL_DeleteContext((SDL_GLContext)_openGLContext);
+    KPlatform::glDeleteContext(_hwnd, _openGLContext);
     _openGLContext = nullptr;
   }
   if (gCurrent == this) gCurrent = nullptr;
-  _hDC = nullptr;
   if (KInput::_hwnd == _hwnd) KInput::_hwnd = nullptr;
-  if (KNativeWindow::isWindow(_hwnd)) KNativeWindow::destroy(_hwnd);
+  if (hasWindow()) KNativeWindow::destroy(_hwnd);
   RestoreResolution();
   _hwnd = nullptr;
   _quit = true;
@@ -152,66 +155,42 @@ KWindowGL::~KWindowGL() {
 // ---------------------------------------------------------------------------
 // Creation
 
-namespace {
-const KNativeWindowOptions *gCreating = nullptr;  // options of the window being opened
-}
-
-int KWindowGL::FillAndSelectPixelFormat(SDL_Window **hdc, KPixelFormatDescriptor *pfd,
-                                        short depth) {
+int KWindowGL::FillAndSelectPixelFormat(KNativeWindowOptions &options,
+                                        KPixelFormatDescriptor *pfd, short depth) {
   KPixelFormatDescriptor local;
   if (!pfd) pfd = &local;
   *pfd = KPixelFormatDescriptor();
   pfd->colorBits = depth & 0xFF;
   pfd->depthBits = _use3d ? 16 : 0;
-  auto apply = [](const KPixelFormatDescriptor &d) {
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, d.doubleBuffer ? 1 : 0);
-    // The closest visual: 16 bits asks for 5-6-5 at least, 24 or 32 for 8-8-8;
-    // anything else takes what the display offers.
-    const int r = d.colorBits == 16 ? 5 : d.colorBits >= 24 && d.colorBits <= 32 ? 8 : 0;
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, r);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, d.colorBits == 16 ? 6 : r);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, r);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, d.depthBits);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-  };
-  if (!gCreating) return 0;
-  apply(*pfd);
-  _hwnd = KNativeWindow::create(*gCreating);
-  if (_hwnd) {
-    *hdc = _hwnd->sdlWindow();
-    isAccelerated = true;
-    return 1;
-  }
+  options.opengl = true;
+  options.glDoubleBuffer = pfd->doubleBuffer;
+  options.glColorBits = pfd->colorBits;
+  options.glDepthBits = pfd->depthBits;
+  _hwnd = KNativeWindow::create(options);
   isAccelerated = true;
-  pfd->depthBits = 0;
-  apply(*pfd);
-  _hwnd = KNativeWindow::create(*gCreating);
-  if (_hwnd) {
-    *hdc = _hwnd->sdlWindow();
-    return 2;
-  }
+  if (_hwnd) return 1;
+  // Without a depth buffer, which some visuals lack.
+  pfd->depthBits = options.glDepthBits = 0;
+  _hwnd = KNativeWindow::create(options);
+  if (_hwnd) return 2;
   KMiscTools::messageBox("Could not initialize openGL", "Please install your video drivers");
   return 0;
 }
 
 bool KWindowGL::AttachOpenGLToWindow(short depth) {
   (void)depth;  // the visual was chosen when the window was made
-  _hDC = _hwnd ? _hwnd->sdlWindow() : nullptr;
-  if (!_pixelFormatFound || !_hDC) {
+  if (!_pixelFormatFound || !hasWindow()) {
     KMiscTools::messageBox("Could not select fixel format",
                            "OpenGl error : video drivers probably missing.");
     return false;
   }
-  SDL_GLContext context = SDL_GL_CreateContext(_hDC);
+  void *context = KPlatform::glCreateContext(_hwnd);
   if (!context) {
     KMiscTools::messageBox("Could not create openGL Context", "OpenGl error");
     return false;
   }
-  if (SDL_GL_MakeCurrent(_hDC, context) != 0) {
-    SDL_GL_DeleteContext(context);
+  if (!KPlatform::glMakeCurrent(_hwnd, context)) {
+    KPlatform::glDeleteContext(_hwnd, context);
     KMiscTools::messageBox("Could not make  openGL Context", "OpenGl error");
     return false;
   }
@@ -222,7 +201,7 @@ bool KWindowGL::AttachOpenGLToWindow(short depth) {
 
 bool KWindowGL::createGameWindow(short width, short height, short depth, bool windowed,
                                  const char *windowTitle) {
-  if (KNativeWindow::isWindow(_hwnd)) return false;  // one window per object
+  if (hasWindow()) return false;  // one window per object
   if (!windowTitle) windowTitle = "";
   if (_silent) {
     width = height = 256;
@@ -237,13 +216,11 @@ bool KWindowGL::createGameWindow(short width, short height, short depth, bool wi
   _windowDepth = depth;
   KGraphicGL::setScreenSize(width, height, depth);
 
-  if (!windowed) {
-    _fullscreen = true;
+  _fullscreen = !windowed;
+  if (_fullscreen)
     SwitchToResolution(width, height, depth);
-  } else {
-    _fullscreen = false;
-    if (depth != -1) SwitchToResolution(-1, -1, depth);
-  }
+  else if (depth != -1)
+    SwitchToResolution(-1, -1, depth);
 
   KNativeWindowOptions options;
   options.title = windowTitle;
@@ -251,13 +228,9 @@ bool KWindowGL::createGameWindow(short width, short height, short depth, bool wi
   options.height = height;
   options.fullscreen = _fullscreen;
   options.hidden = _silent;
-  options.opengl = true;
   options.proc = GameWindowProc;
-  gCreating = &options;
-  SDL_Window *hdc = nullptr;
   KPixelFormatDescriptor pfd;
-  _pixelFormatFound = FillAndSelectPixelFormat(&hdc, &pfd, depth) != 0;
-  gCreating = nullptr;
+  _pixelFormatFound = FillAndSelectPixelFormat(options, &pfd, depth) != 0;
   if (!_pixelFormatFound) {
     // No GL visual: still open a plain window so the failure is reported in it.
     options.opengl = false;
@@ -268,19 +241,9 @@ bool KWindowGL::createGameWindow(short width, short height, short depth, bool wi
 
   if (!_silent) setTitle(windowTitle);
   KInput::initInput(_hwnd);
+  if (!_silent) KInput::setPictureMaker(makePicture);
   const bool result = AttachOpenGLToWindow(depth);
-
-  if (_openGLContext) {
-    const char *ext = (const char *)glGetString(GL_EXTENSIONS);
-    // The interval is the driver's to refuse (Xvfb does); then frames are paced by sleeping.
-    _isWaitVBLSupported = SDL_GL_SetSwapInterval(1) == 0;
-    _swapInterval = _isWaitVBLSupported ? 1 : -1;
-    if (hasExtension(ext, "GL_EXT_texture_rectangle") ||
-        hasExtension(ext, "GL_NV_texture_rectangle"))
-      hasRectangleText = true;
-  }
-  getRectangleTexCap();
-  if (_isWaitVBLSupported) WaitVBL = swapInterval;
+  detectCapabilities();
 
   KGraphicGL::setScreenSize(width, height, depth);
   KGraphicGL::setFrameReadHooks(&KWindowGL::selectReadBuffer, &KWindowGL::restoreReadBuffer);
@@ -296,22 +259,26 @@ bool KWindowGL::createGameWindow(short width, short height, short depth, bool wi
     }
     flipBackBuffer(true, true);
   }
-
-  if (_openGLContext) {
-    static char vendor[2048], renderer[2048];
-    copyLower(vendor, sizeof vendor, (const char *)glGetString(GL_VENDOR));
-    copyLower(renderer, sizeof renderer, (const char *)glGetString(GL_RENDERER));
-    // Software renderers: the desktop's generic one and Mesa's CPU drivers.
-    if (strstr(vendor, "microsoft corporation") || strstr(renderer, "gdi generic") ||
-        strstr(renderer, "llvmpipe") || strstr(renderer, "softpipe") ||
-        strstr(renderer, "swrast") || strstr(renderer, "software"))
-      isAccelerated = false;
-  }
+  if (_openGLContext && isSoftwareRenderer()) isAccelerated = false;
   _capsDetected = true;
 
   if (_openGLContext) glViewport(0, 0, width, height);
   setDefaultWorldView();
   return result;
+}
+
+void KWindowGL::detectCapabilities() {
+  if (_openGLContext) {
+    const char *ext = (const char *)glGetString(GL_EXTENSIONS);
+    // The interval is the driver's to refuse (Xvfb does); then frames are paced by sleeping.
+    _isWaitVBLSupported = KPlatform::glSetSwapInterval(1);
+    _swapInterval = _isWaitVBLSupported ? 1 : -1;
+    if (hasExtension(ext, "GL_EXT_texture_rectangle") ||
+        hasExtension(ext, "GL_NV_texture_rectangle"))
+      hasRectangleText = true;
+  }
+  getRectangleTexCap();
+  if (_isWaitVBLSupported) gHasSwapInterval = true;
 }
 
 bool KWindowGL::createFramebuffers() {
@@ -374,34 +341,31 @@ bool KWindowGL::SwitchToResolution(short width, short height, short depth) {
   if (depth <= 0) depth = 16;
   KNativeWindow::initVideo();
   const bool sized = width > 0 && height > 0;
-  SDL_DisplayMode mode{};
-  const int display = KNativeWindow::isWindow(_hwnd)
-                          ? std::max(0, SDL_GetWindowDisplayIndex(_hwnd->sdlWindow()))
-                          : 0;
+  KDesktopMode mode;
   dv = KDisplayMode();
-  if (SDL_GetDesktopDisplayMode(display, &mode) == 0) {
-    dv.dmBitsPerPel = (long)SDL_BITSPERPIXEL(mode.format);
-    dv.dmPelsWidth = mode.w;
-    dv.dmPelsHeight = mode.h;
-    dv.dmDisplayFrequency = mode.refresh_rate;
+  if (KNativeWindow::desktopMode(hasWindow() ? _hwnd : nullptr, mode)) {
+    dv.dmBitsPerPel = mode.bitsPerPixel;
+    dv.dmPelsWidth = mode.width;
+    dv.dmPelsHeight = mode.height;
+    dv.dmDisplayFrequency = mode.refreshHz;
   }
   // Field bits as the request names them: depth, width, height, refresh.
   dv.dmFields = sized ? 0x1 | 0x2 | 0x4 | 0x8 : 0x1 | 0x8;
   if (!sized) return true;  // the desktop keeps its own colour depth
   _displayTaken = true;
-  if (KNativeWindow::isWindow(_hwnd)) return _hwnd->setFullScreen(true);
+  if (hasWindow()) return _hwnd->setFullScreen(true);
   return true;  // the window is about to be made full screen
 }
 
 void KWindowGL::RestoreResolution() {
   if (!_displayTaken) return;
   _displayTaken = false;
-  if (KNativeWindow::isWindow(_hwnd)) _hwnd->setFullScreen(false);
+  if (hasWindow()) _hwnd->setFullScreen(false);
 }
 
 void KWindowGL::toggleFullScreen(bool fullscreen) {
   if (fullscreen == _fullscreen) return;
-  if (!KNativeWindow::isWindow(_hwnd) || _silent) return;
+  if (!hasWindow() || _silent) return;
   if (!fullscreen) {
     RestoreResolution();
     _hwnd->setFullScreen(false);
@@ -416,10 +380,8 @@ void KWindowGL::toggleFullScreen(bool fullscreen) {
 // View and drawing
 
 void KWindowGL::makeCurrent() {
-  if (!_openGLContext || !_hDC) return;
-  if (SDL_GL_GetCurrentContext() != (SDL_GLContext)_openGLContext ||
-      SDL_GL_GetCurrentWindow() != _hDC)
-    SDL_GL_MakeCurrent(_hDC, (SDL_GLContext)_openGLContext);
+  if (!_openGLContext || !hasWindow()) return;
+  KPlatform::glMakeCurrent(_hwnd, _openGLContext);
   gCurrent = this;
 }
 
@@ -435,7 +397,7 @@ void KWindowGL::setWorldView(float translateX, float translateY, float rotation,
   makeCurrent();
   bindFrame();
   const int w = _windowWidth, h = _windowHeight;
-  if (!_fbo && KNativeWindow::isWindow(_hwnd)) {
+  if (!_fbo && hasWindow()) {
     // Without an off-screen frame the view itself is letterboxed in the window.
     int x, y, rw, rh;
     _hwnd->frameRect(x, y, rw, rh);
@@ -484,10 +446,10 @@ void KWindowGL::doGammaAdjustment() {
 }
 
 void KWindowGL::waitForVerticalBlank() {
-  if (!KNativeWindow::isWindow(_hwnd)) return;
-  if (_isWaitVBLSupported && WaitVBL && _openGLContext) {
+  if (!hasWindow()) return;
+  if (_isWaitVBLSupported && gHasSwapInterval && _openGLContext) {
     if (_swapInterval != 1) {
-      WaitVBL(1);
+      KPlatform::glSetSwapInterval(1);
       _swapInterval = 1;
     }
     _hwnd->pace(true);
@@ -508,7 +470,7 @@ void KWindowGL::present() {
     fb.blitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     fb.bindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     int x = 0, y = 0, rw = w, rh = h, dw = w, dh = h;
-    if (KNativeWindow::isWindow(_hwnd)) {
+    if (hasWindow()) {
       _hwnd->frameRect(x, y, rw, rh);
       _hwnd->drawableSize(dw, dh);
     }
@@ -523,16 +485,16 @@ void KWindowGL::present() {
     const int gy = dh - y - rh;
     fb.blitFramebuffer(0, 0, w, h, x, gy, x + rw, gy + rh, GL_COLOR_BUFFER_BIT,
                        rw == w && rh == h ? GL_NEAREST : GL_LINEAR);
-    SDL_GL_SwapWindow(_hDC);
+    KPlatform::glSwapBuffers(_hwnd);
     fb.bindFramebuffer(GL_FRAMEBUFFER, _fbo);
     if (scissor) glEnable(GL_SCISSOR_TEST);
   } else {
-    SDL_GL_SwapWindow(_hDC);
+    KPlatform::glSwapBuffers(_hwnd);
   }
 }
 
 void KWindowGL::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
-  if (!KNativeWindow::isWindow(_hwnd)) return;
+  if (!hasWindow()) return;
   makeCurrent();
   if (_displayQMXMouse && _openGLContext) {
     setDefaultWorldView();
@@ -545,33 +507,11 @@ void KWindowGL::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
   KInput::frameFlipped();
   if (restoreView) setDefaultWorldView();
   processEvents();
-  if (!KNativeWindow::isWindow(_hwnd)) return;
+  if (!hasWindow()) return;
 
-  // Frame cap: a busy wait on the millisecond clock; a frame that already took
-  // longer than the budget does not wait.
-  if (_maxFrameRate != 0 && (uint32_t)(t2 - t1) <= _maxFrameRate) {
-    while ((uint32_t)((uint32_t)KMiscTools::getMilliseconds() - t1) < _maxFrameRate) {
-    }
-  }
-  t1 = (uint32_t)KMiscTools::getMilliseconds();
-
-  // Paused while another program is in front. A paint inside this wait presents
-  // again but does not start a wait of its own, and a close request ends it.
-  if (waitForBackWindow && !_inBackgroundWait) {
-    _inBackgroundWait = true;
-    KMessage msg;
-    while (!_quit && KNativeWindow::isWindow(_hwnd) && !_hwnd->isForeground()) {
-      if (_hwnd->waitMessage(msg, 100)) KNativeWindow::dispatchMessage(msg);
-    }
-    _inBackgroundWait = false;
-  }
-}
-
-void KWindowGL::processEvents() {
-  if (!KNativeWindow::isWindow(_hwnd)) return;
-  KMessage msg;
-  if (_hwnd->peekMessage(msg)) KNativeWindow::dispatchMessage(msg);
-  KInput::eventsPumped();
+  capFrameRate(t2);
+  // A paint inside the wait presents again but does not start a wait of its own.
+  if (waitForBackWindow) waitWhileInBackground();
 }
 
 // ---------------------------------------------------------------------------
@@ -579,27 +519,17 @@ void KWindowGL::processEvents() {
 
 void KWindowGL::terminate() {
   _quit = true;
-  if (KNativeWindow::isWindow(_hwnd)) _hwnd->postMessage(WM_QUIT, 0, 0);
+  if (hasWindow()) _hwnd->postMessage(WM_QUIT, 0, 0);
 }
-
-bool KWindowGL::hasFocus() { return KNativeWindow::isWindow(_hwnd) && _hwnd->isForeground(); }
-
-void KWindowGL::setTitle(const char *title) {
-  if (KNativeWindow::isWindow(_hwnd)) _hwnd->setTitle(title);
-}
-
-bool KWindowGL::isQuit() { return _quit; }
-
-HWND KWindowGL::getWindowHandle() { return _hwnd; }
 
 void KWindowGL::setMaxFrameRate(long desiredFrameRate) {
   if (desiredFrameRate > 0) {
     _maxFrameRate = (uint32_t)(1000 / desiredFrameRate);
   } else {
     _maxFrameRate = 0;
-    if (desiredFrameRate < 0 && _isWaitVBLSupported && WaitVBL && _openGLContext) {
+    if (desiredFrameRate < 0 && _isWaitVBLSupported && gHasSwapInterval && _openGLContext) {
       makeCurrent();
-      WaitVBL(0);
+      KPlatform::glSetSwapInterval(0);
       _swapInterval = 0;
     }
   }
@@ -613,8 +543,7 @@ bool KWindowGL::getRectangleTexCap() {
 bool KWindowGL::getAccelerationCap() {
   if (!_capsDetected) {
     // The probe makes its own window and context; put back what it disturbs.
-    SDL_Window *oldWindow = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GL_GetCurrentWindow() : nullptr;
-    SDL_GLContext oldContext = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GL_GetCurrentContext() : nullptr;
+    const KPlatform::GLCurrent old = KPlatform::glCurrent();
     KWindowGL *savedCurrent = gCurrent;
     HWND inputWindow = KInput::_hwnd;
     const short sw = KGraphicGL::screenWidth, sh = KGraphicGL::screenHeight;
@@ -626,7 +555,7 @@ bool KWindowGL::getAccelerationCap() {
     isAccelerated = probe->isAccelerated;
     delete probe;
 
-    if (oldWindow && oldContext) SDL_GL_MakeCurrent(oldWindow, oldContext);
+    KPlatform::glRestoreCurrent(old);
     gCurrent = savedCurrent;
     KInput::_hwnd = inputWindow;
     if (sw > 0 && sh > 0) KGraphicGL::setScreenSize(sw, sh, sd);
@@ -638,26 +567,6 @@ bool KWindowGL::getAccelerationCap() {
 void KWindowGL::setRectangleTexCap(bool forceRectangleCap) { hasRectangleText = forceRectangleCap; }
 
 void KWindowGL::setGamma(float gammai) { _gamma = gammai; }
-
-long KWindowGL::getWindowWidth() { return _windowWidth; }
-
-long KWindowGL::getWindowHeight() { return _windowHeight; }
-
-void KWindowGL::restore() {
-  if (KNativeWindow::isWindow(_hwnd)) _hwnd->restore();
-}
-
-void KWindowGL::minimize() {
-  if (KNativeWindow::isWindow(_hwnd)) _hwnd->minimize();
-}
-
-void KWindowGL::displayMouse(bool mousestate) { _displayQMXMouse = mousestate; }
-
-void KWindowGL::setCallBack(bool (*userProc)(HWND, unsigned int, unsigned int, long)) {
-  _userCallback = userProc;
-}
-
-void KWindowGL::setQMXCallBack(bool (*userProc)(KEvent *)) { _qmxCallback = userProc; }
 
 void KWindowGL::selectReadBuffer(bool front) {
   KWindowGL *w = gCurrent;
@@ -681,10 +590,9 @@ void KWindowGL::restoreReadBuffer() {
 // Window procedure
 
 long KWindowGL::GameWindowProc(HWND hWnd, unsigned int messg, unsigned int wParam, long lParam) {
-  KWindowGL *kw =
-      KNativeWindow::isWindow(hWnd) ? static_cast<KWindowGL *>(hWnd->userData()) : nullptr;
-  if (kw && !kRunHooks(kw->_userCallback, kw->_qmxCallback, hWnd, messg, wParam, lParam))
-    return 0;
+  bool consumed = false;
+  KWindowGL *kw = windowFor<KWindowGL>(hWnd, messg, wParam, lParam, consumed);
+  if (consumed) return 0;
 
   switch (messg) {
     case WM_DESTROY:
@@ -698,7 +606,7 @@ long KWindowGL::GameWindowProc(HWND hWnd, unsigned int messg, unsigned int wPara
       if (kw) kw->_quit = true;
       return 0;
     case WM_ACTIVATEAPP:
-      if (kw && !kw->_silent && kw->_fullscreen && KNativeWindow::isWindow(kw->_hwnd)) {
+      if (kw && !kw->_silent && kw->_fullscreen && kw->hasWindow()) {
         if (wParam == 0) {
           // Give the display back to the desktop and step aside.
           kw->RestoreResolution();
@@ -708,10 +616,7 @@ long KWindowGL::GameWindowProc(HWND hWnd, unsigned int messg, unsigned int wPara
         }
       }
       return 0;
-    case WM_MOUSEWHEEL:
-      KInput::setLastWheelValue(wheelDeltaFromWParam(wParam));
-      return 0;
     default:
-      return KNativeWindow::defaultProc(hWnd, messg, wParam, lParam);
+      return defaultMessage(hWnd, messg, wParam, lParam);
   }
 }

@@ -3,8 +3,7 @@
 #include "input/KInput.h"
 
 #include "graphic/KGraphic.h"
-#include "platform/sdl/KSdlInputSource.h"
-#include "window/KQMX.h"
+#include "platform/KNativeWindow.h"
 
 // Entry k describes key k; the codes are the classic virtual-key numbers.
 KeyStroke KeyboardLayout[K_VK_ERROR + 1] = {
@@ -75,12 +74,8 @@ uint32_t *KInput::_mousePointerBuffer = mousePattern;
 
 namespace {
 
-KSdlInputSource &sdlSource() {
-  static KSdlInputSource source;
-  return source;
-}
-
 KInputSource *gSource = nullptr;
+KGraphic *(*gMakePicture)() = nullptr;
 
 // The short-click latch and the held-button guard (see KInput.h).
 // A new press is noticed when the button is asked for. Noticed by a frame's
@@ -117,7 +112,9 @@ void KInput::setSource(KInputSource *source) {
   gButton.presses = KInput::source()->leftButtonPresses();
 }
 
-KInputSource *KInput::source() { return gSource ? gSource : &sdlSource(); }
+KInputSource *KInput::source() { return gSource ? gSource : &KNativeWindow::inputSource(); }
+
+void KInput::setPictureMaker(KGraphic *(*maker)()) { gMakePicture = maker; }
 
 void KInput::eventsPumped() {
   // A flip pumps more than once; only pumps between questions end a frame.
@@ -142,7 +139,7 @@ void KInput::ignoreHeldButton() {
 bool KInput::ignoringHeldButton() { return gButton.ignoring; }
 
 void KInput::initInput(HWND hwnd) {
-  // Key state and layout live in SDL; only the window matters here.
+  // Key state and layout live in the platform; only the window matters here.
   _hwnd = hwnd;
 }
 
@@ -189,7 +186,7 @@ void KInput::freeMouse() {
 
 void KInput::displayMouse() {
   if (!surf_mouse) {
-    surf_mouse = KQMX::createKGraphic();
+    surf_mouse = gMakePicture ? gMakePicture() : nullptr;
     if (!surf_mouse) return;
     const uint32_t *buf = _mousePointerBuffer;
     surf_mouse->makePictureFromArray(_mousePointerBuffer + 2, (long)buf[0], (long)buf[1], false);

@@ -1,5 +1,5 @@
 // KInput: polled mouse and keyboard input for the game window, and the engine's
-// key codes. Answers come from a replaceable KInputSource: the SDL source by
+// key codes. Answers come from a replaceable KInputSource: the platform's source by
 // default, a scripted one in tests. Application thread only; all state is static.
 #pragma once
 
@@ -32,7 +32,7 @@ static_assert(K_VK_F1 == 10 && K_VK_ESCAPE == 24 && K_VK_A == 25 && K_VK_0 == 51
               "engine key codes are fixed values");
 
 // One entry of the key table: engine key and its virtual-key code. The codes are
-// the classic virtual-key numbers (A is 0x41); the SDL glue translates them.
+// the classic virtual-key numbers (A is 0x41); the platform glue translates them.
 struct KeyStroke {
   EKeyboardLayout toucheID;
   uint16_t KeyCode;
@@ -79,6 +79,9 @@ public:
   static void freeMouse();
   static void displayMouse();
 
+  // How the software pointer's picture is made: each window backend names its own
+  // picture class when it starts, so the pointer draws on the renderer in use.
+  static void setPictureMaker(KGraphic *(*maker)());
   // Replaces the source of answers (null restores the default); not owned.
   static void setSource(KInputSource *source);
   static KInputSource *source();

@@ -1,25 +1,29 @@
-// The SDL2 glue under every game window (OpenGL and software Direct3D): a window
-// whose client area is the game frame, centred or scaled full screen with its aspect
-// kept; pointer positions in frame pixels; focus, minimise, title; presentation
-// pacing; and a message queue that turns SDL events into the classic window-message
-// stream (KWindowMessages.h) one message at a time. No SDL types in this interface
-// except the forward-declared SDL_Window. Application thread only.
+// KNativeWindow: the platform window under every game window (OpenGL and software
+// Direct3D): a window whose client area is the game frame, centred or scaled full
+// screen with its aspect kept; pointer positions in frame pixels; focus, minimise,
+// title; presentation pacing; and a message queue that turns the platform's events
+// into the classic window-message stream (KWindowMessages.h) one message at a time.
+//
+// This header is the window half of the one platform interface. The queue, the
+// registry of open windows and the pacing are shared (KNativeWindow.cpp); everything
+// marked "platform" is implemented once per platform folder (engine/platform/sdl
+// today), and the build links exactly one of them. Application thread only.
 //
 // Notes for backends:
-// - Present the frame into frameRect() (drawable pixels). Do not use
-//   SDL_RenderSetLogicalSize: the glue already maps pointer positions to the frame.
+// - Present the frame into frameRect() (drawable pixels).
 // - Call pace() right before presenting, unless the driver really waits for the
 //   vertical blank; it sleeps so a frame loop never outruns the display.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 
 #include "platform/KWindowHandle.h"
 #include "platform/KWindowMessages.h"
 
-struct SDL_Window;
+class KInputSource;
 
 struct KNativeWindowOptions {
   const char *title = "";
@@ -27,8 +31,16 @@ struct KNativeWindowOptions {
   int height = 480;
   bool fullscreen = false;  // scaled to the whole desktop, aspect kept
   bool hidden = false;      // an invisible borderless window (capability probes)
-  bool opengl = false;      // set SDL's GL attributes before create()
+  bool opengl = false;      // the window gets an OpenGL visual, as asked below
+  int glColorBits = 0;      // 16: 5-6-5 at least; 24 or 32: 8-8-8; else the display's
+  int glDepthBits = 0;
+  bool glDoubleBuffer = true;
   KWindowProc proc = nullptr;
+};
+
+// The desktop's own mode (never changed by the engine).
+struct KDesktopMode {
+  int bitsPerPixel = 0, width = 0, height = 0, refreshHz = 0;
 };
 
 // Sleeps so that calls to wait() are at least one refresh period apart, without
@@ -51,54 +63,19 @@ private:
 
 struct KNativeWindow {
 public:
-  // Opens the window; null on failure (SDL's reason goes to standard error). The
-  // video subsystem is started on first use and stays up for the process.
+  // --- platform: windows and the event source --------------------------------
+  // Opens the window; null on failure (the reason is logged). The video subsystem is
+  // started on first use and stays up for the process.
   static KNativeWindow *create(const KNativeWindowOptions &options);
-  // Sends WM_DESTROY through the procedure, then closes the window. Null is fine.
-  static void destroy(HWND hwnd);
-  // Whether hwnd is a window that create() made and destroy() has not closed.
-  static bool isWindow(HWND hwnd);
   static bool initVideo();
-  // Whether the system has a GPU driver that a renderer could use (a kernel
-  // display driver that is not a virtual one), found without starting OpenGL.
-  static bool gpuDriverPresent();
-
-  // The window procedure's object ("user data"); null until the owner sets it.
-  void setUserData(void *data) { _userData = data; }
-  void *userData() const { return _userData; }
-  KWindowProc proc() const { return _proc; }
-  SDL_Window *sdlWindow() const { return _window; }
-  int frameWidth() const { return _frameW; }
-  int frameHeight() const { return _frameH; }
-
-  void setTitle(const char *title);
-  // The foreground test. Drivers without focus (dummy, offscreen) are always in front.
-  bool isForeground() const;
-  bool isMinimized() const;
-  void minimize();
-  void restore();
-  // Tries to bring the window to the front and give it the keyboard.
-  void raise();
-
-  // Scaled full screen on the window's display, or the centred frame-sized window.
-  bool setFullScreen(bool fullscreen);
-  // SDL may recreate the window when a renderer is attached to it, and the new
-  // window comes back at its first place: call this after attaching one.
-  void rendererAttached();
-  bool isFullScreen() const;
-
-  // Where the frame is drawn inside the window, in drawable pixels (letterboxed in
-  // full screen), and the drawable size.
-  void frameRect(int &x, int &y, int &w, int &h) const;
-  void drawableSize(int &w, int &h) const;
-  // How many times the platform asked for the window to be redrawn (exposed).
-  unsigned long exposures() const { return _exposures; }
-  // Window coordinates (SDL's) to frame pixels, rounding toward minus infinity so a
-  // pointer just outside the frame is negative.
-  void windowToFrame(int wx, int wy, int &fx, int &fy) const;
-  // Current pointer position in frame pixels; outside the window it is negative or
-  // beyond the frame.
-  void pointerInFrame(int &x, int &y) const;
+  // Moves every pending platform event into the queues of the windows it belongs to.
+  static void pumpPlatform();
+  // Blocks until the platform has an event or timeoutMs passes.
+  static void waitForPlatformEvent(int timeoutMs);
+  // The desktop mode of the display showing window (null: the first display).
+  static bool desktopMode(const KNativeWindow *window, KDesktopMode &mode);
+  // The default source of polled input (pointer, left button, keys).
+  static KInputSource &inputSource();
   // The left button as the platform reports it at the moment of the call.
   static bool leftButtonHeld();
   // Left-button presses seen so far, including ones already released again.
@@ -106,43 +83,81 @@ public:
   // Remembered when no video is up yet and applied to windows made later.
   static void setSystemPointerVisible(bool visible);
 
-  // Display refresh in Hz, 60 when the driver does not say.
-  int refreshRate() const;
-  // Paces presentation to the refresh rate (see KFramePacer).
-  void pace(bool hardwareSync) { _pacer.wait(refreshRate(), hardwareSync); }
-
-  // Message queue. peekMessage removes one pending message (after moving what SDL
-  // has into the queues); waitMessage blocks up to timeoutMs (negative: forever).
-  bool peekMessage(KMessage &msg);
-  bool waitMessage(KMessage &msg, int timeoutMs);
-  // Appends a message, as the platform would (tests, quit requests).
-  void postMessage(unsigned int message, unsigned int wParam, long lParam);
+  // --- shared: the registry and the message queue ----------------------------
+  // Sends WM_DESTROY through the procedure, then closes the window. Null is fine.
+  static void destroy(HWND hwnd);
+  // Whether hwnd is a window that create() made and destroy() has not closed.
+  static bool isWindow(HWND hwnd);
   // Calls the window procedure with the message; 0 when there is none.
   static long dispatchMessage(const KMessage &msg);
   // What an unhandled message gets.
   static long defaultProc(HWND hwnd, unsigned int message, unsigned int wParam, long lParam);
+
+  // The window procedure's object ("user data"); null until the owner sets it.
+  void setUserData(void *data) { _userData = data; }
+  void *userData() const { return _userData; }
+  KWindowProc proc() const { return _proc; }
+  int frameWidth() const { return _frameW; }
+  int frameHeight() const { return _frameH; }
+  // An invisible window (a capability probe): never asked to close with the others.
+  bool hidden() const { return _hidden; }
+
+  // peekMessage removes one pending message (after pumping the platform);
+  // waitMessage blocks up to timeoutMs (negative: forever).
+  bool peekMessage(KMessage &msg);
+  bool waitMessage(KMessage &msg, int timeoutMs);
+  // Appends a message, as the platform would (tests, quit requests).
+  void postMessage(unsigned int message, unsigned int wParam, long lParam);
   size_t pendingMessages() const { return _queue.size(); }
 
-  // Moves every SDL event into the queues of the windows it belongs to.
-  static void pumpPlatform();
+  // Where the frame is drawn inside the window, in drawable pixels (letterboxed in
+  // full screen).
+  void frameRect(int &x, int &y, int &w, int &h) const;
+  // Paces presentation to the refresh rate (see KFramePacer).
+  void pace(bool hardwareSync) { _pacer.wait(refreshRate(), hardwareSync); }
+
+  // --- platform: one window ------------------------------------------------------
+  virtual void setTitle(const char *title) = 0;
+  // The foreground test. Drivers without focus (dummy, offscreen) are always in front.
+  virtual bool isForeground() const = 0;
+  virtual bool isMinimized() const = 0;
+  virtual void minimize() = 0;
+  virtual void restore() = 0;
+  // Tries to bring the window to the front and give it the keyboard.
+  virtual void raise() = 0;
+  // Scaled full screen on the window's display, or the centred frame-sized window.
+  virtual bool setFullScreen(bool fullscreen) = 0;
+  virtual bool isFullScreen() const = 0;
+  // The drawable size in pixels.
+  virtual void drawableSize(int &w, int &h) const = 0;
+  // Window coordinates (the platform's) to frame pixels, rounding toward minus
+  // infinity so a pointer just outside the frame is negative.
+  virtual void windowToFrame(int wx, int wy, int &fx, int &fy) const = 0;
+  // Current pointer position in frame pixels; outside the window it is negative or
+  // beyond the frame.
+  virtual void pointerInFrame(int &x, int &y) const = 0;
+  // Display refresh in Hz, 60 when the driver does not say.
+  virtual int refreshRate() const = 0;
+
+protected:
+  explicit KNativeWindow(const KNativeWindowOptions &options);
+  virtual ~KNativeWindow();
+  KNativeWindow(const KNativeWindow &) = delete;
+  KNativeWindow &operator=(const KNativeWindow &) = delete;
+  // Adds the window to the registry; create() calls it once the window is up.
+  static void registerWindow(KNativeWindow *window);
+  // The open windows, oldest first.
+  static const std::deque<KNativeWindow *> &windows();
+  // Frame pixels from a point given in drawable pixels.
+  void drawableToFrame(double px, double py, int &fx, int &fy) const;
 
 private:
-  KNativeWindow() = default;
-  ~KNativeWindow() = default;
   void enqueue(const KMessage &msg);
-  void applyWindowedGeometry();
-  void coverDisplay();
-  static void translate(const void *sdlEvent);
-  static KNativeWindow *fromId(uint32_t id);
 
-  SDL_Window *_window = nullptr;
-  uint32_t _id = 0;
   KWindowProc _proc = nullptr;
   void *_userData = nullptr;
   int _frameW = 640, _frameH = 480;
   bool _hidden = false;
   std::deque<KMessage> _queue;
   KFramePacer _pacer;
-  bool _placedFullScreen = false;  // full screen by covering the display ourselves
-  unsigned long _exposures = 0;
 };

@@ -1,6 +1,6 @@
 // Window message numbers and parameter layouts shared by the SDL glue, the window
 // procedures and raw message hooks. The numbers are the classic desktop ones so
-// hooks and KEvent::nativeMessage read the same on every backend. No SDL here.
+// hooks and KEvent::nativeMessage read the same on every backend. No platform types here.
 #pragma once
 
 #include <cstdint>
@@ -48,7 +48,12 @@ constexpr unsigned int MK_MBUTTON = 0x0010;
 // One unit of WM_MOUSEWHEEL delta per notch.
 constexpr int WHEEL_DELTA = 120;
 
-// Virtual-key codes the translator produces beyond those in KeyboardLayout.
+// Virtual-key codes the translator produces beyond those in KeyboardLayout, and the
+// keys that also type a control character.
+constexpr unsigned int VK_BACK = 0x08;
+constexpr unsigned int VK_TAB = 0x09;
+constexpr unsigned int VK_RETURN = 0x0D;
+constexpr unsigned int VK_ESCAPE = 0x1B;
 constexpr unsigned int VK_SHIFT = 0x10;
 constexpr unsigned int VK_CONTROL = 0x11;
 constexpr unsigned int VK_MENU = 0x12;

@@ -28,7 +28,7 @@ public:
   // screen) and prints one page of one document named documentName. pixels holds
   // width × height values, top row first, red in the lowest byte, alpha ignored.
   // Returns once the keys used in the dialog are released (two seconds at most), so
-  // the game never sees them. True only when the page was printed; see
+  // the game never sees them, with the owner window raised and given the keyboard. True only when the page was printed; see
   // lastOutcome() for why not.
   static bool printPicture(const uint32_t *pixels, int width, int height,
                            const char *documentName, HWND owner);

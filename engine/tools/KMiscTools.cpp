@@ -1,10 +1,11 @@
 // KMiscTools on Linux: program folder from /proc/self/exe, the XDG documents
-// folder, SDL message boxes (standard error when there is no display), the year,
+// folder, the platform's message boxes (a logged report when there is no display), the year,
 // a monotonic millisecond clock and URL opening. Application thread only, except
 // the detached browser thread of launchURL, which touches only its own record.
 #include "tools/KMiscTools.h"
 
-#include <SDL.h>
+#include "platform/KPlatform.h"
+
 
 #include <cerrno>
 #include <chrono>
@@ -168,24 +169,12 @@ bool isDataName(const char *name) {
   return strncmp(name, "data", 4) == 0 && (name[4] == 0 || name[4] == '\\' || name[4] == '/');
 }
 
-bool hasDisplay() {
-  const char *driver = nullptr;
-  if (SDL_WasInit(SDL_INIT_VIDEO)) driver = SDL_GetCurrentVideoDriver();
-  if (!driver) driver = getenv("SDL_VIDEODRIVER");
-  if (driver && (strcmp(driver, "dummy") == 0 || strcmp(driver, "offscreen") == 0 ||
-                 strcmp(driver, "evdev") == 0))
-    return false;
-  const char *x = getenv("DISPLAY");
-  const char *w = getenv("WAYLAND_DISPLAY");
-  return (x && *x) || (w && *w);
-}
-
 }  // namespace
 
 uint32_t (*KMiscTools::_tickSource)() = platformTicks;
 
 // The desktop opener has no window-size hint, so `maximised` goes unused.
-static void openWithDesktop(const char *url, bool) { SDL_OpenURL(url); }
+static void openWithDesktop(const char *url, bool) { KPlatform::openURL(url); }
 void (*KMiscTools::_urlOpener)(const char *, bool) = openWithDesktop;
 
 void KMiscTools::initMiscTools() {
@@ -295,12 +284,8 @@ char *KMiscTools::getUserFolder() {
 void KMiscTools::messageBox(const char *title, const char *text) {
   if (!title) title = "";
   if (!text) text = "";
-  if (hasDisplay()) {
-    SDL_Window *owner = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetKeyboardFocus() : nullptr;
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, owner) == 0) return;
-  }
-  fprintf(stderr, "%s: %s\n", title, text);
-  fflush(stderr);
+  if (KPlatform::messageBox(title, text)) return;
+  logTrouble("message", "%s: %s", title, text);
 }
 
 long KMiscTools::getYear() {

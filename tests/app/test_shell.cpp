@@ -5,6 +5,8 @@
 
 #include <csignal>
 
+#include "activities/garden.h"
+#include "activities/misterMonster.h"
 #include "activities/pabglow.h"
 #include "app/fakes.h"
 #include "app/menu.h"
@@ -33,7 +35,7 @@ protected:
   void TearDown() override { preferences = sPreferences(); }
   int run(std::vector<InputFrame> frames) {
     input.play(std::move(frames));
-    return runPabrix();
+    return runPabrix({doPabglow, doMyGarden, doMisterMonster});
   }
 };
 

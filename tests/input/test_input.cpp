@@ -7,7 +7,6 @@
 #include "input/KInput.h"
 #include "input/KScriptedInput.h"
 #include "support/NullGraphic.h"
-#include "window/KQMX.h"
 
 namespace {
 
@@ -39,7 +38,7 @@ std::vector<uint32_t> RecordingPicture::pixels;
 }  // namespace
 
 // This test stands in for the factory so no renderer is needed.
-KGraphic *KQMX::createKGraphic() {
+KGraphic *makeRecordingPicture() {
   RecordingPicture::made++;
   return new RecordingPicture();
 }
@@ -48,8 +47,14 @@ namespace {
 
 class ScriptedTest : public ::testing::Test {
 protected:
-  void SetUp() override { KInput::setSource(&script); }
-  void TearDown() override { KInput::setSource(nullptr); }
+  void SetUp() override {
+    KInput::setSource(&script);
+    KInput::setPictureMaker(makeRecordingPicture);
+  }
+  void TearDown() override {
+    KInput::setSource(nullptr);
+    KInput::setPictureMaker(nullptr);
+  }
   KScriptedInput script;
 };
 

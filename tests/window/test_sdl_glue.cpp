@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/sdl/KSdlKeys.h"
-#include "platform/KNativeWindow.h"
+#include "platform/sdl/KSdlWindow.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ protected:
   void pushKey(Uint32 type, SDL_Keycode sym, SDL_Scancode sc, Uint8 repeat = 0) {
     SDL_Event e{};
     e.type = type;
-    e.key.windowID = SDL_GetWindowID(w->sdlWindow());
+    e.key.windowID = SDL_GetWindowID(kSdlWindow(w));
     e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     e.key.repeat = repeat;
     e.key.keysym.sym = sym;
@@ -48,7 +48,7 @@ protected:
   void pushMotion(int x, int y) {
     SDL_Event e{};
     e.type = SDL_MOUSEMOTION;
-    e.motion.windowID = SDL_GetWindowID(w->sdlWindow());
+    e.motion.windowID = SDL_GetWindowID(kSdlWindow(w));
     e.motion.x = x;
     e.motion.y = y;
     SDL_PushEvent(&e);
@@ -56,7 +56,7 @@ protected:
   void pushButton(Uint32 type, Uint8 button, int x, int y) {
     SDL_Event e{};
     e.type = type;
-    e.button.windowID = SDL_GetWindowID(w->sdlWindow());
+    e.button.windowID = SDL_GetWindowID(kSdlWindow(w));
     e.button.button = button;
     e.button.x = x;
     e.button.y = y;
@@ -65,7 +65,7 @@ protected:
   void pushWindowEvent(Uint8 event) {
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
-    e.window.windowID = SDL_GetWindowID(w->sdlWindow());
+    e.window.windowID = SDL_GetWindowID(kSdlWindow(w));
     e.window.event = event;
     SDL_PushEvent(&e);
   }
@@ -103,7 +103,7 @@ TEST_F(GlueTest, KeysBecomeKeyMessagesWithTableCodesAndControlCharacters) {
 TEST_F(GlueTest, TextInputGivesOneCharacterMessagePerCodePoint) {
   SDL_Event e{};
   e.type = SDL_TEXTINPUT;
-  e.text.windowID = SDL_GetWindowID(w->sdlWindow());
+  e.text.windowID = SDL_GetWindowID(kSdlWindow(w));
   strcpy(e.text.text, "a\xC3\xA9\xFF");  // 'a', U+00E9, then a stray byte
   SDL_PushEvent(&e);
   std::vector<KMessage> m = all();
@@ -121,7 +121,7 @@ TEST_F(GlueTest, ButtonsAndWheel) {
   pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, 0, 0);
   SDL_Event e{};
   e.type = SDL_MOUSEWHEEL;
-  e.wheel.windowID = SDL_GetWindowID(w->sdlWindow());
+  e.wheel.windowID = SDL_GetWindowID(kSdlWindow(w));
   e.wheel.y = -1;
   e.wheel.preciseY = -1.0f;
   SDL_PushEvent(&e);
@@ -197,7 +197,7 @@ TEST_F(GlueTest, EventsForOtherWindowsStayWithThem) {
   SDL_Event e{};
   e.type = SDL_WINDOWEVENT;
   e.window.event = SDL_WINDOWEVENT_CLOSE;
-  e.window.windowID = SDL_GetWindowID(other->sdlWindow());
+  e.window.windowID = SDL_GetWindowID(kSdlWindow(other));
   SDL_PushEvent(&e);
   KMessage m;
   EXPECT_FALSE(w->peekMessage(m));

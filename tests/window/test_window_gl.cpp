@@ -35,8 +35,8 @@ TEST_F(GLWindowTest, OpensCentredWithTheRequestedSizeAndCloseOnlySetsQuit) {
   EXPECT_EQ(window->getWindowWidth(), 640);
   EXPECT_EQ(window->getWindowHeight(), 480);
   int x = 0, y = 0, w = 0, h = 0;
-  SDL_GetWindowPosition(hwnd->sdlWindow(), &x, &y);
-  SDL_GetWindowSize(hwnd->sdlWindow(), &w, &h);
+  SDL_GetWindowPosition(kSdlWindow(hwnd), &x, &y);
+  SDL_GetWindowSize(kSdlWindow(hwnd), &w, &h);
   SDL_DisplayMode mode;
   ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &mode), 0);
   EXPECT_EQ(w, 640);
@@ -59,7 +59,7 @@ TEST_F(GLWindowTest, OpensCentredWithTheRequestedSizeAndCloseOnlySetsQuit) {
   EXPECT_TRUE(window->isQuit()) << "one processEvents reaches the close request";
   EXPECT_TRUE(KNativeWindow::isWindow(hwnd)) << "closing does not destroy the window";
   window->setTitle("still here");
-  EXPECT_STREQ(SDL_GetWindowTitle(hwnd->sdlWindow()), "still here");
+  EXPECT_STREQ(SDL_GetWindowTitle(kSdlWindow(hwnd)), "still here");
 }
 
 TEST_F(GLWindowTest, TerminateSetsQuitAndDestructionClosesTheWindow) {
@@ -132,7 +132,7 @@ TEST_F(GLWindowTest, FullScreenBothWaysKeepsTheFrameAndMapsThePointer) {
   SDL_DisplayMode mode;
   ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &mode), 0);
   int w = 0, h = 0;
-  SDL_GetWindowSize(hwnd->sdlWindow(), &w, &h);
+  SDL_GetWindowSize(kSdlWindow(hwnd), &w, &h);
   EXPECT_TRUE(window->isFullScreen());
   EXPECT_EQ(w, mode.w);
   EXPECT_EQ(h, mode.h);
@@ -182,9 +182,9 @@ TEST_F(GLWindowTest, FullScreenBothWaysKeepsTheFrameAndMapsThePointer) {
 
   window->toggleFullScreen(false);
   pump();
-  SDL_GetWindowSize(hwnd->sdlWindow(), &w, &h);
+  SDL_GetWindowSize(kSdlWindow(hwnd), &w, &h);
   int x, y;
-  SDL_GetWindowPosition(hwnd->sdlWindow(), &x, &y);
+  SDL_GetWindowPosition(kSdlWindow(hwnd), &x, &y);
   EXPECT_FALSE(window->isFullScreen());
   EXPECT_FALSE(hwnd->isFullScreen());
   EXPECT_EQ(w, 640);
@@ -404,7 +404,7 @@ TEST_F(GLWindowTest, PaintInTheBackgroundPresentsAndWaitsForTheForeground) {
 TEST_F(GLWindowTest, RealKeysPointerAndButtonFromOutside) {
   ASSERT_TRUE(pumpUntil([&] { return window->hasFocus(); }));
   int wx, wy;
-  SDL_GetWindowPosition(hwnd->sdlWindow(), &wx, &wy);
+  SDL_GetWindowPosition(kSdlWindow(hwnd), &wx, &wy);
 
   ASSERT_TRUE(xdo("mousemove " + std::to_string(wx + 50) + " " + std::to_string(wy + 60)));
   EXPECT_TRUE(pumpUntil([] { return KInput::getMouseX() == 50 && KInput::getMouseY() == 60; }));

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "input/KInput.h"
-#include "platform/KNativeWindow.h"
+#include "platform/sdl/KSdlWindow.h"
 #include "window/KQMX.h"
 #include "gl/KWindowGL.h"
 
@@ -61,7 +61,7 @@ protected:
     }
     return cond();
   }
-  Uint32 sdlId() const { return SDL_GetWindowID(hwnd->sdlWindow()); }
+  Uint32 sdlId() const { return SDL_GetWindowID(kSdlWindow(hwnd)); }
   void pushWindowEvent(Uint8 event) {
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;

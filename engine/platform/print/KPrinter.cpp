@@ -19,7 +19,8 @@
 #include <vector>
 
 #include "platform/print/KPrintPage.h"
-#include "platform/KNativeWindow.h"
+#include "platform/sdl/KSdlWindow.h"
+#include "tools/KLog.h"
 
 namespace {
 
@@ -158,8 +159,8 @@ gboolean onPreview(GtkPrintOperation *, GtkPrintOperationPreview *, GtkPrintCont
 
 Owner ownerOf(HWND owner) {
   Owner o;
-  if (!KNativeWindow::isWindow(owner) || !owner->sdlWindow()) return o;
-  SDL_Window *w = owner->sdlWindow();
+  SDL_Window *w = kSdlWindow(owner);
+  if (!w) return o;
   SDL_GetWindowPosition(w, &o.x, &o.y);
   SDL_GetWindowSize(w, &o.w, &o.h);
   o.known = o.w > 0 && o.h > 0;
@@ -275,10 +276,10 @@ PageJob pictureJob(const uint32_t *pixels, int width, int height) {
   return job;
 }
 
-// Says on stderr why an operation failed, if the toolkit gave a reason, and frees it.
+// Reports why an operation failed, if the toolkit gave a reason, and frees it.
 void reportFailure(const char *what, GError *error) {
   if (!error) return;
-  fprintf(stderr, "%s failed: %s\n", what, error->message);
+  logTrouble("print", "%s failed: %s", what, error->message);
   g_error_free(error);
 }
 
@@ -312,7 +313,7 @@ bool KPrinter::available() {
     gtk_disable_setlocale();
     gToolkit = gtk_init_check(nullptr, nullptr) ? ToolkitState::Ready : ToolkitState::Unavailable;
     if (gToolkit == ToolkitState::Unavailable)
-      fprintf(stderr, "printing unavailable: the print dialog cannot open a display\n");
+      logTrouble("print", "printing unavailable: the print dialog cannot open a display");
   }
   return gToolkit == ToolkitState::Ready;
 }
@@ -325,6 +326,14 @@ void KPrinter::setOutputFolder(const char *folder) { gOutputFolder = folder ? fo
 
 bool KPrinter::printPicture(const uint32_t *pixels, int width, int height,
                             const char *documentName, HWND owner) {
+  // The dialog leaves the game window behind; bring it forward again however the
+  // job ends.
+  struct RaiseOwner {
+    HWND window;
+    ~RaiseOwner() {
+      if (KNativeWindow::isWindow(window)) window->raise();
+    }
+  } raiseOwner{owner};
   if (!printablePicture(pixels, width, height) || !available()) {
     return finish(K_PRINT_FAILED, nullptr);
   }

@@ -6,8 +6,8 @@
 
 #include <SDL.h>
 
-#include "platform/sdl/KSdlKeys.h"
 #include "platform/KNativeWindow.h"
+#include "platform/sdl/KSdlKeys.h"
 
 void KSdlInputSource::pointerPosition(int &x, int &y) {
   x = y = 0;
@@ -35,4 +35,9 @@ bool KSdlInputSource::keyDown(uint16_t virtualKey) {
 
 void KSdlInputSource::setSystemPointerVisible(bool visible) {
   KNativeWindow::setSystemPointerVisible(visible);
+}
+
+KInputSource &KNativeWindow::inputSource() {
+  static KSdlInputSource source;
+  return source;
 }

@@ -1,0 +1,38 @@
+// KPlatform: the rest of the one platform interface (the window half is
+// KNativeWindow.h): message boxes, web addresses, whether a display is there, and
+// the OpenGL context of a game window. Each platform folder implements it once
+// (engine/platform/sdl today) and the build links exactly one. Application thread
+// only.
+#pragma once
+
+#include "platform/KWindowHandle.h"
+
+class KPlatform {
+public:
+  // A modal message box over the focused game window; false when none can be shown
+  // here (no display), so the caller reports the text another way.
+  static bool messageBox(const char *title, const char *text);
+  // Hands a web address to the desktop.
+  static void openURL(const char *url);
+  // Whether a desktop display is there to show windows and boxes on (false for the
+  // headless video drivers tests use).
+  static bool hasDisplay();
+
+  // OpenGL, for windows made with an OpenGL visual. A context is current on the
+  // application thread only.
+  struct GLCurrent {
+    void *window = nullptr, *context = nullptr;
+  };
+  // Makes a context for the window and makes it current; null on failure.
+  static void *glCreateContext(HWND window);
+  static void glDeleteContext(HWND window, void *context);
+  static bool glMakeCurrent(HWND window, void *context);
+  // What is current now, to put back after a probe.
+  static GLCurrent glCurrent();
+  static void glRestoreCurrent(const GLCurrent &current);
+  static void glSwapBuffers(HWND window);
+  // 1: the swap waits for the vertical blank, 0: it does not. False when the driver
+  // refuses.
+  static bool glSetSwapInterval(int interval);
+  static void *glProcAddress(const char *name);
+};

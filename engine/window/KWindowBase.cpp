@@ -1,0 +1,74 @@
+// The half of the game windows both backends share (see KWindowBase.h).
+#include "window/KWindowBase.h"
+
+#include "input/KInput.h"
+#include "tools/KMiscTools.h"
+
+namespace {
+// End of the previous flip in milliseconds, shared by every window (frame cap).
+uint32_t gLastFlip = 0;
+}  // namespace
+
+void KWindowBase::processEvents() {
+  if (!hasWindow()) return;
+  KMessage msg;
+  if (_hwnd->peekMessage(msg)) KNativeWindow::dispatchMessage(msg);
+  KInput::eventsPumped();
+}
+
+bool KWindowBase::hasFocus() { return hasWindow() && _hwnd->isForeground(); }
+
+void KWindowBase::setTitle(const char *title) {
+  if (hasWindow()) _hwnd->setTitle(title ? title : "");
+}
+
+bool KWindowBase::isQuit() { return _quit; }
+
+HWND KWindowBase::getWindowHandle() { return _hwnd; }
+
+long KWindowBase::getWindowWidth() { return _windowWidth; }
+
+long KWindowBase::getWindowHeight() { return _windowHeight; }
+
+void KWindowBase::restore() {
+  if (hasWindow()) _hwnd->restore();
+}
+
+void KWindowBase::minimize() {
+  if (hasWindow()) _hwnd->minimize();
+}
+
+void KWindowBase::displayMouse(bool mousestate) { _displayQMXMouse = mousestate; }
+
+void KWindowBase::setCallBack(bool (*userProc)(HWND, unsigned int, unsigned int, long)) {
+  _userCallback = userProc;
+}
+
+void KWindowBase::setQMXCallBack(bool (*userProc)(KEvent *)) { _qmxCallback = userProc; }
+
+long KWindowBase::defaultMessage(HWND hwnd, unsigned int message, unsigned int wParam,
+                                 long lParam) {
+  if (message == WM_MOUSEWHEEL) {
+    KInput::setLastWheelValue(wheelDeltaFromWParam(wParam));
+    return 0;
+  }
+  return KNativeWindow::defaultProc(hwnd, message, wParam, lParam);
+}
+
+void KWindowBase::capFrameRate(uint32_t frameStart) {
+  if (_maxFrameRate != 0 && (uint32_t)(frameStart - gLastFlip) <= _maxFrameRate) {
+    while ((uint32_t)((uint32_t)KMiscTools::getMilliseconds() - gLastFlip) < _maxFrameRate) {
+    }
+  }
+  gLastFlip = (uint32_t)KMiscTools::getMilliseconds();
+}
+
+void KWindowBase::waitWhileInBackground() {
+  if (_inBackgroundWait) return;
+  _inBackgroundWait = true;
+  KMessage msg;
+  while (!_quit && hasWindow() && !_hwnd->isForeground()) {
+    if (_hwnd->waitMessage(msg, 100)) KNativeWindow::dispatchMessage(msg);
+  }
+  _inBackgroundWait = false;
+}

@@ -1,0 +1,69 @@
+// KWindowBase: what the two game windows (OpenGL and software Direct3D) do alike:
+// the window handle and its state, the message hooks and the front half of the
+// window procedure, message processing, focus, minimise and restore, the frame-rate
+// cap and the pause while another program is in front. Backends add creation,
+// drawing and presentation. Application thread only.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/KNativeWindow.h"
+#include "window/KEventTranslate.h"
+#include "window/KWindow.h"
+
+class KWindowBase : public KWindow {
+public:
+  void processEvents() override;
+  bool hasFocus() override;
+  void setTitle(const char *title) override;
+  bool isQuit() override;
+  HWND getWindowHandle() override;
+  long getWindowWidth() override;
+  long getWindowHeight() override;
+  void restore() override;
+  void minimize() override;
+  void displayMouse(bool mousestate) override;
+  void setCallBack(bool (*userProc)(HWND, unsigned int, unsigned int, long)) override;
+  void setQMXCallBack(bool (*userProc)(KEvent *)) override;
+
+  // Read-only views for tests and tools.
+  float getGamma() const { return _gamma; }
+  unsigned long getMaxFrameRate() const { return _maxFrameRate; }
+  bool isFullScreen() const { return _fullscreen; }
+
+protected:
+  KWindowBase() = default;
+  // The front half of every window procedure: the window object behind hwnd (null
+  // for a handle without one), after offering the message to the hooks. consumed
+  // is set when a hook took the message: the procedure then returns 0 at once.
+  template <typename W>
+  static W *windowFor(HWND hwnd, unsigned int message, unsigned int wParam, long lParam,
+                      bool &consumed) {
+    W *kw = KNativeWindow::isWindow(hwnd) ? static_cast<W *>(hwnd->userData()) : nullptr;
+    consumed = kw && !kRunHooks(kw->_userCallback, kw->_qmxCallback, hwnd, message, wParam, lParam);
+    return kw;
+  }
+  // The back half for messages a backend does not handle itself.
+  static long defaultMessage(HWND hwnd, unsigned int message, unsigned int wParam, long lParam);
+  bool hasWindow() const { return KNativeWindow::isWindow(_hwnd); }
+  // The frame-rate cap, a busy wait on the millisecond clock from the end of the
+  // previous flip; a frame that already took longer than the budget does not wait.
+  // frameStart is the clock when the flip began.
+  void capFrameRate(uint32_t frameStart);
+  // Paused while another program is in front. A message handled inside the wait
+  // does not start a wait of its own, and a close request ends it.
+  void waitWhileInBackground();
+
+  HWND _hwnd = nullptr;
+  KRawMessageHook _userCallback = nullptr;
+  KEventHook _qmxCallback = nullptr;
+  bool _quit = false;
+  bool _fullscreen = false;
+  bool _displayQMXMouse = false;
+  int16_t _windowWidth = 0, _windowHeight = 0, _windowDepth = 0;
+  unsigned long _maxFrameRate = 0;  // milliseconds per frame, 0 for no cap
+  float _gamma = 1.0f;
+
+private:
+  bool _inBackgroundWait = false;
+};

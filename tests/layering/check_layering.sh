@@ -1,0 +1,63 @@
+#!/bin/bash
+# The layering rules, checked on every source file the build knows (layers.txt,
+# written by CMake: "target kind file allowed-targets" per line):
+#  - a file includes project headers only from its own target or the targets its
+#    CMakeLists names;
+#  - portable code includes no platform header (SDL, X11, GLX/EGL, GTK/GDK,
+#    cairo, windows.h), and OpenGL's only in the OpenGL backend;
+#  - the targets form no cycle.
+# Usage: check_layering.sh SOURCE_DIR LAYERS_FILE
+set -u
+src=$1
+layers=$2
+fail=0
+declare -A owner allowed kind
+while read -r target k file deps; do
+  owner[$file]=$target
+  kind[$target]=$k
+  allowed[$target]=",$target,${deps},"
+done <"$layers"
+
+edges=$(mktemp)
+trap 'rm -f "$edges"' EXIT
+platform_re='^<(SDL|SDL2/|X11/|GL/glx|EGL/|gtk/|gdk/|cairo|windows\.h|glib)'
+while read -r target k file deps; do
+  while IFS= read -r inc; do
+    if [[ $inc =~ ^\"(.*)\"$ ]]; then
+      name=${BASH_REMATCH[1]}
+      header=engine/$name
+      [[ -n ${owner[$header]:-} ]] || header=$name
+      to=${owner[$header]:-}
+      if [[ -z $to ]]; then
+        echo "$file: includes \"$name\", which no target owns"
+        fail=1
+      elif [[ ${allowed[$target]} != *",$to,"* ]]; then
+        echo "$file: includes \"$name\" from $to, which $target does not name"
+        fail=1
+      elif [[ $to != "$target" ]]; then
+        echo "$to $target" >>"$edges"
+      fi
+      if [[ $k == portable && $name == platform/*/* &&
+            $name != platform/swd3d/SwD3D.h &&
+            $name != platform/mixer/Mixer.h ]]; then
+        echo "$file: portable code includes the platform header \"$name\""
+        fail=1
+      fi
+    elif [[ $k == portable && $inc =~ $platform_re ]]; then
+      echo "$file: portable code includes the platform header $inc"
+      fail=1
+    elif [[ $k == portable && $inc =~ ^\<GL/ && $target != engine_gl ]]; then
+      echo "$file: only the OpenGL backend includes $inc"
+      fail=1
+    fi
+  done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*\([<"][^>"]*[>"]\).*/\1/p' "$src/$file")
+done <"$layers"
+
+if ! sort -u "$edges" | tsort >/dev/null 2>"$edges.err"; then
+  echo "the targets include each other in a cycle:"
+  cat "$edges.err"
+  fail=1
+fi
+rm -f "$edges.err"
+[[ $fail == 0 ]] && echo "layering: $(wc -l <"$layers") files checked, no violation"
+exit $fail
