@@ -7,6 +7,24 @@ set -u
 die() { echo "FAIL: $*" >&2; exit 1; }
 log() { echo "-- $*"; }
 
+# wait_until SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds;
+# fails when it has not within SECONDS.
+wait_until() {
+  local deadline=$(( $(date +%s%N) + $1 * 1000000000 ))
+  shift
+  until "$@"; do
+    [ "$(date +%s%N)" -lt "$deadline" ] || return 1
+    sleep 0.05
+  done
+}
+
+# Whether the game window shows a drawn frame (not one flat colour).
+window_drawn() {
+  local sd
+  sd=$(import -display "$DISPLAY" -window "$WID" -colorspace gray -format '%[fx:standard_deviation]' info: 2>/dev/null)
+  awk -v s="${sd:-0}" 'BEGIN { exit !(s > 0.02) }'
+}
+
 # Re-runs the calling script under its own Xvfb when no display is given.
 need_display() {
   if [ -z "${DISPLAY:-}" ]; then
@@ -34,12 +52,15 @@ start_pabrix() {
   WID=$(timeout 20 xdotool search --sync --name '^Pabrix$' | head -1) || true
   [ -n "$WID" ] || { cat "$HOMEDIR/out.log"; die "the window did not appear"; }
   xdotool windowfocus --sync "$WID" 2>/dev/null || true
-  sleep 1
+  wait_until 10 window_drawn || die "the window shows no frame"
   geometry
 }
 
 cleanup() {
-  if [ -n "${PID:-}" ] && kill -0 "$PID" 2>/dev/null; then kill "$PID" 2>/dev/null; sleep 1; fi
+  if [ -n "${PID:-}" ] && kill -0 "$PID" 2>/dev/null; then
+    kill "$PID" 2>/dev/null
+    wait_until 1 eval '! kill -0 "$PID" 2>/dev/null'
+  fi
   if [ -n "${PID:-}" ] && kill -0 "$PID" 2>/dev/null; then kill -9 "$PID" 2>/dev/null; fi
   [ -n "${KEEP_E2E:-}" ] || rm -rf "${HOMEDIR:-/nonexistent}"
   PID=""
