@@ -46,8 +46,8 @@ bool grabFrame(std::vector<uint32_t> &rows) {
   bool ok = shot->grabBackBuffer(recordPixel);
   gGrabInto = nullptr;
   if (ok && (long(shot->getWidth()) != kPrintWidth || long(shot->getHeight()) != kPrintHeight)) {
-    fprintf(stderr, "print: the frame is %ldx%ld, not %dx%d\n", long(shot->getWidth()),
-            long(shot->getHeight()), kPrintWidth, kPrintHeight);
+    logTrouble("print", "the frame is %ldx%ld, not %dx%d", long(shot->getWidth()),
+               long(shot->getHeight()), kPrintWidth, kPrintHeight);
     ok = false;
   }
   delete shot;
@@ -147,7 +147,7 @@ void printMonster() {
     KPrinter::setOutputFolder(KMiscTools::getUserFolder());
     KPrinter::printPicture(picture.pixels.data(), picture.width, picture.height, "Pabrix", owner);
   } else {
-    fprintf(stderr, "print: the monster picture could not be read back\n");
+    logTrouble("print", "the monster picture could not be read back");
   }
   KInput::hidePointer();
 }

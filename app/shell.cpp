@@ -95,7 +95,7 @@ static bool startUp() {
   gameWindow = KQMX::createKWindow(K_DIRECTX, false);
   if (!gameWindow) {
     // Only a build without any renderer gets here; there is nothing to show.
-    std::fprintf(stderr, "Pabrix: no renderer is available.\n");
+    logTrouble("video", "no renderer is available");
     return false;
   }
   gameWindow->createGameWindow(640, 480, -1, preferences.fullscreen == 0, "Pabrix");

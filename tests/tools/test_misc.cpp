@@ -194,4 +194,25 @@ TEST_F(LogTest, KeepOpenModeSurvivesAFolderItCannotWriteTo) {
   EXPECT_FALSE(log._info || log._error || log._fatal || log._debug);
 }
 
+std::vector<std::string> g_reports;
+void recordReport(const char *subsystem, const char *message) {
+  g_reports.push_back(std::string(subsystem) + "|" + message);
+}
+
+TEST_F(LogTest, TroubleGoesToTheSinkOrToStandardErrorAndTheErrorFile) {
+  g_reports.clear();
+  KLogSink before = setLogSink(recordReport);
+  logTrouble("video", "window creation failed: %s (%d)", "no display", 3);
+  logTrouble(nullptr, "%s", "unnamed");
+  EXPECT_EQ(setLogSink(before), recordReport);
+  EXPECT_EQ(g_reports, (std::vector<std::string>{"video|window creation failed: no display (3)",
+                                                 "engine|unnamed"}));
+
+  KLog log(kLogKeepFilesOpen);
+  testing::internal::CaptureStderr();
+  logTrouble("print", "refused");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Pabrix [print]: refused\n");
+  EXPECT_EQ(sizeOf("errors.log"), long(sizeof "Pabrix [print]: refused\n" - 1));
+}
+
 }  // namespace
