@@ -36,8 +36,8 @@ void recordPixel(long x, long y, long *r, long *g, long *b) {
       0xFF000000u;
 }
 
-// Reads the back buffer into rows, row 0 being whichever end the renderer reports
-// first. False when the renderer cannot grab or its frame is not the print size.
+// Reads the back buffer into rows, top row first. False when the renderer cannot
+// grab or its frame is not the print size.
 bool grabFrame(std::vector<uint32_t> &rows) {
   rows.assign(kPixels, kWhite);
   KGraphic *shot = KQMX::createKGraphic();
@@ -54,20 +54,11 @@ bool grabFrame(std::vector<uint32_t> &rows) {
   return ok;
 }
 
-// The renderers report grabbed rows from opposite ends: the Direct3D picture
-// top row first, the OpenGL one bottom row first.
-bool grabStartsAtTop() { return KQMX::_renderer == K_DIRECTX; }
-
 // The frame drawn so far into dest, top row first.
 bool grabTopFirst(uint32_t *dest) {
   std::vector<uint32_t> rows;
   if (!grabFrame(rows)) return false;
-  const bool topFirst = grabStartsAtTop();
-  for (int y = 0; y < kPrintHeight; y++) {
-    const int from = topFirst ? y : kPrintHeight - 1 - y;
-    std::copy(rows.begin() + ptrdiff_t(from) * kPrintWidth,
-              rows.begin() + ptrdiff_t(from + 1) * kPrintWidth, dest + size_t(y) * kPrintWidth);
-  }
+  std::copy(rows.begin(), rows.end(), dest);
   return true;
 }
 

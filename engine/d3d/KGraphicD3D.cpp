@@ -394,40 +394,11 @@ void KGraphicD3D::setColorKey(bool active, unsigned char r, unsigned char g, uns
   _ckb = b;
 }
 
-void KGraphicD3D::setAlphaMode(long alphamode) {
-  switch (alphamode) {
-    case 0:
-      _sourceAlpha = D3DBLEND_SRCALPHA;
-      _destAlpha = D3DBLEND_DESTALPHA;
-      break;
-    case 1:
-      _sourceAlpha = D3DBLEND_SRCALPHA;
-      _destAlpha = D3DBLEND_INVSRCALPHA;
-      break;
-    case 2:
-      _sourceAlpha = D3DBLEND_ONE;
-      _destAlpha = D3DBLEND_INVSRCALPHA;
-      break;
-    case 3:
-      _sourceAlpha = D3DBLEND_ZERO;
-      _destAlpha = D3DBLEND_INVSRCALPHA;
-      break;
-    default:
-      break;
-  }
-}
-
-void KGraphicD3D::setBlitColor(float r, float g, float b, float a) {
-  if (r == 1.0f && g == 1.0f && b == 1.0f && a == 1.0f) {
-    _blitColorChanged = false;
-    return;
-  }
-  auto clamp01 = [](float v) { return v > 1.0f ? 1.0f : (v < 0.0f ? 0.0f : v); };
-  _blitRed = clamp01(r);
-  _blitGreen = clamp01(g);
-  _blitBlue = clamp01(b);
-  _blitAlpha = clamp01(a);
-  _blitColorChanged = true;
+void KGraphicD3D::setBlendFactors(KBlendFactor source, KBlendFactor destination) {
+  static const D3DBLEND factors[] = {D3DBLEND_ZERO, D3DBLEND_ONE, D3DBLEND_SRCALPHA,
+                                     D3DBLEND_INVSRCALPHA, D3DBLEND_DESTALPHA};
+  _sourceAlpha = factors[source];
+  _destAlpha = factors[destination];
 }
 
 void KGraphicD3D::applyTextureState() {
@@ -730,63 +701,41 @@ bool KGraphicD3D::grabBackBuffer(KPixelTransformation pixelTransformationPtr) {
 
 bool KGraphicD3D::grabFrontBuffer() { return grab(nullptr); }
 
-bool KGraphicD3D::saveBackBuffer(const char *cpcFileName, long imageFormat, long resizeW,
-                                 long resizeH) {
-  if (!_d3d || !_backBuffer || !cpcFileName) return false;
+void KGraphicD3D::frameSize(long &width, long &height) {
+  width = _d3d && _backBuffer ? _screenWidth : 0;
+  height = _d3d && _backBuffer ? _screenHeight : 0;
+}
+
+bool KGraphicD3D::readBackFrame(uint8_t *rgba, long outW, long outH, bool scaled, bool &bottomUp) {
+  if (!_d3d || !_backBuffer) return false;
   const long W = _screenWidth, H = _screenHeight;
   _d3d->EndScene();
   KGraphicD3D *copy = new (std::nothrow) KGraphicD3D();
-  bool grabbed = copy && copy->grabBackBuffer(nullptr);
-  const bool scaled = resizeW > 0 && resizeH > 0;
-  if (scaled) {
-    if (grabbed) copy->stretchAlphaRect(0, 0, float(W), float(H), 0, 0, float(resizeW),
-                                        float(resizeH), 1, 0);
-  } else {
-    resizeW = W;
-    resizeH = H;
-  }
-  bool result = false;
-  if (resizeW > 0 && resizeH > 0 && resizeW <= kMaxSide && resizeH <= kMaxSide) {
-    std::vector<uint8_t> rgba;
-    try {
-      rgba.assign(size_t(resizeW) * size_t(resizeH) * 4, 0);
-    } catch (const std::bad_alloc &) {
-      rgba.clear();
-    }
-    if (!rgba.empty()) {
-      bool read = false;
-      {
-        Locked b(_backBuffer, DDLOCK_READONLY);
-        read = b.ok;
-        if (b.ok) {
-          const long bw = long(b.d.dwWidth), bh = long(b.d.dwHeight);
-          for (long y = 0; y < resizeH; ++y)
-            for (long x = 0; x < resizeW; ++x) {
-              long r = 0, g = 0, bl = 0;
-              if (x < bw && y < bh) backPixel(b, x, y, r, g, bl);  // beyond the frame: black
-              uint8_t *o = &rgba[(size_t(y) * size_t(resizeW) + size_t(x)) * 4];
-              o[0] = uint8_t(r);
-              o[1] = uint8_t(g);
-              o[2] = uint8_t(bl);
-              o[3] = 255;
-            }
+  const bool grabbed = copy && copy->grabBackBuffer(nullptr);
+  if (scaled && grabbed)
+    copy->stretchAlphaRect(0, 0, float(W), float(H), 0, 0, float(outW), float(outH), 1, 0);
+  bool read = false;
+  {
+    Locked b(_backBuffer, DDLOCK_READONLY);
+    read = b.ok;
+    if (b.ok) {
+      const long bw = long(b.d.dwWidth), bh = long(b.d.dwHeight);
+      for (long y = 0; y < outH; ++y)
+        for (long x = 0; x < outW; ++x) {
+          long r = 0, g = 0, bl = 0;
+          if (x < bw && y < bh) backPixel(b, x, y, r, g, bl);
+          uint8_t *o = rgba + (size_t(y) * size_t(outW) + size_t(x)) * 4;
+          o[0] = uint8_t(r);
+          o[1] = uint8_t(g);
+          o[2] = uint8_t(bl);
+          o[3] = 255;
         }
-      }
-      // A frame that could not be read or a file that could not be written is a
-      // failure; a format that names nothing writes nothing and is not one.
-      if (!read)
-        result = false;
-      else if (imageFormat >= K_IMAGE_BMP && imageFormat <= K_IMAGE_PNG)
-        result = KImageCodec::encodeToFile(cpcFileName, KImageFormat(imageFormat), int(resizeW),
-                                           int(resizeH), 4, rgba.data(), size_t(resizeW) * 4,
-                                           false);
-      else
-        result = true;
     }
   }
+  bottomUp = false;
   // The frame being drawn comes back as it was before the scaled copy.
   if (scaled && grabbed) copy->blitRect(0, 0, float(W), float(H), 0, 0, false, false);
   delete copy;
   _d3d->BeginScene();
-  return result;
+  return read;
 }

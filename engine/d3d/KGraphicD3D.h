@@ -42,16 +42,12 @@ public:
   void blitArbitraryQuad(float sx1, float sy1, float sx2, float sy2, float sx3, float sy3,
                          float sx4, float sy4, float dx1, float dy1, float dx2, float dy2,
                          float dx3, float dy3, float dx4, float dy4) override;
-  void setAlphaMode(long alphamode) override;
   void stretchAlphaRect(float sx1, float sy1, float sx2, float sy2, float dx1, float dy1,
                         float dx2, float dy2, float blend, float angle) override;
   bool grabBackBuffer(KPixelTransformation pixelTransformationPtr) override;
   bool grabFrontBuffer() override;
   void setColorKey(bool active, unsigned char r, unsigned char g, unsigned char b) override;
   void allowTextureWrap(bool texwRap) override;
-  bool saveBackBuffer(const char *cpcFileName, long imageFormat, long resizeW,
-                      long resizeH) override;
-  void setBlitColor(float r, float g, float b, float a) override;
   bool makePictureFromArray(uint32_t *userPixelPtr, long width, long height,
                             bool hiDef) override;
   void pollArray() override;
@@ -72,8 +68,6 @@ public:
   bool _currentState;
   D3DBLEND _sourceAlpha, _destAlpha;
   IDirectDrawSurface7 *_surface;
-  bool _blitColorChanged;
-  float _blitRed, _blitGreen, _blitBlue, _blitAlpha;
   float _blend;
   D3DTEXTUREMAGFILTER _textureQualityD3D;
   D3DTEXTUREADDRESS _textureWrapD3D;
@@ -87,6 +81,11 @@ public:
   bool _textureWrap;
   bool _textureQuality;
   unsigned char _ckr, _ckg, _ckb;
+
+protected:
+  void setBlendFactors(KBlendFactor source, KBlendFactor destination) override;
+  void frameSize(long &width, long &height) override;
+  bool readBackFrame(uint8_t *rgba, long width, long height, bool scaled, bool &bottomUp) override;
 
 private:
   bool loadPicture32(const char *filename, bool hiDef, bool hasAlpha);

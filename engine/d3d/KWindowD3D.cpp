@@ -78,7 +78,7 @@ bool KWindowD3D::SwitchToResolution(short width, short height, short depth) {
   if (depth <= 0) depth = 16;
   // The desktop is noted but never changed: the frame keeps its own format and is
   // scaled onto the screen, so there is no mode to switch to.
-  dv = KD3DDisplayMode();
+  dv = KDisplayMode();
   dv.dmBitsPerPel = depth;
   dv.dmFields = (width > 0 && height > 0) ? 0x1 | 0x2 | 0x4 | 0x8 : 0x1 | 0x8;
   if (width > 0 && height > 0) {

@@ -13,15 +13,6 @@
 
 class KSwPresenter;
 
-// The desktop settings noted when a colour depth is asked for.
-struct KD3DDisplayMode {
-  unsigned long dmFields = 0;
-  long dmBitsPerPel = 0;
-  long dmPelsWidth = 0;
-  long dmPelsHeight = 0;
-  long dmDisplayFrequency = 0;
-};
-
 class KWindowD3D : public KWindowBase {
 public:
   explicit KWindowD3D(bool use3d);
@@ -50,7 +41,7 @@ public:
   unsigned long getClearColor() const { return _clearColor; }
   long framesShown() const;
 
-  KD3DDisplayMode dv;
+  KDisplayMode dv;
   IDirectDraw7 *_lpDD;
   IDirectDrawSurface7 *_lpDDSPrimary;
   IDirectDrawSurface7 *_lpDDSBack;

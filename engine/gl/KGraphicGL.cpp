@@ -256,40 +256,11 @@ void KGraphicGL::selectTexture() {
 
 // ---- drawing ----
 
-void KGraphicGL::setAlphaMode(long alphamode) {
-  switch (alphamode) {
-    case 0:
-      _sourceAlpha = GL_SRC_ALPHA;
-      _destAlpha = GL_DST_ALPHA;
-      break;
-    case 1:
-      _sourceAlpha = GL_SRC_ALPHA;
-      _destAlpha = GL_ONE_MINUS_SRC_ALPHA;
-      break;
-    case 2:
-      _sourceAlpha = GL_ONE;
-      _destAlpha = GL_ONE_MINUS_SRC_ALPHA;
-      break;
-    case 3:
-      _sourceAlpha = GL_ZERO;
-      _destAlpha = GL_ONE_MINUS_SRC_ALPHA;
-      break;
-    default:
-      break;
-  }
-}
-
-void KGraphicGL::setBlitColor(float r, float g, float b, float a) {
-  if (r == 1.0f && g == 1.0f && b == 1.0f && a == 1.0f) {
-    _blitColorChanged = false;
-    return;
-  }
-  auto clamp01 = [](float v) { return v > 1.0f ? 1.0f : (v < 0.0f ? 0.0f : v); };
-  _blitRed = clamp01(r);
-  _blitGreen = clamp01(g);
-  _blitBlue = clamp01(b);
-  _blitAlpha = clamp01(a);
-  _blitColorChanged = true;
+void KGraphicGL::setBlendFactors(KBlendFactor source, KBlendFactor destination) {
+  static const uint16_t factors[] = {GL_ZERO, GL_ONE, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA,
+                                     GL_DST_ALPHA};
+  _sourceAlpha = factors[source];
+  _destAlpha = factors[destination];
 }
 
 void KGraphicGL::GenericBlit(float x1, float y1, float x2, float y2, short destX, short destY,
@@ -632,10 +603,11 @@ bool KGraphicGL::grab(bool back, KPixelTransformation transform) {
     glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, screen.data());
   }
 
-  // Rows come bottom first; the texture wants the top row in row 0.
+  // GL rows come bottom first; the texture wants the top row in row 0, and the
+  // transformation sees rows top first, as on every renderer.
   for (int y = 0; y < H; y++) {
-    const uint8_t *src = screen.data() + static_cast<size_t>(y) * W * 4;
-    uint8_t *dst = texels.data() + static_cast<size_t>(H - 1 - y) * side * 4;
+    const uint8_t *src = screen.data() + static_cast<size_t>(H - 1 - y) * W * 4;
+    uint8_t *dst = texels.data() + static_cast<size_t>(y) * side * 4;
     for (int x = 0; x < W; x++, src += 4, dst += 4) {
       long r = src[0], g = src[1], b = src[2];
       if (transform != nullptr) transform(x, y, &r, &g, &b);
@@ -679,21 +651,13 @@ bool KGraphicGL::grabBackBuffer(KPixelTransformation pixelTransformationPtr) {
 
 bool KGraphicGL::grabFrontBuffer() { return grab(false, nullptr); }
 
-bool KGraphicGL::saveBackBuffer(const char *cpcFileName, long imageFormat, long resizeW,
-                                long resizeH) {
-  const long W = screenWidth, H = screenHeight;
-  bool scaled = resizeW > 0 && resizeH > 0;
-  long outW = scaled ? resizeW : W;
-  long outH = scaled ? resizeH : H;
-  // Only the screen can be read back; a larger image would hold undefined pixels.
-  if (outW > W || outH > H || outW <= 0 || outH <= 0) return false;
-  std::vector<uint8_t> pixels;
-  try {
-    pixels.resize(static_cast<size_t>(outW) * outH * 4);
-  } catch (const std::bad_alloc &) {
-    return false;
-  }
+void KGraphicGL::frameSize(long &width, long &height) {
+  width = screenWidth;
+  height = screenHeight;
+}
 
+bool KGraphicGL::readBackFrame(uint8_t *rgba, long outW, long outH, bool scaled, bool &bottomUp) {
+  const long W = screenWidth, H = screenHeight;
   // blitRect below restores the frame with the current colour: remember the
   // colour earlier drawing left so the frame comes back untinted and the
   // caller's colour survives.
@@ -707,38 +671,16 @@ bool KGraphicGL::saveBackBuffer(const char *cpcFileName, long imageFormat, long 
                           static_cast<float>(H - outH), static_cast<float>(outW),
                           static_cast<float>(H), 1, 0);
   }
-
   {
     ReadSource source(false);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, static_cast<GLsizei>(outW), static_cast<GLsizei>(outH), GL_RGBA,
-                 GL_UNSIGNED_BYTE, pixels.data());
+                 GL_UNSIGNED_BYTE, rgba);
   }
-  // The window's frame buffer has no alpha channel: what it shows is opaque.
-  for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
-
-  bool written = false;
-  if (imageFormat >= K_IMAGE_BMP && imageFormat <= K_IMAGE_PNG) {
-    KImageFormat format = static_cast<KImageFormat>(imageFormat);
-    int comp = (format == K_IMAGE_PNG || format == K_IMAGE_TGA) ? 4 : 3;
-    std::vector<uint8_t> packed;
-    const uint8_t *src = pixels.data();
-    if (comp == 3) {
-      packed.resize(static_cast<size_t>(outW) * outH * 3);
-      for (size_t i = 0, j = 0; i < pixels.size(); i += 4, j += 3) {
-        packed[j] = pixels[i];
-        packed[j + 1] = pixels[i + 1];
-        packed[j + 2] = pixels[i + 2];
-      }
-      src = packed.data();
-    }
-    written = KImageCodec::encodeToFile(cpcFileName, format, static_cast<int>(outW),
-                                        static_cast<int>(outH), comp, src,
-                                        static_cast<size_t>(outW) * comp, true);
-  }
+  bottomUp = true;  // GL rows go upward
 
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   shot.blitRect(0, 0, static_cast<float>(W), static_cast<float>(H), 0, 0, false, false);
   glColor4fv(colour);
-  return written;
+  return true;
 }

@@ -57,16 +57,12 @@ public:
   void blitArbitraryQuad(float sx1, float sy1, float sx2, float sy2, float sx3, float sy3,
                          float sx4, float sy4, float dx1, float dy1, float dx2, float dy2,
                          float dx3, float dy3, float dx4, float dy4) override;
-  void setAlphaMode(long alphamode) override;
   void stretchAlphaRect(float sx1, float sy1, float sx2, float sy2, float dx1, float dy1,
                         float dx2, float dy2, float blend, float angle) override;
   bool grabBackBuffer(KPixelTransformation pixelTransformationPtr) override;
   bool grabFrontBuffer() override;
   void setColorKey(bool active, unsigned char r, unsigned char g, unsigned char b) override;
   void allowTextureWrap(bool texwRap) override;
-  bool saveBackBuffer(const char *cpcFileName, long imageFormat, long resizeW,
-                      long resizeH) override;
-  void setBlitColor(float r, float g, float b, float a) override;
   bool makePictureFromArray(uint32_t *userPixelPtr, long width, long height,
                             bool hiDef) override;
   void pollArray() override;
@@ -96,8 +92,6 @@ public:
                             float sx4, float sy4, float dx1, float dy1, float dx2, float dy2,
                             float dx3, float dy3, float dx4, float dy4);
 
-  bool _blitColorChanged = false;
-  float _blitRed = 1.0f, _blitGreen = 1.0f, _blitBlue = 1.0f, _blitAlpha = 1.0f;
   unsigned int texture = 0;
   uint8_t *_pixels = nullptr;
   uint16_t _sourceAlpha = 0, _destAlpha = 0;
@@ -116,6 +110,11 @@ public:
   static int _oldBindedText;
   static bool _rectangleTexCap;
   static long videoMemory;
+
+protected:
+  void setBlendFactors(KBlendFactor source, KBlendFactor destination) override;
+  void frameSize(long &width, long &height) override;
+  bool readBackFrame(uint8_t *rgba, long width, long height, bool scaled, bool &bottomUp) override;
 
 private:
   // Bytes this picture added to videoMemory, so that freeing takes back

@@ -12,16 +12,6 @@
 
 struct KNativeWindowOptions;
 
-// The desktop mode noted before the display is taken over. The desktop's own mode
-// is never changed here: full screen is the frame scaled to the whole screen.
-struct KDisplayMode {
-  unsigned long dmFields = 0;  // which of the values below the request named
-  long dmBitsPerPel = 0;
-  long dmPelsWidth = 0;
-  long dmPelsHeight = 0;
-  long dmDisplayFrequency = 0;
-};
-
 // What is asked of the GL visual.
 struct KPixelFormatDescriptor {
   int version = 1;

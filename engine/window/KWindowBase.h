@@ -11,6 +11,17 @@
 #include "window/KEventTranslate.h"
 #include "window/KWindow.h"
 
+// The display settings a window notes when it takes the display or is asked for a
+// colour depth. The desktop's own mode is never changed: full screen is the frame
+// scaled to the whole screen.
+struct KDisplayMode {
+  unsigned long dmFields = 0;  // which of the values below the request named
+  long dmBitsPerPel = 0;
+  long dmPelsWidth = 0;
+  long dmPelsHeight = 0;
+  long dmDisplayFrequency = 0;
+};
+
 class KWindowBase : public KWindow {
 public:
   void processEvents() override;

@@ -37,4 +37,9 @@ public:
   bool makePictureFromArray(uint32_t *, long, long, bool) override { return false; }
   void pollArray() override {}
   void selectTexture() override {}
+
+protected:
+  void setBlendFactors(KBlendFactor, KBlendFactor) override {}
+  void frameSize(long &width, long &height) override { width = height = 0; }
+  bool readBackFrame(uint8_t *, long, long, bool, bool &) override { return false; }
 };
