@@ -22,7 +22,7 @@
 #include "d3d/KWindowD3D.h"
 #include "graphic/KImageCodec.h"
 #include "input/KInput.h"
-#include "platform/KNativeWindow.h"
+#include "platform/sdl/KSdlWindow.h"
 #include "window/KQMX.h"
 
 namespace {
@@ -249,7 +249,7 @@ SdlSide *gSdl = nullptr;
 // letterboxed and scaled exactly as in full screen on such a display.
 void windowSizes(bool fullScreen) {
   const int w = fullScreen ? 1920 : 640, h = fullScreen ? 1080 : 480;
-  SDL_SetWindowSize(gD3D->window->getWindowHandle()->sdlWindow(), w, h);
+  SDL_SetWindowSize(kSdlWindow(gD3D->window->getWindowHandle()), w, h);
   SDL_SetWindowSize(gSdl->window, w, h);
   KNativeWindow::pumpPlatform();
 }

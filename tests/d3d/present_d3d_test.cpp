@@ -7,18 +7,19 @@
 
 #include "d3d/KScale.h"
 #include "d3d_fixture.h"
+#include "platform/sdl/KSdlWindow.h"
 
 namespace {
 
 uint32_t shown(KWindowD3D *w, int x, int y) {
-  SDL_Surface *s = SDL_GetWindowSurface(w->getWindowHandle()->sdlWindow());
+  SDL_Surface *s = SDL_GetWindowSurface(kSdlWindow(w->getWindowHandle()));
   uint32_t v = 0;
   std::memcpy(&v, static_cast<uint8_t *>(s->pixels) + y * s->pitch + x * 4, 4);
   return v & 0xFFFFFF;
 }
 
 void resize(KWindowD3D *w, int width, int height) {
-  SDL_SetWindowSize(w->getWindowHandle()->sdlWindow(), width, height);
+  SDL_SetWindowSize(kSdlWindow(w->getWindowHandle()), width, height);
   KNativeWindow::pumpPlatform();
 }
 
