@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "d3d/KGraphicD3D.h"
-#include "d3d/KScale.h"
+#include "platform/swd3d/KScale.h"
 #include "d3d/KWindowD3D.h"
 #include "graphic/KImageCodec.h"
 #include "input/KInput.h"

@@ -8,7 +8,7 @@
 
 #include "d3d/KD3DMatrix.h"
 #include "d3d/KGraphicD3D.h"
-#include "d3d/KSwPresenter.h"
+#include "platform/sdl/KSwPresenter.h"
 #include "input/KInput.h"
 #include "platform/KNativeWindow.h"
 #include "tools/KMiscTools.h"

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "d3d/KScale.h"
+#include "platform/swd3d/KScale.h"
 #include "d3d_fixture.h"
 #include "platform/sdl/KSdlWindow.h"
 

@@ -1,13 +1,13 @@
 // Presentation of the software device's frames through SDL2 (see KSwPresenter.h).
 // Application thread only.
-#include "d3d/KSwPresenter.h"
+#include "platform/sdl/KSwPresenter.h"
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "d3d/KScale.h"
+#include "platform/swd3d/KScale.h"
 #include "platform/sdl/KSdlWindow.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Separable bilinear scaling (see KScale.h): each needed source row is scaled
 // across once into a cache of two rows, then every output row blends the two rows
 // around it. Weights have 7 bits so that the blend fits 16-bit lanes.
-#include "d3d/KScale.h"
+#include "platform/swd3d/KScale.h"
 
 #include <algorithm>
 #include <cstring>
