@@ -8,9 +8,9 @@
 
 #include "d3d/KD3DMatrix.h"
 #include "d3d/KGraphicD3D.h"
-#include "platform/sdl/KSwPresenter.h"
 #include "input/KInput.h"
 #include "platform/KNativeWindow.h"
+#include "platform/KPlatform.h"
 #include "tools/KMiscTools.h"
 
 namespace {
@@ -104,7 +104,7 @@ bool KWindowD3D::createRealWindow(short width, short height, short depth,
   _hwnd->setUserData(this);
   KInput::initInput(_hwnd);
   KInput::setPictureMaker(makePicture);
-  _presenter.reset(new KSwPresenter(_hwnd));
+  _presenter.reset(KPlatform::createSwDisplay(_hwnd));
   return attachD3DToWindow();
 }
 

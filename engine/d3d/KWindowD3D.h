@@ -1,7 +1,7 @@
 // KWindowD3D: the game window on the software Direct3D device, the window the
 // program runs on. DirectDraw surfaces and a Direct3D device render the frame; the
-// platform gives the window and its messages; frames reach the screen through
-// KSwPresenter. The desktop mode is never changed: full screen is the frame scaled
+// platform gives the window and its messages, and the display frames reach the
+// screen through. The desktop mode is never changed: full screen is the frame scaled
 // to the screen, 32 bits in both modes. Application thread only.
 #pragma once
 
@@ -11,7 +11,6 @@
 #include "platform/swd3d/SwD3D.h"
 #include "window/KWindowBase.h"
 
-class KSwPresenter;
 
 class KWindowD3D : public KWindowBase {
 public:
@@ -67,5 +66,5 @@ private:
   bool SwitchToResolution(short width, short height, short depth);
   bool setViewport();
 
-  std::unique_ptr<KSwPresenter> _presenter;
+  std::unique_ptr<SwDisplay> _presenter;
 };

@@ -1,11 +1,13 @@
 // KPlatform: the rest of the one platform interface (the window half is
-// KNativeWindow.h): message boxes, web addresses, whether a display is there, and
-// the OpenGL context of a game window. Each platform folder implements it once
+// KNativeWindow.h): message boxes, web addresses, whether a display is there, the
+// OpenGL context of a game window, and the display of the software device. Each platform folder implements it once
 // (engine/platform/sdl today) and the build links exactly one. Application thread
 // only.
 #pragma once
 
 #include "platform/KWindowHandle.h"
+
+class SwDisplay;
 
 class KPlatform {
 public:
@@ -35,4 +37,9 @@ public:
   // refuses.
   static bool glSetSwapInterval(int interval);
   static void *glProcAddress(const char *name);
+
+  // The display that shows the software Direct3D device's frames in window,
+  // registered as that window's display; the caller owns it. Null where the
+  // platform's own DirectDraw presents (no software device there).
+  static SwDisplay *createSwDisplay(HWND window);
 };

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/swd3d/KScale.h"
+#include "platform/KPlatform.h"
 #include "platform/sdl/KSdlWindow.h"
 
 namespace {
@@ -25,6 +26,8 @@ void fillRect(SDL_Surface *s, int x, int y, int w, int h) {
 }
 
 }  // namespace
+
+SwDisplay *KPlatform::createSwDisplay(HWND window) { return new KSwPresenter(window); }
 
 KSdlWindow *KSwPresenter::sdl() const { return static_cast<KSdlWindow *>(_hwnd); }
 

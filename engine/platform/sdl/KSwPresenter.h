@@ -33,7 +33,7 @@ public:
   void *screenMemory(int width, int height, int bitsPerPixel, long &pitch) override;
 
   // Frames handed to the window so far.
-  long framesShown() const { return _frames; }
+  long framesShown() const override { return _frames; }
   // Whether frames go through a GPU renderer rather than the window surface.
   bool usesGpuRenderer() const { return _renderer != nullptr; }
 

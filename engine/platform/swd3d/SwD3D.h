@@ -368,6 +368,8 @@ public:
     (void)width, (void)height, (void)bitsPerPixel, (void)pitch;
     return nullptr;
   }
+  // Frames shown so far.
+  virtual long framesShown() const { return 0; }
 };
 // Null removes the registration. The display must outlive its registration.
 void SwRegisterDisplay(HWND hwnd, SwDisplay *display);
