@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "sound/KOggFormat.h"
 
@@ -171,19 +172,7 @@ bool KSound::loadSample(const char *filename, int volume, bool loop, short buffe
   } else if (filename) {
     unsigned long size = loadFileToRam(filename);
     if (size != 0 && size != kLoadFailed && ParseWavHeader(_wavData, size) > 0) {
-      ok = true;
-      for (short i = 0; i < _soundBufferCount && ok; ++i) {
-        std::shared_ptr<mixer::Buffer> buffer = createDSoundBuffer(i, _wavLength, false);
-        void *region = nullptr;
-        uint32_t bytes = 0;
-        if (!buffer || buffer->lock(0, 0, &region, &bytes, nullptr, nullptr,
-                                    mixer::kLockEntireBuffer) != mixer::kOk) {
-          ok = false;
-          break;
-        }
-        memcpy(region, _wavDataStart, std::min<unsigned long>(bytes, _wavLength));
-        buffer->unlock(region, bytes, nullptr, 0);
-      }
+      ok = uploadSample();
     }
     if (ok) setPan(0);
   }
@@ -194,96 +183,88 @@ bool KSound::loadSample(const char *filename, int volume, bool loop, short buffe
   return ok;
 }
 
+namespace {
+
+// An open Ogg Vorbis decoder; closed, with its file, when it goes.
+struct OggDecoder {
+  OggVorbis_File vf{};
+  bool open = false;
+  explicit OggDecoder(const char *path) {
+    FILE *file = fopen(path, "rb");
+    if (!file) return;
+    if (ov_open(file, &vf, nullptr, 0) != 0) {
+      fclose(file);
+      return;
+    }
+    open = true;
+  }
+  ~OggDecoder() {
+    if (open) ov_clear(&vf);
+  }
+  OggDecoder(const OggDecoder &) = delete;
+  OggDecoder &operator=(const OggDecoder &) = delete;
+};
+
+}  // namespace
+
 bool KSound::loadOggSample(const char *filename) {
   freeAllocatedData();
+  OggDecoder ogg(filename);
+  if (!ogg.open) return false;
+  vorbis_info *info = ov_info(&ogg.vf, -1);
+  if (!info || info->channels <= 0 || info->rate <= 0) return false;
 
-  // First pass: how many bytes of PCM the file decodes to.
-  FILE *file = fopen(filename, "rb");
-  if (!file) return false;
-  OggVorbis_File vf{};
-  if (ov_open(file, &vf, nullptr, 0) != 0) {
-    fclose(file);
-    return false;
-  }
-  unsigned long total = 0;
-  bool tooLong = false;
-  {
-    std::unique_ptr<char[]> scratch(new (std::nothrow) char[16384]);
-    if (!scratch) {
-      ov_clear(&vf);
-      return false;
-    }
+  // Decoded once, 16-bit little-endian; no device buffer can hold more than
+  // kMaxBufferBytes, so a longer sample stops decoding there and is refused.
+  std::vector<unsigned char> pcm;
+  try {
+    char chunk[16384];
     int section = 0;
     long got;
-    while ((got = ov_read(&vf, scratch.get(), 16384, 0, 2, 1, &section)) > 0) {
-      total += static_cast<unsigned long>(got);
-      // No device buffer can hold more; stop decoding rather than spend the time.
-      if (total > mixer::kMaxBufferBytes) {
-        tooLong = true;
-        break;
-      }
+    while ((got = ov_read(&ogg.vf, chunk, sizeof chunk, 0, 2, 1, &section)) > 0) {
+      if (pcm.size() + static_cast<size_t>(got) > mixer::kMaxBufferBytes) return false;
+      pcm.insert(pcm.end(), chunk, chunk + got);
     }
+  } catch (const std::bad_alloc &) {
+    return false;
   }
-  ov_clear(&vf);  // closes the file too
-  if (total == 0 || tooLong) return false;
-  _wavLength = total;
+  if (pcm.empty()) return false;
 
-  // Second pass: the format, then the PCM itself.
-  file = fopen(filename, "rb");
-  if (!file) return false;
-  if (ov_open(file, &vf, nullptr, 0) != 0) {
-    fclose(file);
-    return false;
-  }
-  vorbis_info *info = ov_info(&vf, -1);
-  if (!info || info->channels <= 0 || info->rate <= 0) {
-    ov_clear(&vf);
-    return false;
-  }
   _oggFormatEx = oggPcmFormat(*info);
   _waveFormatEx = &_oggFormatEx;
-
-  _wavData = new (std::nothrow) unsigned char[_wavLength]();
+  _wavLength = pcm.size();
+  _wavData = new (std::nothrow) unsigned char[_wavLength];
   if (!_wavData) {
-    ov_clear(&vf);
     freeAllocatedData();
     return false;
   }
+  memcpy(_wavData, pcm.data(), _wavLength);
   _wavDataStart = _wavData;
-  unsigned long filled = 0;
-  int section = 0;
-  while (filled < _wavLength) {
-    int space = static_cast<int>(std::min<unsigned long>(_wavLength - filled, 1u << 30));
-    long got = ov_read(&vf, reinterpret_cast<char *>(_wavData) + filled, space, 0, 2, 1, &section);
-    if (got <= 0) break;
-    filled += static_cast<unsigned long>(got);
-  }
-  ov_clear(&vf);
-  if (filled == 0) {
+  if (!uploadSample()) {
     freeAllocatedData();
     return false;
-  }
-  // A file that changed between the passes: keep only what was decoded.
-  _wavLength = filled;
-
-  for (short i = 0; i < _soundBufferCount; ++i) {
-    std::shared_ptr<mixer::Buffer> buffer = createDSoundBuffer(i, _wavLength, false);
-    if (!buffer) {
-      freeAllocatedData();
-      return false;
-    }
-    void *region = nullptr;
-    uint32_t bytes = 0;
-    if (buffer->lock(0, 0, &region, &bytes, nullptr, nullptr, mixer::kLockEntireBuffer) !=
-        mixer::kOk) {
-      freeAllocatedData();
-      return false;
-    }
-    memcpy(region, _wavDataStart, std::min<unsigned long>(bytes, _wavLength));
-    buffer->unlock(region, bytes, nullptr, 0);
   }
   _ready = true;
   setPan(0);
+  return true;
+}
+
+bool KSound::uploadSample() {
+  for (short i = 0; i < _soundBufferCount; ++i) {
+    std::shared_ptr<mixer::Buffer> buffer = createDSoundBuffer(i, _wavLength, false);
+    if (!buffer || !copySampleInto(*buffer)) return false;
+  }
+  return true;
+}
+
+bool KSound::copySampleInto(mixer::Buffer &buffer) {
+  void *region = nullptr;
+  uint32_t bytes = 0;
+  if (buffer.lock(0, 0, &region, &bytes, nullptr, nullptr, mixer::kLockEntireBuffer) != mixer::kOk)
+    return false;
+  if (_wavDataStart && _wavLength)
+    memcpy(region, _wavDataStart, std::min<unsigned long>(bytes, _wavLength));
+  buffer.unlock(region, bytes, nullptr, 0);
   return true;
 }
 
@@ -424,17 +405,10 @@ void KSound::restoreSample() {
     if (!_directSoundBuffer[i] || _directSoundBuffer[i]->restore() != mixer::kOk) return;
   }
   for (int i = 0; i < count; ++i) {
-    void *region = nullptr;
-    uint32_t bytes = 0;
-    if (_directSoundBuffer[i]->lock(0, 0, &region, &bytes, nullptr, nullptr,
-                                    mixer::kLockEntireBuffer) != mixer::kOk) {
+    if (!copySampleInto(*_directSoundBuffer[i])) {
       freeAllocatedData();  // releases this slot and every other
       return;
     }
-    if (_wavDataStart && _wavLength) {
-      memcpy(region, _wavDataStart, std::min<unsigned long>(bytes, _wavLength));
-    }
-    _directSoundBuffer[i]->unlock(region, bytes, nullptr, 0);
   }
 }
 

@@ -122,6 +122,10 @@ private:
   void clearSoundBuffer(short index, long size);
   void restoreSample();
   void freeAllocatedData();
+  // Makes the sample's device buffers and copies the whole sample into each;
+  // false when one cannot be made or filled.
+  bool uploadSample();
+  bool copySampleInto(mixer::Buffer &buffer);
   void killThread();
   void killModule();
   bool startNotifiers();
