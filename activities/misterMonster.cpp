@@ -8,6 +8,7 @@
 #include "activities/monster.h"
 #include "activities/printMonster.h"
 #include "activities/screenSound.h"
+#include "app/fileio.h"
 #include "app/navigation.h"
 #include "app/pictures.h"
 #include "app/shell.h"
@@ -315,6 +316,7 @@ void doMisterMonster() {
   monsterUndo.withdraw();
 
   loadMonsters();
+  setEmergencySave(kEmergencyScreen, [] { return saveMonstersTo(monsterFilePath()); });
   loadMonster(currentAlien);
   // The press that opened the screen must not pick up a part or press a button.
   KInput::ignoreHeldButton();
@@ -341,6 +343,7 @@ void doMisterMonster() {
   deleteSample(snd_pick);
   deleteSample(snd_place);
   saveMonsters();
+  setEmergencySave(kEmergencyScreen, nullptr);
   deletePicture(surf_back);
   deletePicture(surf_buttons);
   deletePicture(surf_nav);

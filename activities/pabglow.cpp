@@ -128,6 +128,7 @@ static void enterPabglow() {
   }
   currentPen = 4;
   loadBoards();
+  setEmergencySave(kEmergencyScreen, saveBoards);
   surf_pabglow = loadScreenPicture("data\\gfx\\pabglowback.tga");
   for (int i = 0; i < PABGLOW_PENS; i++) {
     if (i == PABGLOW_EMPTY) {
@@ -147,6 +148,7 @@ static void enterPabglow() {
 static void leavePabglow() {
   playSample(snd_click);
   saveBoards();
+  setEmergencySave(kEmergencyScreen, nullptr);
   for (KGraphic *&g : surf_colors) deletePicture(g);
   deletePicture(surf_buttons);
   deletePicture(surf_pabglow);

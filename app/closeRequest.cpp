@@ -1,17 +1,40 @@
 // Close requests from signals (see closeRequest.h). The signal handler touches
-// only a sig_atomic_t and the previous handler; everything else runs on the
-// application thread, inside input polls and frame flips.
+// only sig_atomic_t values, the monotonic clock, a pipe and the previous
+// handler; everything else runs on the application thread, inside input polls
+// and frame flips, except the emergency save, which has a thread of its own
+// waiting on the pipe because the application thread is then stuck.
 #include "app/closeRequest.h"
 
-#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <thread>
+
+#include "app/fileio.h"
 #include "app/shell.h"
 #include "input/KInput.h"
+#include "tools/KLog.h"
+#include "tools/KMiscTools.h"
 #include "window/KWindow.h"
 
 static volatile std::sig_atomic_t requestCount = 0;
+static volatile std::sig_atomic_t firstRequestSecond = 0;  // monotonic, whole seconds
 static struct sigaction previousTerm, previousInt;
 static bool installed = false;
+static int emergencyPipe[2] = {-1, -1};
+static std::thread emergencyThread;
+
+// How long the orderly quit has before a second signal forces the exit.
+constexpr long kPatienceSeconds = 3;
+
+static long monotonicSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);  // async-signal-safe
+  return long(ts.tv_sec);
+}
 
 static void chain(int sig, const struct sigaction &prev, siginfo_t *info, void *ctx) {
   if (prev.sa_flags & SA_SIGINFO) {
@@ -22,14 +45,36 @@ static void chain(int sig, const struct sigaction &prev, siginfo_t *info, void *
 }
 
 static void onSignal(int sig, siginfo_t *info, void *ctx) {
-  if (requestCount > 0) {
-    // Asked twice: the user wants out even if a screen does not respond.
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
+  if (requestCount == 0) {
+    firstRequestSecond = std::sig_atomic_t(monotonicSeconds());
+    requestCount = 1;
+    chain(sig, sig == SIGTERM ? previousTerm : previousInt, info, ctx);
     return;
   }
-  requestCount = requestCount + 1;
-  chain(sig, sig == SIGTERM ? previousTerm : previousInt, info, ctx);
+  // A repeat while the orderly quit still has time is the same request.
+  if (monotonicSeconds() - long(firstRequestSecond) < kPatienceSeconds) return;
+  const char force = 'f';
+  if (emergencyPipe[1] >= 0 && write(emergencyPipe[1], &force, 1) == 1) return;
+  // No saving thread: leave as the signal would have made us.
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+// Waits for the handler's word: 'f' saves what it can and ends the process,
+// 'q' ends the thread (the handlers are being removed).
+static void emergencyLoop(int fd) {
+  char word = 0;
+  for (;;) {
+    ssize_t n = read(fd, &word, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || word == 'q') return;
+    if (word == 'f') {
+      logTrouble("quit", "asked again to quit and still running after %ld s: saving and leaving now",
+              kPatienceSeconds);
+      const bool saved = runEmergencySaves();
+      _exit(saved ? 0 : 1);
+    }
+  }
 }
 
 // Every screen polls input and flips frames, so routing the input source
@@ -57,6 +102,11 @@ CloseAwareSource closeAware;
 
 void installCloseRequestHandlers() {
   if (installed) return;
+  if (pipe2(emergencyPipe, O_CLOEXEC) == 0) {
+    emergencyThread = std::thread(emergencyLoop, emergencyPipe[0]);
+  } else {
+    emergencyPipe[0] = emergencyPipe[1] = -1;
+  }
   struct sigaction sa {};
   sa.sa_sigaction = onSignal;
   sa.sa_flags = SA_SIGINFO | SA_RESTART;
@@ -68,6 +118,7 @@ void installCloseRequestHandlers() {
     closeAware.inner = current;
     KInput::setSource(&closeAware);
   }
+  KMiscTools::_closeModal = closeRequested;
   installed = true;
 }
 
@@ -77,6 +128,16 @@ void removeCloseRequestHandlers() {
   sigaction(SIGINT, &previousInt, nullptr);
   if (KInput::source() == &closeAware) KInput::setSource(closeAware.inner);
   closeAware.inner = nullptr;
+  KMiscTools::_closeModal = nullptr;
+  if (emergencyThread.joinable()) {
+    const char quit = 'q';
+    if (write(emergencyPipe[1], &quit, 1) == 1) emergencyThread.join();
+    else emergencyThread.detach();
+  }
+  for (int &fd : emergencyPipe) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
   requestCount = 0;
   installed = false;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/closeRequest.h"
+#include "app/fileio.h"
 #include "app/menu.h"
 #include "app/preferences.h"
 #include "graphic/KGraphic.h"
@@ -91,7 +92,13 @@ static bool dataFolderFound() {
 static bool startUp() {
   KMiscTools::initMiscTools();
   if (!dataFolderFound()) return false;
+  // A save killed half-way leaves its temporary file beside the real one.
+  for (const char *name : {"pabrix.prf", "pabglow.dat", "mistermon.dat"})
+    removeStaleTemporaries(userFilePath(name));
   loadPrefs();
+  setEmergencySave(kEmergencyPreferences, savePrefs);
+  // The click that closed a message box or the print dialog is not a click in the game.
+  KMiscTools::_modalClosed = KInput::ignoreHeldButton;
   gameWindow = KQMX::createKWindow(K_DIRECTX, false);
   if (!gameWindow) {
     // Only a build without any renderer gets here; there is nothing to show.
@@ -177,6 +184,8 @@ static void shutDown() {
   destroy(snd_grow);
   freeMenu();
   removeCloseRequestHandlers();
+  setEmergencySave(kEmergencyPreferences, nullptr);
+  KMiscTools::_modalClosed = nullptr;
   destroy(gameWindow);
 }
 

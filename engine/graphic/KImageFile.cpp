@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "tools/KLog.h"
 #include "tools/KResource.h"
 
 namespace {
@@ -64,7 +65,10 @@ bool KImageCodec::readFile(const char *path, KImage &out) {
   out = KImage();
   if (path == nullptr) return false;
   KImageFormat format = formatFromPath(path);
-  if (format == K_IMAGE_NONE) return false;
+  if (format == K_IMAGE_NONE) {
+    logTrouble("pictures", "the picture %s is of no known type (.png, .bmp, .jpg, .tga)", path);
+    return false;
+  }
 
   std::string given(path);
   std::string slashed(given);
@@ -79,8 +83,17 @@ bool KImageCodec::readFile(const char *path, KImage &out) {
     if (candidates[i]->empty() || (i > 0 && *candidates[i] == *candidates[i - 1])) continue;
     found = readWholeFile(candidates[i]->c_str(), bytes);
   }
-  if (!found) return false;
-  return decode(bytes.data(), bytes.size(), format, out);
+  // A picture that does not load leaves a black screen and nothing else: say so.
+  if (!found) {
+    logTrouble("pictures", "the picture %s could not be read (missing, unreadable, empty or too large)", path);
+    return false;
+  }
+  if (!decode(bytes.data(), bytes.size(), format, out)) {
+    logTrouble("pictures", "the picture %s could not be decoded (damaged or not the format its name says)",
+            path);
+    return false;
+  }
+  return true;
 }
 
 

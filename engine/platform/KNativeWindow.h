@@ -72,6 +72,11 @@ public:
   static void pumpPlatform();
   // Blocks until the platform has an event or timeoutMs passes.
   static void waitForPlatformEvent(int timeoutMs);
+  // Whether a request to close a visible window (its close button, a quit from the
+  // desktop or a signal) is waiting, without taking anything from the queues: a
+  // modal dialog polls this to close itself, and the request is then handled as
+  // usual once the dialog is gone.
+  static bool closePending();
   // The desktop mode of the display showing window (null: the first display).
   static bool desktopMode(const KNativeWindow *window, KDesktopMode &mode);
   // The default source of polled input (pointer, left button, keys).

@@ -12,8 +12,12 @@ class SwDisplay;
 class KPlatform {
 public:
   // A modal message box over the focused game window; false when none can be shown
-  // here (no display), so the caller reports the text another way.
-  static bool messageBox(const char *title, const char *text);
+  // here (no display), so the caller reports the text another way. While it is
+  // open, closeEarly (when given) is polled from another thread several times a
+  // second; once it returns true the box is closed unanswered and *closedEarly
+  // is set, so a request to quit never waits for someone to answer it.
+  static bool messageBox(const char *title, const char *text, bool (*closeEarly)() = nullptr,
+                         bool *closedEarly = nullptr);
   // Hands a web address to the desktop.
   static void openURL(const char *url);
   // Whether a desktop display is there to show windows and boxes on (false for the

@@ -259,9 +259,12 @@ bool KMiscTools::findDataFolder(char *lookedIn, size_t lookedInSize) {
 }
 
 // The documents folder: $XDG_DOCUMENTS_DIR, else user-dirs.dirs, else
-// $HOME/Documents; created if missing. When none can be had (no home, cannot
-// create, too long), the program folder followed by a separator, as
-// makeFilePath("") gives it. The result stays in szPath until the next call.
+// $HOME/Documents; created if missing. When it cannot be used (no home, a file
+// in its place, cannot be created, too long), the user's data folder
+// ($XDG_DATA_HOME/pabrix, else ~/.local/share/pabrix), since an installed
+// program's own folder is not writable; only when that fails too, the program
+// folder followed by a separator, as makeFilePath("") gives it. The result
+// stays in szPath until the next call.
 char *KMiscTools::getUserFolder() {
   std::string folder;
   if (const char *env = getenv("XDG_DOCUMENTS_DIR")) folder = expandDocumentsValue(env);
@@ -269,10 +272,23 @@ char *KMiscTools::getUserFolder() {
   if (folder.empty()) {
     if (const char *home = homeFolder()) folder = std::string(home) + "/Documents";
   }
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-
-  if (!folder.empty() && folder.size() < sizeof szPath && makeFolders(folder)) {
-    snprintf(szPath, sizeof szPath, "%s", folder.c_str());
+  std::string data;
+  if (const char *env = getenv("XDG_DATA_HOME"); env && env[0] == '/') {
+    data = std::string(env) + "/pabrix";
+  } else if (const char *home = homeFolder()) {
+    data = std::string(home) + "/.local/share/pabrix";
+  }
+  static bool told = false;  // the fallback is logged once, not on every save
+  for (std::string *candidate : {&folder, &data}) {
+    std::string &f = *candidate;
+    while (f.size() > 1 && f.back() == '/') f.pop_back();
+    if (f.empty() || f.size() >= sizeof szPath || !makeFolders(f)) continue;
+    if (candidate == &data && !told) {
+      logTrouble("files", "the documents folder %s cannot be used; the child's work is kept in %s",
+              folder.empty() ? "(none)" : folder.c_str(), f.c_str());
+      told = true;
+    }
+    snprintf(szPath, sizeof szPath, "%s", f.c_str());
     return szPath;
   }
   szPath[0] = 0;  // so makeFilePath does not treat a stale folder as absolute
@@ -281,10 +297,19 @@ char *KMiscTools::getUserFolder() {
   return szPath;
 }
 
+bool (*KMiscTools::_closeModal)() = nullptr;
+void (*KMiscTools::_modalClosed)() = nullptr;
+
 void KMiscTools::messageBox(const char *title, const char *text) {
   if (!title) title = "";
   if (!text) text = "";
-  if (KPlatform::messageBox(title, text)) return;
+  // Already asked to quit: nobody would answer the box.
+  bool closedEarly = false;
+  if (!(_closeModal && _closeModal()) &&
+      KPlatform::messageBox(title, text, _closeModal, &closedEarly)) {
+    if (_modalClosed) _modalClosed();
+    if (!closedEarly) return;
+  }
   logTrouble("message", "%s: %s", title, text);
 }
 

@@ -24,6 +24,12 @@ public:
   // Hands an address to the desktop (on the browser thread); replaceable so
   // tests never start a browser.
   static void (*_urlOpener)(const char *url, bool maximised);
+  // Polled several times a second while a modal box or dialog is open, from any
+  // thread (so it may only read flags): true closes the box as cancelled, so a
+  // request to quit never waits for someone to answer it. Null: never.
+  static bool (*_closeModal)();
+  // Called on the application thread once a modal box or dialog has closed.
+  static void (*_modalClosed)();
 
   static void initMiscTools();
   // Absolute path of a data file; the result lives in builtPath until the next call.
@@ -36,6 +42,8 @@ public:
   // that says the data is missing.
   static bool findDataFolder(char *lookedIn = nullptr, size_t lookedInSize = 0);
   static char *getUserFolder();
+  // Shows a modal box with an OK button (standard error when there is no
+  // display); see _closeModal and _modalClosed.
   static void messageBox(const char *title, const char *text);
   static long getYear();
   static void initMillisecond();

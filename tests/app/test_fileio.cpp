@@ -1,5 +1,6 @@
 // The data-file helpers every screen saves through: a file that exists but
-// cannot be read is never replaced by the defaults a screen started from.
+// cannot be read is never replaced by the defaults a screen started from; pipes,
+// folders and links in a save file's place; leftovers of killed saves.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -55,18 +56,87 @@ TEST(FileIo, AFileThatCannotBeReadIsNeverWrittenOver) {
   EXPECT_TRUE(writeFileAtomically(path.c_str(), next, sizeof next));
 }
 
-TEST(FileIo, AReadErrorPartWayKeepsTheFile) {
+TEST(FileIo, AnythingButARegularFileIsKeptAsItIsAndLogged) {
   TempDocuments docs;
-  // A directory opens for reading but every read fails.
-  const std::string path = docs.file("folder.dat");
-  ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
-  unsigned char buf[8] = {};
-  EXPECT_EQ(readFilePrefix(path.c_str(), buf, sizeof buf), kFileUnreadable);
+  // A pipe would block a plain open for good; a folder opens but never reads.
+  const struct {
+    const char *name;
+    int (*make)(const char *);
+    bool (*stillThere)(mode_t);
+  } cases[] = {
+      {"pabglow.dat", [](const char *p) { return mkfifo(p, 0600); },
+       [](mode_t m) { return S_ISFIFO(m); }},
+      {"pabrix.prf", [](const char *p) { return mkdir(p, 0700); },
+       [](mode_t m) { return S_ISDIR(m); }},
+  };
+  for (const auto &c : cases) {
+    const std::string path = docs.file(c.name);
+    ASSERT_EQ(c.make(path.c_str()), 0);
+    unsigned char buf[8] = {};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(readFilePrefix(path.c_str(), buf, sizeof buf), kFileUnreadable) << c.name;
+    EXPECT_FALSE(writeFileAtomically(path.c_str(), kSaved.data(), kSaved.size())) << c.name;
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find(path + " cannot be read"), std::string::npos) << log;
+    struct stat st {};
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(c.stillThere(st.st_mode)) << c.name;
+  }
+}
+
+TEST(FileIo, ASaveThroughALinkUpdatesItsTargetAndKeepsTheLink) {
+  TempDocuments docs;
+  // A link into a synchronised folder (relative), and a dangling one.
+  ASSERT_EQ(mkdir(docs.file("synced").c_str(), 0700), 0);
+  writeWholeFile(docs.file("synced/boards"), {9});
+  ASSERT_EQ(symlink("synced/boards", docs.file("pabglow.dat").c_str()), 0);
+  ASSERT_EQ(symlink(docs.file("synced/new-prefs").c_str(), docs.file("pabrix.prf").c_str()), 0);
+  for (const char *name : {"pabglow.dat", "pabrix.prf"}) {
+    const std::string link = docs.file(name);
+    ASSERT_TRUE(writeFileAtomically(link.c_str(), kSaved.data(), kSaved.size())) << name;
+    struct stat st {};
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << name << " is no longer a link";
+    EXPECT_EQ(readWholeFile(link), kSaved) << name;
+  }
+  EXPECT_EQ(readWholeFile(docs.file("synced/new-prefs")), kSaved);
+}
+
+TEST(FileIo, LeftoversOfKilledSavesGoAndNothingElse) {
+  TempDocuments docs;
+  auto deadPid = [] {
+    pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return std::to_string(child);
+  };
+  const std::string d = deadPid(), alive = std::to_string(getppid());
+  // The boards are saved through a link: their leftovers lie beside the target.
+  ASSERT_EQ(mkdir(docs.file("real").c_str(), 0700), 0);
+  ASSERT_EQ(symlink("real/b.dat", docs.file("pabglow.dat").c_str()), 0);
+  const std::vector<std::string> stale = {"pabrix.prf.tmp" + d, "real/b.dat.tmp" + d};
+  const std::vector<std::string> kept = {"pabrix.prf.tmp" + alive, "pabrix.prf.tmpx" + d,
+                                         "pabrix.prf.tmp", "other.dat.tmp" + d, "pabrix.prf"};
+  for (const auto &names : {stale, kept})
+    for (const std::string &n : names) writeWholeFile(docs.file(n), {1});
+  const std::string folder = docs.file("pabrix.prf.tmp" + deadPid());
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);  // not a file a save makes: kept
+  EXPECT_EQ(removeStaleTemporaries(docs.file("pabrix.prf").c_str()) +
+                removeStaleTemporaries(docs.file("pabglow.dat").c_str()),
+            2);
+  for (const std::string &n : stale) EXPECT_NE(access(docs.file(n).c_str(), F_OK), 0) << n;
+  for (const std::string &n : kept) EXPECT_EQ(access(docs.file(n).c_str(), F_OK), 0) << n;
+  EXPECT_EQ(access(folder.c_str(), F_OK), 0);
+}
+
+TEST(FileIo, AFailedSaveSaysWhichFileAndWhy) {
+  TempDocuments docs;
+  const std::string path = docs.file("gone/pabrix.prf");
+  testing::internal::CaptureStderr();
   EXPECT_FALSE(writeFileAtomically(path.c_str(), kSaved.data(), kSaved.size()));
-  struct stat st {};
-  ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISDIR(st.st_mode));
-  rmdir(path.c_str());
+  const std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find(path + " could not be saved (No such file or directory)"), std::string::npos)
+      << log;
 }
 
 }  // namespace

@@ -207,6 +207,20 @@ TEST_F(UserFolderTest, DefaultsToDocumentsUnderHome) {
   EXPECT_EQ(std::string(KMiscTools::getUserFolder()), home_ + "/Documents");
 }
 
+TEST_F(UserFolderTest, ADocumentsFolderThatCannotBeUsedFallsBackToTheDataFolder) {
+  EnvOverride home("HOME", home_.c_str());
+  EnvOverride config("XDG_CONFIG_HOME", (scratch_ / "no-config").c_str());
+  std::string blocked = home_ + "/Documents";
+  writeFile(blocked, "a file, not a folder");
+  EnvOverride xdg("XDG_DOCUMENTS_DIR", nullptr);
+  EnvOverride data("XDG_DATA_HOME", nullptr);
+  EXPECT_EQ(std::string(KMiscTools::getUserFolder()), home_ + "/.local/share/pabrix");
+  EXPECT_TRUE(isDirectory(home_ + "/.local/share/pabrix"));
+  EnvOverride data2("XDG_DATA_HOME", (scratch_ / "xdgdata").c_str());
+  EXPECT_EQ(std::string(KMiscTools::getUserFolder()), scratch_ / "xdgdata/pabrix");
+  EXPECT_EQ(writePreferences(), scratch_ / "xdgdata/pabrix/pabrix.prf");
+}
+
 TEST_F(UserFolderTest, FallsBackToTheProgramFolderWhenTheFolderCannotBeMade) {
   // A regular file where the home folder should be: nothing can be created.
   std::string notADir = scratch_ / "plainfile";
@@ -214,6 +228,7 @@ TEST_F(UserFolderTest, FallsBackToTheProgramFolderWhenTheFolderCannotBeMade) {
   EnvOverride home("HOME", notADir.c_str());
   EnvOverride xdg("XDG_DOCUMENTS_DIR", nullptr);
   EnvOverride config("XDG_CONFIG_HOME", nullptr);
+  EnvOverride data("XDG_DATA_HOME", nullptr);
   EXPECT_EQ(std::string(KMiscTools::getUserFolder()), program_ + "/");
   // The fallback is stable across later makeFilePath calls and still usable.
   KMiscTools::makeFilePath("data\\other.tga");

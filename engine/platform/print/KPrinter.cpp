@@ -21,6 +21,7 @@
 #include "platform/print/KPrintPage.h"
 #include "platform/sdl/KSdlWindow.h"
 #include "tools/KLog.h"
+#include "tools/KMiscTools.h"
 
 namespace {
 
@@ -267,6 +268,24 @@ gboolean onToplevelRealize(GSignalInvocationHint *, guint count, const GValue *p
   return TRUE;
 }
 
+// Runs inside the dialog's loop: once the program is asked to quit (a signal, the
+// game window's close) every open dialog is answered "cancel", so the program
+// can save and leave instead of waiting for someone to close the dialog.
+gboolean closeWhenAsked(gpointer data) {
+  bool &closing = *static_cast<bool *>(data);
+  if (!closing)
+    closing = (KMiscTools::_closeModal && KMiscTools::_closeModal()) ||
+              KNativeWindow::closePending();
+  if (closing) {
+    GList *all = gtk_window_list_toplevels();
+    for (GList *l = all; l; l = l->next)
+      if (GTK_IS_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+        gtk_dialog_response(GTK_DIALOG(l->data), GTK_RESPONSE_CANCEL);
+    g_list_free(all);
+  }
+  return G_SOURCE_CONTINUE;
+}
+
 // The job of printing one picture, not yet drawn.
 PageJob pictureJob(const uint32_t *pixels, int width, int height) {
   PageJob job;
@@ -366,12 +385,16 @@ bool KPrinter::printPicture(const uint32_t *pixels, int width, int height,
   const guint realize = g_signal_lookup("realize", GTK_TYPE_WIDGET);
   const gulong hook = g_signal_add_emission_hook(realize, 0, onToplevelRealize, &where, nullptr);
 
+  bool closing = false;
+  const guint watch = g_timeout_add(100, closeWhenAsked, &closing);
   GError *error = nullptr;
   const GtkPrintOperationResult result =
       gtk_print_operation_run(op, GTK_PRINT_OPERATION_ACTION_PRINT_DIALOG, nullptr, &error);
+  g_source_remove(watch);
   g_signal_remove_emission_hook(realize, hook);
   pumpToolkit();
-  waitForKeysUp();
+  if (!closing) waitForKeysUp();
+  if (KMiscTools::_modalClosed) KMiscTools::_modalClosed();
 
   KPrintOutcome outcome = K_PRINT_FAILED;
   if (result == GTK_PRINT_OPERATION_RESULT_APPLY) {
@@ -388,6 +411,7 @@ bool KPrinter::printPicture(const uint32_t *pixels, int width, int height,
   } else if (result == GTK_PRINT_OPERATION_RESULT_CANCEL) {
     outcome = K_PRINT_CANCELLED;
   }
+  if (closing && outcome != K_PRINT_DONE) outcome = K_PRINT_CANCELLED;
   reportFailure("printing", error);
   g_object_unref(op);
   return finish(outcome, &job);

@@ -1,11 +1,19 @@
 // KPlatform on SDL2: message boxes, web addresses, the display test and OpenGL
-// contexts. Application thread only.
+// contexts. Application thread only, except the watcher thread of an open
+// message box, which only reads its flags and ends the box's process.
 #include "platform/KPlatform.h"
 
 #include <SDL.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "platform/sdl/KSdlWindow.h"
 
@@ -21,10 +29,61 @@ bool KPlatform::hasDisplay() {
   return (x && *x) || (w && *w);
 }
 
-bool KPlatform::messageBox(const char *title, const char *text) {
+namespace {
+
+// SDL shows its box in a child process forked by the calling thread and waits
+// for it, so the caller cannot answer anything meanwhile. This watcher ends
+// that child (only a child of the waiting thread: nothing else we started) as
+// soon as closeEarly asks for it.
+class BoxCloser {
+public:
+  explicit BoxCloser(bool (*closeEarly)())
+      : _closeEarly(closeEarly), _waiter(pid_t(syscall(SYS_gettid))) {
+    if (_closeEarly) _thread = std::thread([this] { watch(); });
+  }
+  ~BoxCloser() { stop(); }
+  void stop() {
+    _done = true;
+    if (_thread.joinable()) _thread.join();
+  }
+  bool closed() const { return _closed; }
+
+private:
+  void watch() {
+    while (!_done) {
+      if (_closeEarly()) {
+        char name[64];
+        snprintf(name, sizeof name, "/proc/self/task/%ld/children", long(_waiter));
+        if (FILE *f = fopen(name, "r")) {
+          long pid = 0;
+          while (fscanf(f, "%ld", &pid) == 1)
+            if (pid > 0 && kill(pid_t(pid), SIGKILL) == 0) _closed = true;
+          fclose(f);
+        }
+        if (_closed) return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+  bool (*_closeEarly)();
+  pid_t _waiter;
+  std::atomic<bool> _done{false}, _closed{false};
+  std::thread _thread;
+};
+
+}  // namespace
+
+bool KPlatform::messageBox(const char *title, const char *text, bool (*closeEarly)(),
+                           bool *closedEarly) {
+  if (closedEarly) *closedEarly = false;
   if (!hasDisplay()) return false;
   SDL_Window *owner = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetKeyboardFocus() : nullptr;
-  return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, owner) == 0;
+  BoxCloser closer(closeEarly);
+  const bool answered =
+      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, owner) == 0;
+  closer.stop();
+  if (closedEarly) *closedEarly = closer.closed();
+  return answered || closer.closed();
 }
 
 void KPlatform::openURL(const char *url) { SDL_OpenURL(url); }

@@ -281,6 +281,23 @@ int KSdlWindow::refreshRate() const {
 // ---------------------------------------------------------------------------
 // Process-wide state
 
+bool KNativeWindow::closePending() {
+  for (KNativeWindow *w : windows())
+    for (const KMessage &m : w->_queue)
+      if (m.message == WM_CLOSE && !w->_hidden) return true;
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+  SDL_PumpEvents();
+  if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
+  SDL_Event events[64];
+  const int n = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  for (int i = 0; i < n; i++) {
+    if (events[i].window.event != SDL_WINDOWEVENT_CLOSE) continue;
+    KSdlWindow *w = KSdlWindow::fromId(events[i].window.windowID);
+    if (w && !w->hidden()) return true;
+  }
+  return false;
+}
+
 bool KNativeWindow::leftButtonHeld() {
   // Fetch what the platform has now: a screen that has just opened must not see
   // the button as it was at the last frame of the screen before.
