@@ -37,13 +37,16 @@ package: build
 	@if command -v lintian >/dev/null; then \
 	  for p in $(BUILD)/packages/*.deb; do echo "lintian $$p"; lintian --fail-on error "$$p" || exit 1; done; fi
 
-# Long fuzzing runs (10 minutes per target unless FUZZ_SECONDS says otherwise).
+# Long fuzzing runs (10 minutes per target unless FUZZ_SECONDS says otherwise),
+# each from its seeds (whole generated files) with a -max_len that fits them
+# (fuzz-args/, written by the build); new inputs are kept in fuzz-corpus/.
 FUZZ_SECONDS ?= 600
 fuzz: build
 	@cd $(BUILD) && for t in $$(ls bin | grep '^fuzz_'); do \
 	  mkdir -p fuzz-corpus/$$t; echo "== $$t"; \
 	  ASAN_OPTIONS=detect_leaks=0 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
-	    ./bin/$$t -max_total_time=$(FUZZ_SECONDS) fuzz-corpus/$$t || exit 1; done
+	    ./bin/$$t -max_total_time=$(FUZZ_SECONDS) fuzz-corpus/$$t \
+	    $$(cat fuzz-args/$$t fuzz-args/$$t.dirs 2>/dev/null) || exit 1; done
 
 # The OpenGL picture benchmark needs a GL context: SDL's offscreen (EGL) driver
 # gives one without a display; the others run on the dummy driver.

@@ -1,14 +1,21 @@
 # Build-wide settings and the small helpers every folder's CMakeLists uses.
 
 add_compile_options(-Wall -Wextra)
-if(PABRIX_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-  add_link_options(-fsanitize=address,undefined)
-endif()
-if(PABRIX_TSAN)
-  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=thread)
-endif()
+
+# pabrix_instrument(): the sanitizer options of a sanitizer build, for the
+# folders added after the call (the engine, the program, the tests). Build-time
+# tools are added before it: they only make files, and an instrumented
+# generator would report the races of the uninstrumented libraries it calls.
+macro(pabrix_instrument)
+  if(PABRIX_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+  if(PABRIX_TSAN)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+  endif()
+endmacro()
 
 # pabrix_module(NAME DIR [PLATFORM] [EXCLUDE file...] [DEPS module...] [LIBS lib...])
 # One engine module: every .cpp directly in DIR becomes a static library named
@@ -93,12 +100,18 @@ function(pabrix_test name)
     PROPERTIES TIMEOUT ${T_TIMEOUT} ${lock})
 endfunction()
 
-# pabrix_fuzz_target(NAME SOURCES... [LIBS ...] [CORPUS dir])
+# pabrix_fuzz_target(NAME SOURCES... [LIBS ...] [CORPUS dir...] [MAX_LEN n] [SEEDS item...])
 # A fuzz target. With clang it is a libFuzzer binary; with another compiler it is
 # linked with a small driver that replays the corpus and random inputs. Either
 # way CTest runs it briefly as a smoke test; `make fuzz` runs them for longer.
+# SEEDS are written by tools/fuzzseeds (whole files the build generates) into
+# fuzz-seeds/NAME; fuzz-args/NAME then holds the -max_len that fits the largest
+# seed (at least MAX_LEN) and fuzz-args/NAME.dirs the seed folders, for `make fuzz`.
 function(pabrix_fuzz_target name)
-  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "MAX_LEN" "SOURCES;LIBS;CORPUS;SEEDS" ${ARGN})
+  if(NOT F_MAX_LEN)
+    set(F_MAX_LEN 4096)
+  endif()
   add_executable(${name} ${F_SOURCES} ${F_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR})
@@ -111,13 +124,30 @@ function(pabrix_fuzz_target name)
     set(smoke_args -max_total_time=1)
   endif()
   set(corpus_dir ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
-  file(MAKE_DIRECTORY ${corpus_dir})
-  set(seed_args "")
-  if(F_CORPUS)
-    list(APPEND seed_args ${F_CORPUS})
+  set(seed_dir ${CMAKE_BINARY_DIR}/fuzz-seeds/${name})
+  set(args_file ${CMAKE_BINARY_DIR}/fuzz-args/${name})
+  file(MAKE_DIRECTORY ${corpus_dir} ${seed_dir} ${CMAKE_BINARY_DIR}/fuzz-args)
+  set(seed_args ${F_CORPUS} ${seed_dir})
+  string(REPLACE ";" " " dirs "${seed_args}")
+  file(WRITE ${args_file}.dirs "${dirs}\n")
+  set(seed_files "")
+  foreach(item ${F_SEEDS})
+    if(item MATCHES "^[^:]+:(.+)$")
+      list(APPEND seed_files ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  add_custom_command(OUTPUT ${args_file}
+    COMMAND $<TARGET_FILE:fuzzseeds> ${seed_dir} ${args_file} ${F_MAX_LEN} ${F_SEEDS}
+    DEPENDS fuzzseeds ${seed_files}
+    COMMENT "Seeding ${name}"
+    VERBATIM)
+  add_custom_target(${name}_seeds DEPENDS ${args_file})
+  if(seed_files AND TARGET assets)
+    add_dependencies(${name}_seeds assets)
   endif()
+  add_dependencies(${name} ${name}_seeds)
   add_test(NAME fuzz_smoke.${name}
-           COMMAND ${name} ${smoke_args} ${corpus_dir} ${seed_args}
+           COMMAND ${name} ${smoke_args} -max_len=${F_MAX_LEN} ${corpus_dir} ${seed_args}
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(fuzz_smoke.${name} PROPERTIES TIMEOUT 120
     ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;ASAN_OPTIONS=detect_leaks=0")
