@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <atomic>
 #include <csignal>
 #include <ctime>
 #include <thread>
@@ -21,19 +22,22 @@
 #include "window/KWindow.h"
 
 static volatile std::sig_atomic_t requestCount = 0;
-static volatile std::sig_atomic_t firstRequestSecond = 0;  // monotonic, whole seconds
+// When the first request came, in monotonic milliseconds (lock-free, so the
+// handler may use it).
+static std::atomic<long> firstRequestMs{0};
+static_assert(std::atomic<long>::is_always_lock_free, "the signal handler needs a lock-free clock");
 static struct sigaction previousTerm, previousInt;
 static bool installed = false;
 static int emergencyPipe[2] = {-1, -1};
 static std::thread emergencyThread;
 
 // How long the orderly quit has before a second signal forces the exit.
-constexpr long kPatienceSeconds = 3;
+constexpr long kPatienceMs = 3000;
 
-static long monotonicSeconds() {
+static long monotonicMs() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);  // async-signal-safe
-  return long(ts.tv_sec);
+  return long(ts.tv_sec) * 1000 + long(ts.tv_nsec / 1000000);
 }
 
 static void chain(int sig, const struct sigaction &prev, siginfo_t *info, void *ctx) {
@@ -46,13 +50,13 @@ static void chain(int sig, const struct sigaction &prev, siginfo_t *info, void *
 
 static void onSignal(int sig, siginfo_t *info, void *ctx) {
   if (requestCount == 0) {
-    firstRequestSecond = std::sig_atomic_t(monotonicSeconds());
+    firstRequestMs = monotonicMs();
     requestCount = 1;
     chain(sig, sig == SIGTERM ? previousTerm : previousInt, info, ctx);
     return;
   }
   // A repeat while the orderly quit still has time is the same request.
-  if (monotonicSeconds() - long(firstRequestSecond) < kPatienceSeconds) return;
+  if (monotonicMs() - firstRequestMs.load() < kPatienceMs) return;
   const char force = 'f';
   if (emergencyPipe[1] >= 0 && write(emergencyPipe[1], &force, 1) == 1) return;
   // No saving thread: leave as the signal would have made us.
@@ -70,7 +74,7 @@ static void emergencyLoop(int fd) {
     if (n <= 0 || word == 'q') return;
     if (word == 'f') {
       logTrouble("quit", "asked again to quit and still running after %ld s: saving and leaving now",
-              kPatienceSeconds);
+                 kPatienceMs / 1000);
       const bool saved = runEmergencySaves();
       _exit(saved ? 0 : 1);
     }

@@ -12,6 +12,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick poppler-utils sox fonts-dejavu-core
   desktop-file-utils appstream lintian dpkg-dev file
+  xfonts-base
 )
 
 missing=()

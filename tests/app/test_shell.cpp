@@ -3,6 +3,9 @@
 // request, and shutdown writing the preferences and freeing everything.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 
 #include "activities/garden.h"
@@ -127,6 +130,46 @@ TEST_F(Shell, TerminationSignalClosesLikeTheWindow) {
     sigaction(sig, nullptr, &now);
     EXPECT_EQ(now.sa_handler, before.sa_handler);
   }
+}
+
+// A program stuck where no frame comes (a dialog that cannot close) is asked
+// twice: the second request, 3 s after the first, saves what is open and exits.
+TEST_F(Shell, ASecondSignalAfterThreeSecondsSavesAndExits) {
+  int stuck[2];
+  ASSERT_EQ(pipe(stuck), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    run({{100, 200, true, {}},
+         {110, 200, true, {}},
+         {120, 200, true, {}},
+         {120, 200, true, {}, [&] {
+            if (write(stuck[1], "s", 1) != 1) _exit(20);
+            for (;;) pause();
+          }}});
+    _exit(21);
+  }
+  char word = 0;
+  ASSERT_EQ(read(stuck[0], &word, 1), 1);
+  auto exited = [child](int waitMs) {
+    int status = -1;
+    for (int i = 0; i < waitMs / 10; i++, usleep(10000))
+      if (waitpid(child, &status, WNOHANG) == child) return status;
+    return -1;
+  };
+  kill(child, SIGTERM);
+  kill(child, SIGTERM);  // at once: the same request, the orderly quit goes on
+  EXPECT_EQ(exited(500), -1);
+  sleep(3);
+  kill(child, SIGTERM);
+  const int status = exited(5000);
+  if (status == -1) kill(child, SIGKILL), waitpid(child, nullptr, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  auto board = readWholeFile(docs.file("pabglow.dat"));
+  ASSERT_EQ(board.size(), (size_t)PABGLOW_FILE_SIZE);
+  EXPECT_EQ(board[(1 + 32 * 10) * 4], 4);
+  EXPECT_EQ(readWholeFile(docs.file("pabrix.prf")).size(), 16u);
 }
 
 }  // namespace

@@ -15,12 +15,17 @@
 #include <sstream>
 #include <thread>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include "activities/printMonster.h"
+#include "app/closeRequest.h"
 #include "app/shell.h"
 #include "input/KInput.h"
 #include "print/KPrinter.h"
 #include "platform/KNativeWindow.h"
 #include "print/print_fixture.h"
+#include "tools/KMiscTools.h"
 #include "window/KWindow.h"
 
 using namespace printtest;
@@ -382,6 +387,61 @@ TEST_F(PrintDialog, PreviewIsNotReportedAsPrinted) {
   EXPECT_FALSE(driver.watchdogFired);
   EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_CANCELLED);
   expectBackInTheGame();
+}
+
+// Sends SIGTERM to this process once a window titled `title` is on screen; says
+// whether it found one.
+class QuitWhenShown {
+public:
+  explicit QuitWhenShown(const std::string &title) {
+    // xwininfo, as xdotool does not match the UTF-8 title of the message box.
+    _thread = std::thread([this, title] {
+      shown = run("for i in $(seq 100); do xwininfo -root -tree | grep -q '\"" + title +
+                  "\": ' && echo up && break; sleep 0.2; done") == "up\n";
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      kill(getpid(), SIGTERM);
+    });
+  }
+  ~QuitWhenShown() { _thread.join(); }
+  std::atomic<bool> shown{false};
+
+private:
+  std::thread _thread;
+};
+
+// A logout sends SIGTERM, then SIGKILL a few seconds later: an open dialog must not
+// keep the program from saving and leaving.
+TEST_F(PrintDialog, AQuitSignalClosesTheDialogAsCancelled) {
+  installCloseRequestHandlers();
+  {
+    QuitWhenShown quit("Print");
+    printMonster();
+    EXPECT_TRUE(quit.shown) << "no print dialog appeared";
+  }
+  EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_CANCELLED);
+  EXPECT_TRUE(closeRequested());
+  EXPECT_TRUE(firstLine(run("xdotool search --onlyvisible --name '^Print$' 2>/dev/null")).empty());
+  pollCloseRequest();
+  EXPECT_TRUE(window->isQuit()) << "the screen would not leave and save";
+  removeCloseRequestHandlers();
+  window->processEvents();  // the quit SDL queued too is this test's
+}
+
+TEST_F(PrintDialog, AQuitSignalClosesAMessageBoxAndItsButtonIsNotAClick) {
+  installCloseRequestHandlers();
+  static int closedBoxes = 0;
+  KMiscTools::_modalClosed = [] { closedBoxes++; };
+  {
+    QuitWhenShown quit("Music");
+    KMiscTools::messageBox("Music", "the music file is damaged");
+    EXPECT_TRUE(quit.shown) << "no message box appeared";
+  }
+  EXPECT_EQ(closedBoxes, 1);
+  EXPECT_TRUE(closeRequested());
+  EXPECT_TRUE(firstLine(run("xdotool search --onlyvisible --name '^Music$' 2>/dev/null")).empty());
+  KMiscTools::_modalClosed = nullptr;
+  removeCloseRequestHandlers();
+  window->processEvents();
 }
 
 TEST_F(PrintDialog, ExportedMonsterPageShowsTheMonsterAloneOnWhite) {
