@@ -389,17 +389,20 @@ TEST_F(PrintDialog, PreviewIsNotReportedAsPrinted) {
   expectBackInTheGame();
 }
 
-// Sends SIGTERM to this process once a window titled `title` is on screen; says
-// whether it found one.
+// Asks this process to quit (SIGTERM, or `quit` when given) once a window titled
+// `title` is on screen; says whether it found one.
 class QuitWhenShown {
 public:
-  explicit QuitWhenShown(const std::string &title) {
-    // xwininfo, as xdotool does not match the UTF-8 title of the message box.
-    _thread = std::thread([this, title] {
-      shown = run("for i in $(seq 100); do xwininfo -root -tree | grep -q '\"" + title +
-                  "\": ' && echo up && break; sleep 0.2; done") == "up\n";
+  explicit QuitWhenShown(const std::string &title, void (*quit)() = nullptr) {
+    // xwininfo, as xdotool does not match the UTF-8 title of the message box; and
+    // no pipe to this process, which the box's forked process would keep open.
+    _thread = std::thread([this, title, quit] {
+      shown = std::system(("for i in $(seq 100); do xwininfo -root -tree | grep -q '\"" + title +
+                           "\": ' && exit 0; sleep 0.2; done; exit 1")
+                              .c_str()) == 0;
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      kill(getpid(), SIGTERM);
+      if (quit) quit();
+      else kill(getpid(), SIGTERM);
     });
   }
   ~QuitWhenShown() { _thread.join(); }
@@ -425,6 +428,26 @@ TEST_F(PrintDialog, AQuitSignalClosesTheDialogAsCancelled) {
   EXPECT_TRUE(window->isQuit()) << "the screen would not leave and save";
   removeCloseRequestHandlers();
   window->processEvents();  // the quit SDL queued too is this test's
+}
+
+TEST_F(PrintDialog, ClosingTheGameWindowClosesTheDialogAsCancelled) {
+  static uint32_t gameWindowId = 0;
+  gameWindowId = SDL_GetWindowID(window->getWindowHandle()->sdlWindow());
+  {
+    // What the window's close button gives (SDL queues events from any thread).
+    QuitWhenShown quit("Print", [] {
+      SDL_Event e{};
+      e.type = SDL_WINDOWEVENT;
+      e.window.event = SDL_WINDOWEVENT_CLOSE;
+      e.window.windowID = gameWindowId;
+      SDL_PushEvent(&e);
+    });
+    printMonster();
+    EXPECT_TRUE(quit.shown) << "no print dialog appeared";
+  }
+  EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_CANCELLED);
+  window->processEvents();
+  EXPECT_TRUE(window->isQuit()) << "the close request was lost";
 }
 
 TEST_F(PrintDialog, AQuitSignalClosesAMessageBoxAndItsButtonIsNotAClick) {
