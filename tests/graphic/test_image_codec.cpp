@@ -1,9 +1,12 @@
 // Tests of the picture codec: decoding of hand-made and encoded files in the
 // four formats, the path rule, texel layout, and refusal of bad input.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "graphic/KImageCodec.h"
@@ -242,4 +245,22 @@ TEST(ImageCodec, BadInputIsRefusedWithoutCrashing) {
       }
     }
   }
+}
+
+// A picture that does not load would leave only a black screen: it is logged.
+TEST(ImageCodec, APictureThatDoesNotLoadIsLoggedWithItsName) {
+  const std::string missing = "/tmp/pabrix-no-such-picture.tga";
+  const std::string damaged = "/tmp/pabrix-damaged-" + std::to_string(getpid()) + ".bmp";
+  FILE *f = std::fopen(damaged.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fputs("not a picture", f);
+  std::fclose(f);
+  KImage img;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(KImageCodec::readFile(missing.c_str(), img));
+  EXPECT_FALSE(KImageCodec::readFile(damaged.c_str(), img));
+  const std::string log = testing::internal::GetCapturedStderr();
+  std::remove(damaged.c_str());
+  EXPECT_NE(log.find(missing + " could not be read"), std::string::npos) << log;
+  EXPECT_NE(log.find(damaged + " could not be decoded"), std::string::npos) << log;
 }
