@@ -215,19 +215,6 @@ TEST_F(ScriptedTest, DirectSettersChangeOnlyTheCurrentFrame) {
   EXPECT_FALSE(KInput::isPressed(K_VK_W));
 }
 
-TEST_F(ScriptedTest, AHeldButtonIsIgnoredUntilItIsReleased) {
-  // The press that closed a message box is still down when the game polls.
-  script.push(0, 0, true, {}, 2);
-  script.push(0, 0, false);
-  script.push(0, 0, true);
-  KInput::ignoreHeldButton();
-  const bool expected[] = {false, false, false, true};
-  for (bool e : expected) {
-    EXPECT_EQ(KInput::getLeftButtonState(), e);
-    KInput::frameFlipped();
-  }
-}
-
 TEST_F(ScriptedTest, PointerVisibilityIsASwitchNotACount) {
   KInput::hidePointer();
   KInput::hidePointer();
