@@ -141,6 +141,8 @@ TEST_F(Shell, ASecondSignalAfterThreeSecondsSavesAndExits) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     run({{100, 200, true, {}},
+         {100, 200, false, {}},
+         {100, 200, true, {}},
          {110, 200, true, {}},
          {120, 200, true, {}},
          {120, 200, true, {}, [&] {

@@ -24,6 +24,7 @@
 #include "input/KInput.h"
 #include "print/KPrinter.h"
 #include "platform/KNativeWindow.h"
+#include "platform/sdl/KSdlWindow.h"
 #include "print/print_fixture.h"
 #include "tools/KMiscTools.h"
 #include "window/KWindow.h"
@@ -432,7 +433,7 @@ TEST_F(PrintDialog, AQuitSignalClosesTheDialogAsCancelled) {
 
 TEST_F(PrintDialog, ClosingTheGameWindowClosesTheDialogAsCancelled) {
   static uint32_t gameWindowId = 0;
-  gameWindowId = SDL_GetWindowID(window->getWindowHandle()->sdlWindow());
+  gameWindowId = SDL_GetWindowID(kSdlWindow(window->getWindowHandle()));
   {
     // What the window's close button gives (SDL queues events from any thread).
     QuitWhenShown quit("Print", [] {
