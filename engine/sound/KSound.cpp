@@ -16,6 +16,7 @@
 #include "sound/KOggFormat.h"
 
 std::shared_ptr<mixer::Device> KSound::directSoundPtr;
+std::shared_ptr<mixer::Device> (*KSound::openDevice)() = &mixer::Device::open;
 int KSound::_instanceCount = 0;
 std::atomic<long> KSound::_masterSFXvolume{100};
 std::atomic<long> KSound::_masterMUSICvolume{100};
@@ -81,7 +82,7 @@ KSound::~KSound() {
 // plays for the whole process, so there is none to choose here.
 bool KSound::init() {
   precalcTable();
-  directSoundPtr = mixer::Device::open();
+  directSoundPtr = openDevice();
   if (!directSoundPtr) return false;
   if (directSoundPtr->emulated()) {
     gFREQUENCY = 22050.0f;

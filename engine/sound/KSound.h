@@ -77,6 +77,9 @@ public:
 
   // Process-wide state.
   static std::shared_ptr<mixer::Device> directSoundPtr;
+  // How the first KSound opens the device: the platform's output unless a test
+  // puts the headless device here, whose clock it then advances itself.
+  static std::shared_ptr<mixer::Device> (*openDevice)();
   static int _instanceCount;
   static std::atomic<long> _masterSFXvolume;
   static std::atomic<long> _masterMUSICvolume;

@@ -100,6 +100,7 @@ Result Buffer::unlock(void *region1, uint32_t bytes1, void *region2, uint32_t by
     memcpy(data_.get() + lockOffset_, scratch_.data(), std::min(bytes1, lockBytes1_));
     if (lockBytes2_) memcpy(data_.get(), scratch_.data() + lockBytes1_, std::min(bytes2, lockBytes2_));
     locked_ = false;
+    awaitingWrite_ = false;
     // Keep a small scratch for the next refill; give a large one back, freed
     // outside the mutex.
     if (scratch_.size() > 65536) spare.swap(scratch_);
@@ -112,6 +113,7 @@ Result Buffer::play(uint32_t flags) {
   if (lost_) return kBufferLost;
   playing_ = true;
   looping_ = (flags & kPlayLooping) != 0;
+  awaitingWrite_ = false;
   return kOk;
 }
 
@@ -248,7 +250,10 @@ void Buffer::updateGains() {
 
 void Buffer::fire(uint32_t fromByte, uint32_t toByte) {
   for (const NotifyPosition &p : notify_) {
-    if (p.offset != kNotifyOnStop && p.offset >= fromByte && p.offset < toByte) p.event->set();
+    if (p.offset != kNotifyOnStop && p.offset >= fromByte && p.offset < toByte) {
+      p.event->set();
+      awaitingWrite_ = true;
+    }
   }
 }
 

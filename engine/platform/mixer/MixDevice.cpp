@@ -4,8 +4,10 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "platform/mixer/Mixer.h"
 
@@ -104,6 +106,30 @@ void Device::mix(int16_t *out, uint32_t frames) {
     out += 2 * n;
     frames -= n;
   }
+}
+
+void Device::advance(uint32_t frames) {
+  if (!headless()) return;
+  // Blocks as small as the audio callback's, so a writer is woken as often.
+  constexpr uint32_t kBlock = 512;
+  advanceOut_.resize(2 * kBlock);
+  while (frames > 0) {
+    const uint32_t n = std::min(frames, kBlock);
+    mix(advanceOut_.data(), n);
+    frames -= n;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!writersDone() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  }
+}
+
+bool Device::writersDone() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const Buffer *b : buffers_) {
+    if (b->awaitingWrite_ && b->playing_) return false;
+  }
+  return true;
 }
 
 void Device::setTap(Tap tap, void *user) {

@@ -151,6 +151,7 @@ private:
   uint32_t lockBytes1_ = 0;
   uint32_t lockBytes2_ = 0;
   std::vector<uint8_t> scratch_;  // what a lock hands out; owned by the locker while locked_
+  bool awaitingWrite_ = false;    // a position notification fired and no unlock since
 };
 
 class Notify {
@@ -184,6 +185,12 @@ public:
   // audio callback's whole work.
   void mix(int16_t *out, uint32_t frames);
 
+  // Headless only: plays `frames` frames on the caller's thread, as the audio
+  // thread would, and after each block gives whoever a notification woke up to
+  // a second to write the buffer (or stop it) before the next block, as a real
+  // device gives it the rest of the half. Tests run streams on this clock.
+  void advance(uint32_t frames);
+
   // Called with every block of mixed output, on the mixing thread, under the
   // device mutex: it must be quick and must not call back into the mixer.
   using Tap = void (*)(void *user, const int16_t *frames, uint32_t count);
@@ -200,11 +207,13 @@ private:
   friend class Notify;
   Device();
   static void sdlCallback(void *user, uint8_t *stream, int len);
+  bool writersDone() const;
 
   static constexpr uint32_t kChunkFrames = 1024;
   mutable std::mutex mutex_;
   std::vector<Buffer *> buffers_;  // guarded by mutex_
   std::vector<float> acc_;         // mixing accumulator, used under mutex_
+  std::vector<int16_t> advanceOut_;  // advance()'s output, for the tap only
   Tap tap_ = nullptr;
   void *tapUser_ = nullptr;
   uint32_t sdlDevice_ = 0;
