@@ -1,12 +1,32 @@
 // The half of the game windows both backends share (see KWindowBase.h).
 #include "window/KWindowBase.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "input/KInput.h"
 #include "tools/KMiscTools.h"
 
 namespace {
 // End of the previous flip in milliseconds, shared by every window (frame cap).
 uint32_t gLastFlip = 0;
+
+// Off unless PABRIX_PUMP_FILE names a file: how many times the events have been
+// pumped (once a frame, and on and on while a press is held to its release),
+// rewritten each time, so scripts driving the program can wait until it has
+// taken in their input instead of sleeping a fixed time.
+void reportPump() {
+  static std::FILE *file = [] {
+    const char *path = std::getenv("PABRIX_PUMP_FILE");
+    return path && *path ? std::fopen(path, "w") : nullptr;
+  }();
+  static unsigned long pumps = 0;
+  if (!file) return;
+  // The count only grows, so writing over it from the start leaves no old digits.
+  std::rewind(file);
+  std::fprintf(file, "%lu\n", ++pumps);
+  std::fflush(file);
+}
 }  // namespace
 
 void KWindowBase::processEvents() {
@@ -14,6 +34,7 @@ void KWindowBase::processEvents() {
   KMessage msg;
   if (_hwnd->peekMessage(msg)) KNativeWindow::dispatchMessage(msg);
   KInput::eventsPumped();
+  reportPump();
 }
 
 bool KWindowBase::hasFocus() { return hasWindow() && _hwnd->isForeground(); }

@@ -36,7 +36,8 @@ need_display() {
 
 # start_pabrix BINARY [PREFS_HEX]: starts the program with a temporary HOME,
 # whose documents folder holds a preferences file of those bytes if given;
-# sets PID, WID, HOMEDIR, DOCS, SHOTS.
+# sets PID, WID, HOMEDIR, DOCS, SHOTS, PUMPS (where the program counts its event
+# pumps: one a frame, more while it waits for a release).
 start_pabrix() {
   HOMEDIR=$(mktemp -d /tmp/pabrix-e2e-XXXXXX)
   DOCS="$HOMEDIR/Documents"
@@ -45,9 +46,10 @@ start_pabrix() {
   if [ -n "${2:-}" ]; then
     printf "$(echo "$2" | sed 's/../\\x&/g')" >"$DOCS/pabrix.prf"
   fi
+  PUMPS="$HOMEDIR/pumps"
   trap cleanup EXIT
   (cd "$(dirname "$1")" && exec env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME HOME="$HOMEDIR" \
-     SDL_AUDIODRIVER=dummy "$1" >"$HOMEDIR/out.log" 2>&1) &
+     SDL_AUDIODRIVER=dummy PABRIX_PUMP_FILE="$PUMPS" "$1" >"$HOMEDIR/out.log" 2>&1) &
   PID=$!
   WID=$(timeout 20 xdotool search --sync --name '^Pabrix$' | head -1) || true
   [ -n "$WID" ] || { cat "$HOMEDIR/out.log"; die "the window did not appear"; }
@@ -81,18 +83,37 @@ geometry() {
 sx() { awk -v f="$FX" -v s="$SCALE" -v x="$1" 'BEGIN { printf "%d", f + (x + 0.5) * s }'; }
 sy() { awk -v f="$FY" -v s="$SCALE" -v y="$1" 'BEGIN { printf "%d", f + (y + 0.5) * s }'; }
 
-move_to() { xdotool mousemove "$(sx "$1")" "$(sy "$2")"; sleep 0.2; }
+# PUMPED: how many times the program has taken in events so far (no fork, as
+# the waits below read it often).
+read_pumps() { PUMPED=0; read -r PUMPED <"$PUMPS" 2>/dev/null || PUMPED=${PUMPED:-0}; }
 
-# click X Y: presses long enough for several frames to see the button held.
-click() {
-  move_to "$1" "$2"
-  xdotool mousedown 1; sleep 0.3; xdotool mouseup 1; sleep 0.4
+# wait_pumps N: waits until the program has taken in events N more times, so it
+# has had what was just done for N - 1 frames (a screen it opened meanwhile
+# included); returns early when the program has ended, fails after 10 s.
+wait_pumps() {
+  read_pumps
+  local goal=$(( PUMPED + $1 )) deadline=$(( EPOCHSECONDS + 10 ))
+  until read_pumps; [ "$PUMPED" -ge "$goal" ]; do
+    kill -0 "$PID" 2>/dev/null || return 0
+    [ "$EPOCHSECONDS" -lt "$deadline" ] || die "the program took in no events for 10 s"
+    sleep 0.01
+  done
 }
+
+# The pointer moves; the next frame draws it there.
+move_to() { xdotool mousemove "$(sx "$1")" "$(sy "$2")"; wait_pumps 2; }
+
+# press [BUTTON]: presses and releases the button where the pointer is, each
+# held for several frames, as a hand does.
+press() { xdotool mousedown "${1:-1}"; wait_pumps 4; xdotool mouseup "${1:-1}"; }
+
+# click X Y: moves there and presses; the program has then seen the release.
+click() { move_to "$1" "$2"; press; wait_pumps 4; }
 
 # The menu's way out asks once: the first click makes it glow, the second quits.
 quit_from_menu() { click 600 450; click 600 450; }
 
-press_key() { xdotool keydown "$1"; sleep 0.3; xdotool keyup "$1"; sleep 0.4; }
+press_key() { xdotool keydown "$1"; wait_pumps 4; xdotool keyup "$1"; wait_pumps 4; }
 
 # shot NAME: the 640x480 frame as seen on the screen, scaled back to 640x480.
 shot() {

@@ -22,7 +22,7 @@ move_to 450 60
 looks_like "$(shot options)" "$DATA/options.bmp" 640x110+0+0
 # Drag the upper knob: its value is the pointer's x - 16 = 200.
 move_to 216 145
-xdotool mousedown 1; sleep 0.3; xdotool mouseup 1; sleep 0.3
+press; wait_pumps 4
 click 600 450   # back area
 move_to 320 250
 looks_like "$(shot menu2)" "$DATA/pabrix.bmp" 640x120+0+0
@@ -43,7 +43,7 @@ cleanup
 # with the pointer: a termination signal closes it like the window's close box,
 # and the defaults are written on the way out.
 start_pabrix "$BIN"
-sleep 1
+wait_pumps 4
 kill -TERM "$PID"
 wait_exit 15 || die "the program failed after SIGTERM"
 got=$(od -An -t x1 "$DOCS/pabrix.prf" | tr -d ' \n')

@@ -10,15 +10,14 @@ start_pabrix "$BIN" 2c010000180100000000000000000000
 # The peg-board button over the hole at column 4, row 12.
 move_to 140 230
 xdotool mousedown 1; sleep 0.03; xdotool mouseup 1
-sleep 1
+wait_pumps 4
 CELLS="6,2 20,8 30,15"
 for cell in $CELLS; do
   c=${cell%,*}; r=${cell#*,}
   move_to $(( 78 + 16 * c )) $(( 45 + 16 * r ))
-  xdotool click 1; sleep 0.2
+  xdotool click 1; wait_pumps 3
 done
 click 616 20     # the home button
-sleep 0.5
 [ -f "$DOCS/pabglow.dat" ] || die "the home button did not leave the board (no board file)"
 quit_from_menu
 wait_exit 15 || die "the program failed"

@@ -20,7 +20,10 @@ move_to 630 470   # the pointer out of the way
 windowed=$(shot windowed)
 no_gl_mapped windowed
 
-xdotool keydown shift keydown f; sleep 0.3; xdotool keyup f keyup shift; sleep 1
+xdotool keydown shift keydown f; wait_pumps 4; xdotool keyup f keyup shift
+wide() { eval "$(xdotool getwindowgeometry --shell "$WID")"; [ "$WIDTH" -gt 640 ]; }
+wait_until 10 wide || true
+wait_pumps 4   # a frame drawn at the new size
 geometry
 [ "$WIDTH" -gt 640 ] || die "full screen was not entered (${WIDTH}x${HEIGHT})"
 move_to 630 470

@@ -21,7 +21,6 @@ done
 move_to 400 300
 shot board-painted >/dev/null
 press_key Escape
-sleep 0.5
 quit_from_menu
 wait_exit 15 || die "the program failed"
 

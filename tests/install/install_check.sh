@@ -62,19 +62,19 @@ menu() {
   local bin="$PREFIX/bin/pabrix"
   [ -x "$bin" ] || die "no installed program at $bin"
   HOMEDIR=$(mktemp -d /tmp/pabrix-install-XXXXXX)
-  DOCS="$HOMEDIR/Documents"; SHOTS="$HOMEDIR/shots"
+  DOCS="$HOMEDIR/Documents"; SHOTS="$HOMEDIR/shots"; PUMPS="$HOMEDIR/pumps"
   mkdir -p "$DOCS" "$SHOTS"
   # Windowed, so the frame is seen 1:1.
   printf '\x2c\x01\x00\x00\x18\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' >"$DOCS/pabrix.prf"
   trap cleanup EXIT
   # Started from the temporary home, far from the prefix, as a menu would.
   (cd "$HOMEDIR" && exec env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME HOME="$HOMEDIR" \
-     SDL_AUDIODRIVER=dummy "$bin" >"$HOMEDIR/out.log" 2>&1) &
+     SDL_AUDIODRIVER=dummy PABRIX_PUMP_FILE="$PUMPS" "$bin" >"$HOMEDIR/out.log" 2>&1) &
   PID=$!
   WID=$(timeout 20 xdotool search --sync --name '^Pabrix$' | head -1) || true
   [ -n "$WID" ] || { cat "$HOMEDIR/out.log"; die "the window did not appear"; }
   xdotool windowfocus --sync "$WID" 2>/dev/null || true
-  sleep 1
+  wait_until 10 window_drawn || die "the window shows no frame"
   geometry
   move_to 320 250
   local menu="$PREFIX/share/pabrix/data/gfx/pabrix.bmp"

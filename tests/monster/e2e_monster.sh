@@ -21,13 +21,12 @@ log "dragging part $i from ($DX,$DY), ${W}x${H}"
 start_pabrix "$BIN" 2c010000180100000000000000000000
 click 505 240    # the monster button, inside it at every point of its bobbing
 move_to $(( DX + GX )) $(( DY + GY ))
-xdotool mousedown 1; sleep 0.3
+xdotool mousedown 1; wait_pumps 4
 for step in 1 2 3 4; do
   move_to $(( DX + GX + (440 - DX - GX) * step / 4 )) $(( DY + GY + (290 - DY - GY) * step / 4 ))
 done
-xdotool mouseup 1; sleep 0.5
+xdotool mouseup 1; wait_pumps 4
 press_key Escape
-sleep 0.5
 quit_from_menu
 wait_exit 15 || die "the program failed"
 

@@ -13,7 +13,7 @@ command -v pdftoppm >/dev/null || die "poppler-utils is not installed"
 # open_dialog: clicks the print button; sets DLG to the dialog, focused, and checks
 # that it lies over the game window.
 open_dialog() {
-  click 328 437
+  move_to 328 437; press   # the program waits in the dialog from here
   DLG=$(timeout 15 xdotool search --sync --onlyvisible --name '^Print$' | head -1) || true
   [ -n "$DLG" ] || die "no print dialog appeared"
   eval "$(xdotool getwindowgeometry --shell "$DLG" | sed 's/^/D_/')"
@@ -48,12 +48,12 @@ start_pabrix "$BIN" 2c010000180100000001000000000000   # windowed, printing on
 click 505 230   # the monster button
 # A pair of eyes from the palette onto the body.
 move_to 45 45
-xdotool mousedown 1; sleep 0.3
-move_to 440 250; sleep 0.3
-xdotool mouseup 1; sleep 0.5
+xdotool mousedown 1; wait_pumps 4
+move_to 440 250; wait_pumps 4
+xdotool mouseup 1; wait_pumps 4
 
 open_dialog
-xdotool keydown Escape; sleep 1; xdotool keyup Escape; sleep 0.5
+xdotool keydown Escape; sleep 1; xdotool keyup Escape
 back_in_game
 # Still the builder: the Escape that closed the dialog did not close the screen.
 move_to 600 300
