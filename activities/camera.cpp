@@ -2,7 +2,6 @@
 // (see camera.h). Application thread only.
 #include "activities/camera.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -14,6 +13,7 @@
 #include "graphic/KGraphic.h"
 #include "input/KInput.h"
 #include "sound/KSound.h"
+#include "tools/KLog.h"
 #include "tools/KMiscTools.h"
 
 namespace {
@@ -123,8 +123,7 @@ bool doCamera(short x, short y, TakeSnapshot take, bool handsBusy) {
       saved = true;
       playScreenSample(snd_shutter);
     } else {
-      std::fprintf(stderr, "Pabrix: the picture could not be saved in %s\n",
-                   pictureFolder().c_str());
+      logTrouble("camera", "the picture could not be saved in %s", pictureFolder().c_str());
     }
     // The flash says the button worked even when the folder refused the file.
     startFlash();

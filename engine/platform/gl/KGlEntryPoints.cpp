@@ -5,7 +5,7 @@
 #include <GL/gl.h>
 #include <dlfcn.h>
 
-#include <cstdio>
+#include "tools/KLog.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ void *library() {
     // RTLD_GLOBAL: the same library SDL opens for its OpenGL windows.
     void *h = dlopen("libGL.so.1", RTLD_NOW | RTLD_GLOBAL);
     if (!h) h = dlopen("libGL.so", RTLD_NOW | RTLD_GLOBAL);
-    if (!h) std::fprintf(stderr, "Pabrix: OpenGL library not available: %s\n", dlerror());
+    if (!h) logTrouble("video", "OpenGL library not available: %s", dlerror());
     return h;
   }();
   return handle;
