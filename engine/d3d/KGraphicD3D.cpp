@@ -264,73 +264,54 @@ bool KGraphicD3D::loadPicture(const char *filename, bool hiDef, bool hasAlpha) {
     imageFileName[0] = 0;
     return false;
   }
-  return hiDef ? loadPicture32(name, hiDef, hasAlpha) : loadPicture16(name, hiDef, hasAlpha);
+  return loadTexture(name, hiDef, hasAlpha);
 }
 
-bool KGraphicD3D::loadPicture32(const char *filename, bool, bool) {
-  imageFileName[0] = 0;
-  if (!_directX || !_d3d) return false;
-  std::strcpy(imageFileName, filename);
-  std::unique_ptr<KImage> img = LoadGeneric(filename);
-  if (!img) return false;
-  const bool srcAlpha = img->hasAlpha;
-  const int side = textureSide(img->width, img->height);
-  if (!createTexture(side, side, kARGB)) return false;
-  {
-    Locked t(_surface, 0);
-    if (!t.ok) {
-      freePicture();
-      return false;
-    }
-    for (int y = 0; y < img->height; ++y) {
-      uint8_t *row = t.row(y);
-      for (int x = 0; x < img->width; ++x) {
-        const uint8_t *p = img->pixel(x, y);
-        uint8_t a = srcAlpha ? p[3] : 255;
-        if (_ckActive && p[0] == _ckr && p[1] == _ckg && p[2] == _ckb) a = 0;
-        uint8_t *o = row + x * 4;
-        o[0] = p[2];
-        o[1] = p[1];
-        o[2] = p[0];
-        o[3] = a;
-      }
-    }
+namespace {
+// One texel of a loaded picture: BGRA in 32 bits; 4444 with alpha or 555
+// without in 16 bits (a colour key only counts where there is alpha).
+void putTexel(uint8_t *out, const uint8_t *p, bool deep, bool alpha, bool keyed) {
+  if (deep) {
+    out[0] = p[2];
+    out[1] = p[1];
+    out[2] = p[0];
+    out[3] = keyed ? 0 : (alpha ? p[3] : 255);
+    return;
   }
-  _d3d->PreLoad(_surface);
-  _ftextureWIDTH = _ftextureHEIGHT = float(side);
-  fimageWidth = float(img->width);
-  fimageHeight = float(img->height);
-  return true;
+  uint16_t v;
+  if (alpha) {
+    const uint32_t a = keyed ? 0 : p[3];
+    v = uint16_t(((a >> 4) << 12) | ((p[0] >> 4) << 8) | ((p[1] >> 4) << 4) | (p[2] >> 4));
+  } else {
+    v = uint16_t(((p[0] >> 3) << 10) | ((p[1] >> 3) << 5) | (p[2] >> 3));
+  }
+  std::memcpy(out, &v, 2);
 }
+}  // namespace
 
-bool KGraphicD3D::loadPicture16(const char *filename, bool, bool hasAlpha) {
+bool KGraphicD3D::loadTexture(const char *filename, bool deep, bool hasAlpha) {
   imageFileName[0] = 0;
   if (!_directX || !_d3d) return false;
   std::strcpy(imageFileName, filename);
   std::unique_ptr<KImage> img = LoadGeneric(filename);
   if (!img) return false;
-  const bool alpha = hasAlpha && img->hasAlpha;
+  // A deep texture keeps the file's alpha; a 16-bit one only when asked for.
+  const bool alpha = img->hasAlpha && (deep || hasAlpha);
   const int side = textureSide(img->width, img->height);
-  if (!createTexture(side, side, alpha ? k4444 : k555)) return false;
+  if (!createTexture(side, side, deep ? kARGB : (alpha ? k4444 : k555))) return false;
   {
     Locked t(_surface, 0);
     if (!t.ok) {
       freePicture();
       return false;
     }
+    const int texelBytes = deep ? 4 : 2;
     for (int y = 0; y < img->height; ++y) {
       uint8_t *row = t.row(y);
       for (int x = 0; x < img->width; ++x) {
         const uint8_t *p = img->pixel(x, y);
-        uint16_t v;
-        if (alpha) {
-          uint32_t a = p[3];
-          if (_ckActive && p[0] == _ckr && p[1] == _ckg && p[2] == _ckb) a = 0;
-          v = uint16_t(((a >> 4) << 12) | ((p[0] >> 4) << 8) | ((p[1] >> 4) << 4) | (p[2] >> 4));
-        } else {
-          v = uint16_t(((p[0] >> 3) << 10) | ((p[1] >> 3) << 5) | (p[2] >> 3));
-        }
-        std::memcpy(row + x * 2, &v, 2);
+        const bool keyed = _ckActive && p[0] == _ckr && p[1] == _ckg && p[2] == _ckb;
+        putTexel(row + x * texelBytes, p, deep, alpha, keyed);
       }
     }
   }

@@ -88,8 +88,8 @@ protected:
   bool readBackFrame(uint8_t *rgba, long width, long height, bool scaled, bool &bottomUp) override;
 
 private:
-  bool loadPicture32(const char *filename, bool hiDef, bool hasAlpha);
-  bool loadPicture16(const char *filename, bool hiDef, bool hasAlpha);
+  // The file in a square texture: 32-bit when `deep`, else 16-bit.
+  bool loadTexture(const char *filename, bool deep, bool hasAlpha);
   std::unique_ptr<KImage> LoadGeneric(const char *filename);
   bool qmx_bindTexture();
   void GenericBlit(long x1, long y1, long x2, long y2, float destX, float destY, bool flipx,
