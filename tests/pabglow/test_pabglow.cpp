@@ -14,6 +14,8 @@
 #include "app/fakes.h"
 #include "app/navigation.h"
 #include "app/shell.h"
+#include "platform/mixer/Mixer.h"
+#include "sound/KSound.h"
 #include "tools/KMiscTools.h"
 
 // Counts every allocation in the process, to show the running screen makes none.
@@ -46,8 +48,14 @@ protected:
     for (int i = 0; i <= 10; i++) rec.pictureSizes["pen" + std::to_string(i) + ".tga"] = {16, 16};
     gameWindow = &window;
     input.releaseAfterEvents = 3;
+    // Nothing here listens: a device nobody plays spares opening the system's
+    // sound output for every run of the board.
+    KSound::openDevice = &mixer::Device::openHeadless;
   }
-  void TearDown() override { gameWindow = nullptr; }
+  void TearDown() override {
+    gameWindow = nullptr;
+    KSound::openDevice = &mixer::Device::open;
+  }
 
   void run(std::vector<InputFrame> frames) {
     input.play(withReleasedStart(std::move(frames)));
