@@ -417,16 +417,22 @@ D3DCOLOR KGraphicD3D::quadColor() const {
 // ---------------------------------------------------------------------------
 // Blits
 
-void KGraphicD3D::GenericBlit(long x1, long y1, long x2, long y2, float destX, float destY,
-                              bool flipx, bool flipy) {
-  if (!_d3d || !reloadIfLost()) return;
+bool KGraphicD3D::beginQuad(float x, float y, D3DMATRIX &saved) {
+  if (!_d3d || !reloadIfLost()) return false;
   applyTextureState();
-  if (!qmx_bindTexture()) return;
-  D3DMATRIX saved, world;
+  if (!qmx_bindTexture()) return false;
+  D3DMATRIX world;
   _d3d->GetTransform(D3DTRANSFORMSTATE_WORLD, &saved);
   // The half-pixel shift puts texel centres on pixel centres.
-  postTranslate(world, saved, destX - 0.5f, -destY + 0.5f, 0);
+  postTranslate(world, saved, x - 0.5f, -y + 0.5f, 0);
   _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
+  return true;
+}
+
+void KGraphicD3D::GenericBlit(long x1, long y1, long x2, long y2, float destX, float destY,
+                              bool flipx, bool flipy) {
+  D3DMATRIX saved;
+  if (!beginQuad(destX, destY, saved)) return;
   const D3DCOLOR c = quadColor();
   const float w = float(x2 - x1), h = float(y1 - y2);
   float u1 = float(x1) / _ftextureWIDTH, u2 = float(x2) / _ftextureWIDTH;
@@ -484,14 +490,9 @@ void KGraphicD3D::blitRectFx(float x1, float y1, float x2, float y2, short destX
 
 void KGraphicD3D::genericStretchBlit(float sx1, float sy1, float sx2, float sy2, float dx1,
                                      float dy1, float dx2, float dy2) {
-  if (!_d3d || !reloadIfLost()) return;
-  applyTextureState();
-  if (!qmx_bindTexture()) return;
-  D3DMATRIX current, world;
-  _d3d->GetTransform(D3DTRANSFORMSTATE_WORLD, &current);
-  // Same half-pixel shift as the rectangle quad, so (sx1, sy1) lands on (dx1, dy1).
-  postTranslate(world, current, dx1 - 0.5f, -dy1 + 0.5f, 0);
-  _d3d->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
+  // The caller puts the world back.
+  D3DMATRIX current;
+  if (!beginQuad(dx1, dy1, current)) return;
   const D3DCOLOR c = quadColor();
   const float w = dx2 - dx1, h = dy1 - dy2;
   const float u1 = sx1 / _ftextureWIDTH, u2 = sx2 / _ftextureWIDTH;

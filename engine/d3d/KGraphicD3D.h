@@ -92,6 +92,9 @@ private:
   bool loadTexture(const char *filename, bool deep, bool hasAlpha);
   std::unique_ptr<KImage> LoadGeneric(const char *filename);
   bool qmx_bindTexture();
+  // Binds the picture and moves the world so a quad's corner at the origin
+  // lands on (x, y); `saved` gets the world as it was. False: nothing to draw.
+  bool beginQuad(float x, float y, D3DMATRIX &saved);
   void GenericBlit(long x1, long y1, long x2, long y2, float destX, float destY, bool flipx,
                    bool flipy);
   void genericStretchBlit(float sx1, float sy1, float sx2, float sy2, float dx1, float dy1,
