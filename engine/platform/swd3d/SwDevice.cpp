@@ -188,6 +188,7 @@ public:
     if (!(flags & D3DCLEAR_TARGET)) return D3D_OK;  // there is no depth or stencil buffer
     if (!_target || _target->lost()) return DDERR_SURFACELOST;
     if (_target->locked()) return DDERR_SURFACEBUSY;
+    _target->unshare();
     D3DRECT whole = {long(_vp.dwX), long(_vp.dwY), long(_vp.dwX + _vp.dwWidth),
                      long(_vp.dwY + _vp.dwHeight)};
     if (count == 0) {
@@ -367,6 +368,7 @@ private:
       _matrixDirty = false;
     }
 
+    _target->unshare();          // drawing on a primary must not reach a surface sharing it
     _tg.bits = _target->bits();  // a flip moves the pixels
     _tg.pitch = _target->pitch();
     _tg.width = _target->width();
