@@ -383,9 +383,10 @@ void referenceTriangle(const SwTarget &tg, const SwRasterState &st, const Tri &t
 typedef void (*SpanFn)(const PixelCtx &c, uint32_t *row, int x0, int x1, int py);
 
 #if defined(__SSE2__)
-inline __m128i div255x8(__m128i t) {  // eight 16-bit lanes up to 65025, rounded t/255
-  t = _mm_add_epi16(t, _mm_set1_epi16(128));
-  return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+// Eight 16-bit lanes up to 65025, rounded t/255: (u + (u >> 8)) >> 8 with
+// u = t + 128, which for these u equals the high half of u * 257.
+inline __m128i div255x8(__m128i t) {
+  return _mm_mulhi_epu16(_mm_add_epi16(t, _mm_set1_epi16(128)), _mm_set1_epi16(257));
 }
 inline __m128i mul8x8(__m128i x, __m128i y) {  // rounded x*y/255
   return div255x8(_mm_mullo_epi16(x, y));
@@ -487,8 +488,8 @@ inline void combineRow128(const uint32_t *src, uint32_t *dst, int n, uint32_t te
 // The same arithmetic eight pixels at a time, for processors that have AVX2;
 // chosen at run time so the program still runs on plain SSE2 machines.
 __attribute__((target("avx2"))) inline __m256i div255x16(__m256i t) {
-  t = _mm256_add_epi16(t, _mm256_set1_epi16(128));
-  return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+  return _mm256_mulhi_epu16(_mm256_add_epi16(t, _mm256_set1_epi16(128)),
+                            _mm256_set1_epi16(257));
 }
 __attribute__((target("avx2"))) inline __m256i mul8x16(__m256i x, __m256i y) {
   return div255x16(_mm256_mullo_epi16(x, y));
