@@ -452,6 +452,13 @@ private:
   }
 
   SwVertex project(const ClipVertex &p) const {
+    SwVertex s;
+    project(p, s);
+    return s;
+  }
+  // Written in place: a vertex returned by value and copied on stalls the
+  // processor on every sprite (its fields are stored one by one, then loaded whole).
+  void project(const ClipVertex &p, SwVertex &s) const {
     // Affine transforms (every 2D view) leave w at 1: no division then.
     double x = p.x, y = p.y;
     if (p.w != 1.0) {
@@ -459,7 +466,6 @@ private:
       x *= iw;
       y *= iw;
     }
-    SwVertex s;
     s.x = float(_vp.dwX + (1.0 + x) * _vp.dwWidth * 0.5);
     s.y = float(_vp.dwY + (1.0 - y) * _vp.dwHeight * 0.5);
     uint32_t col = p.color;
@@ -471,7 +477,6 @@ private:
     s.color = col;
     s.u = float(p.u);
     s.v = float(p.v);
-    return s;
   }
 
   // True when the screen winding of the triangle is one the cull mode removes.
@@ -487,7 +492,7 @@ private:
     for (int i = 0; i < 4; ++i)
       if (!inside(_clip[i])) return false;
     SwVertex v[4];
-    for (int i = 0; i < 4; ++i) v[i] = project(_clip[i]);
+    for (int i = 0; i < 4; ++i) project(_clip[i], v[i]);
     if (culled(v[0], v[1], v[2]) || culled(v[2], v[1], v[3])) return false;
     swDrawQuadStrip(_tg, _st, v[0], v[1], v[2], v[3]);
     return true;

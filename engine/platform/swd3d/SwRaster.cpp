@@ -261,7 +261,10 @@ bool snapTriangle(const SwVertex &va, const SwVertex &vb, const SwVertex &vc, Sn
   return true;
 }
 
-void planeOf(const Snapped &s, double a0, double a1, double a2, Plane &p) {
+// Inlined, like the two below, so that the planes reach their users in registers:
+// stored field by field and loaded back whole they stalled every sprite.
+__attribute__((always_inline)) inline void planeOf(const Snapped &s, double a0, double a1,
+                                                   double a2, Plane &p) {
   double ddx = ((a1 - a0) * s.dy2 - (a2 - a0) * s.dy1) * s.inv;
   double ddy = ((a2 - a0) * s.dx1 - (a1 - a0) * s.dx2) * s.inv;
   // Limits keep c + a*x + b*y inside 64 bits for any on-screen pixel.
@@ -271,14 +274,16 @@ void planeOf(const Snapped &s, double a0, double a1, double a2, Plane &p) {
 }
 
 // Texel coordinates as planes, in texels.
-void texturePlanes(const SwRasterState &st, const Snapped &s, Plane &u, Plane &v) {
+__attribute__((always_inline)) inline void texturePlanes(const SwRasterState &st,
+                                                         const Snapped &s, Plane &u, Plane &v) {
   double tw = st.hasTexture ? st.tex.width : 1, th = st.hasTexture ? st.tex.height : 1;
   planeOf(s, double(s.v[0]->u) * tw, double(s.v[1]->u) * tw, double(s.v[2]->u) * tw, u);
   planeOf(s, double(s.v[0]->v) * th, double(s.v[1]->v) * th, double(s.v[2]->v) * th, v);
 }
 
 // Magnification or minification: more than one texel per pixel along either axis.
-int filterFor(const SwRasterState &st, const Plane &u, const Plane &v) {
+__attribute__((always_inline)) inline int filterFor(const SwRasterState &st, const Plane &u,
+                                                   const Plane &v) {
   const double one2 = double(kAttrOne) * double(kAttrOne);
   double gx2 = double(u.a) * double(u.a) + double(v.a) * double(v.a);
   double gy2 = double(u.b) * double(u.b) + double(v.b) * double(v.b);
