@@ -267,9 +267,15 @@ TEST_F(Surfaces, WholeFrameBlitsShareTheScreenMemoryWhereTheDisplayKeepsIt) {
   std::fill(screen.screen.begin(), screen.screen.end(), 0u);
   EXPECT_EQ(0xFF0000u, read(back)[0] & 0xFFFFFF);
   EXPECT_EQ(0xFF0000u, read(front)[0] & 0xFFFFFF);
+  // Now in its own memory, the primary shares that: what is drawn is there unblitted.
+  ASSERT_EQ(DD_OK, front->Blt(nullptr, back, nullptr, DDBLT_WAIT, nullptr));
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1, 0);
+  EXPECT_EQ(0x0000FFu, read(front)[0] & 0xFFFFFF);
+  ASSERT_EQ(DD_OK, front->Blt(nullptr, back, nullptr, DDBLT_WAIT, nullptr));
+  front->Release();
+  EXPECT_EQ(0x0000FFu, read(back)[0] & 0xFFFFFF) << "kept when the primary goes";
   dev->SetRenderTarget(target, 0);
   back->Release();
-  front->Release();
   SwRegisterDisplay(fakeWindow(), &display);
 }
 

@@ -333,21 +333,22 @@ bool SwSurface::canShare(const SwSurface *src, const RECT &d, const RECT &s) con
   auto whole = [this](const RECT &r) {
     return r.left == 0 && r.top == 0 && r.right == _width && r.bottom == _height;
   };
+  // Our own memory keeps its pixels; screen memory only where the display says so.
   SwDisplay *display = _core->display();
-  return (_caps & DDSCAPS_PRIMARYSURFACE) && _onScreen && !_back && !_sharer && src != this &&
+  const bool kept = !_onScreen || (display && display->screenMemoryKept());
+  return (_caps & DDSCAPS_PRIMARYSURFACE) && kept && !_back && !_sharer && src != this &&
          !src->_onScreen && !src->_back && !src->_front && !src->_sharedPrimary &&
          !(src->_caps & (DDSCAPS_TEXTURE | DDSCAPS_PRIMARYSURFACE)) && src->_fmt == _fmt &&
-         src->_width == _width && src->_height == _height && whole(d) && whole(s) && display &&
-         display->screenMemoryKept();
+         src->_width == _width && src->_height == _height && whole(d) && whole(s);
 }
 
 void SwSurface::share(SwSurface *src) {
   std::vector<uint8_t>().swap(src->_mem);
   src->_bits = _bits;
   src->_pitch = _pitch;
-  src->_onScreen = true;
-  src->_screenHwnd = _screenHwnd;
-  onScreen().push_back(src);
+  src->_onScreen = true;  // its pixels are not its own
+  src->_screenHwnd = _onScreen ? _screenHwnd : nullptr;
+  if (_onScreen) onScreen().push_back(src);
   _sharer = src;
   src->_sharedPrimary = this;
 }

@@ -142,9 +142,11 @@ private:
   bool _lockReadOnly = false;
   SwSurface *_back = nullptr;   // owned reference: the flip chain's back buffer
   SwSurface *_front = nullptr;  // not owned: the primary this back buffer belongs to
-  // A windowed primary in screen memory and the same-sized surface blitted whole
-  // into it each frame may share that memory: the surface is then drawn on screen
-  // memory directly and the blit only presents. Neither pointer is owned.
+  // A windowed primary and the same-sized surface blitted whole into it each
+  // frame may share the primary's memory (its own, or screen memory the display
+  // keeps): the surface is then drawn there directly and the blit only presents.
+  // While shared, the primary holds what is being drawn; the screen changes only
+  // when presented. Neither pointer is owned.
   SwSurface *_sharer = nullptr;         // on the primary: the surface sharing its memory
   SwSurface *_sharedPrimary = nullptr;  // on that surface: the primary
   bool canShare(const SwSurface *src, const RECT &d, const RECT &s) const;
