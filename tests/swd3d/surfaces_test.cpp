@@ -217,6 +217,68 @@ TEST_F(Surfaces, WindowedPrimaryLivesInScreenMemoryUntilTheDisplayTakesItBack) {
   SwRegisterDisplay(fakeWindow(), &display);
 }
 
+// The surface drawn in and blitted whole into the primary each frame moves into
+// the screen memory too, so that blit only presents; whatever else writes the
+// primary, or a display that hands its memory away, ends the sharing with the
+// surface's pixels kept.
+TEST_F(Surfaces, WholeFrameBlitsShareTheScreenMemoryWhereTheDisplayKeepsIt) {
+  struct KeptScreen : ScreenDisplay {
+    bool kept = true;
+    bool screenMemoryKept() override { return kept; }
+  } screen;
+  SwRegisterDisplay(fakeWindow(), &screen);
+  ASSERT_EQ(DD_OK, dd->SetCooperativeLevel(fakeWindow(), DDSCL_NORMAL));
+  IDirectDrawSurface7 *front = primary(false);
+  IDirectDrawSurface7 *back = makeSurface(64, 48, fmtXRGB(), DDSCAPS_3DDEVICE);
+  ASSERT_TRUE(front && back);
+  ASSERT_EQ(D3D_OK, dev->SetRenderTarget(back, 0));
+  auto pixelsOf = [](IDirectDrawSurface7 *s) {
+    DDSURFACEDESC2 sd;
+    std::memset(&sd, 0, sizeof sd);
+    sd.dwSize = sizeof sd;
+    s->Lock(nullptr, &sd, DDLOCK_WAIT | DDLOCK_READONLY, nullptr);
+    s->Unlock(nullptr);
+    return static_cast<const void *>(sd.lpSurface);
+  };
+  const void *screenMem = screen.screen.data();
+  for (int kept = 1; kept >= 0; --kept) {
+    screen.kept = kept != 0;
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1, 0);
+    ASSERT_EQ(DD_OK, front->Blt(nullptr, back, nullptr, DDBLT_WAIT, nullptr));
+    EXPECT_EQ(kept != 0, pixelsOf(back) == screenMem) << kept;
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1, 0);
+    ASSERT_EQ(DD_OK, front->Blt(nullptr, back, nullptr, DDBLT_WAIT, nullptr));
+    EXPECT_EQ(screenMem, screen.shown);
+    EXPECT_EQ(0xFF0000u, screen.frame[size_t(47) * 64 + 63] & 0xFFFFFF) << kept;
+    // A fill of the primary is not the back buffer's business.
+    DDBLTFX fx;
+    std::memset(&fx, 0, sizeof fx);
+    fx.dwSize = sizeof fx;
+    ASSERT_EQ(DD_OK, front->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx));
+    EXPECT_NE(screenMem, pixelsOf(back));
+    EXPECT_EQ(0xFF0000u, read(back)[0] & 0xFFFFFF) << kept;
+    EXPECT_EQ(0u, screen.screen[0] & 0xFFFFFF);
+  }
+  // Taken back by the display while shared: both keep their pixels.
+  screen.kept = true;
+  ASSERT_EQ(DD_OK, front->Blt(nullptr, back, nullptr, DDBLT_WAIT, nullptr));
+  ASSERT_EQ(screenMem, pixelsOf(back));
+  SwScreenMemoryRevoked(fakeWindow());
+  std::fill(screen.screen.begin(), screen.screen.end(), 0u);
+  EXPECT_EQ(0xFF0000u, read(back)[0] & 0xFFFFFF);
+  EXPECT_EQ(0xFF0000u, read(front)[0] & 0xFFFFFF);
+  // Now in its own memory, the primary shares that: what is drawn is there unblitted.
+  ASSERT_EQ(DD_OK, front->Blt(nullptr, back, nullptr, DDBLT_WAIT, nullptr));
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1, 0);
+  EXPECT_EQ(0x0000FFu, read(front)[0] & 0xFFFFFF);
+  ASSERT_EQ(DD_OK, front->Blt(nullptr, back, nullptr, DDBLT_WAIT, nullptr));
+  front->Release();
+  EXPECT_EQ(0x0000FFu, read(back)[0] & 0xFFFFFF) << "kept when the primary goes";
+  dev->SetRenderTarget(target, 0);
+  back->Release();
+  SwRegisterDisplay(fakeWindow(), &display);
+}
+
 TEST_F(Surfaces, DeviceRefusesHardwareKindsAndDrawingOutsideAScene) {
   IDirect3DDevice7 *d = nullptr;
   EXPECT_NE(D3D_OK, d3d->CreateDevice(IID_IDirect3DTnLHalDevice, target, &d));

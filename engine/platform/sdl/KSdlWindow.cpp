@@ -208,6 +208,10 @@ void KSdlWindow::coverDisplay() {
   SDL_SetWindowBordered(_window, SDL_FALSE);
   SDL_SetWindowPosition(_window, bounds.x, bounds.y);
   SDL_SetWindowSize(_window, bounds.w, bounds.h);
+  // SDL drops its window surface when the server's resize notice arrives. Taking
+  // that notice now, before the first frame asks for a surface, spares making the
+  // full-screen surface (8 MB of shared memory at 1920x1080) twice.
+  if (kX11Sync(_window)) SDL_PumpEvents();
 }
 
 void KSdlWindow::rendererAttached() {

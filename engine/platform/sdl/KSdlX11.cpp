@@ -1,7 +1,7 @@
-// Direct pointer query on X11. SDL's own desktop pointer position is refreshed only
-// by device motion, so after a warp (or between events) it can be stale; the X
-// server's answer is always current. Kept apart because the X headers define
-// macros that collide with ordinary names. Application thread only.
+// Direct X11 queries of the SDL glue. SDL's own desktop pointer position is
+// refreshed only by device motion, so after a warp (or between events) it can be
+// stale; the X server's answer is always current. Kept apart because the X headers
+// define macros that collide with ordinary names. Application thread only.
 #include <SDL.h>
 #include <SDL_syswm.h>
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -49,6 +49,20 @@ bool kX11WithoutWindowManager(SDL_Window *window) {
   const bool found = rc == Success && type == XA_WINDOW && items == 1 && data != nullptr;
   if (data) XFree(data);
   return !found;
+#else
+  (void)window;
+  return false;
+#endif
+}
+
+bool kX11Sync(SDL_Window *window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+    return false;
+  XSync(info.info.x11.display, False);
+  return true;
 #else
   (void)window;
   return false;

@@ -11,3 +11,7 @@ bool kX11PointerInWindow(SDL_Window *window, int &x, int &y);
 // nobody would act on a full-screen request there, so the glue places the window
 // itself.
 bool kX11WithoutWindowManager(SDL_Window *window);
+
+// Waits until the X server has carried out every request sent so far, so that the
+// events they cause are ready for the next SDL_PumpEvents.
+bool kX11Sync(SDL_Window *window);

@@ -31,6 +31,8 @@ public:
   // The window surface's pixels while the frame is shown unscaled in its format
   // (or the GPU texture's, kept locked between frames); null otherwise.
   void *screenMemory(int width, int height, int bitsPerPixel, long &pitch) override;
+  // The window surface keeps its pixels when shown; a GPU texture is handed over.
+  bool screenMemoryKept() override { return _path == Path::Surface; }
 
   // Frames handed to the window so far.
   long framesShown() const override { return _frames; }

@@ -370,6 +370,11 @@ public:
   }
   // Frames shown so far.
   virtual long framesShown() const { return 0; }
+  // Whether screen memory keeps what is written there across present(): then
+  // the surface a program draws its frames in and blits whole into the windowed
+  // primary may live in it as well, and that blit copies nothing. False (the
+  // default) where presenting hands the memory away.
+  virtual bool screenMemoryKept() { return false; }
 };
 // Null removes the registration. The display must outlive its registration.
 void SwRegisterDisplay(HWND hwnd, SwDisplay *display);

@@ -21,11 +21,16 @@ const double kGuard = 32.0;
 
 struct ClipVertex {
   double x, y, z, w;
-  double c[4];  // a, r, g, b, 0..255
+  double c[4];  // a, r, g, b, 0..255; filled only once clipping blends colours
   double u, v;
   D3DCOLOR color;  // the vertex's own colour, while no clipping has blended it
   bool original;
 };
+
+// Colour channel i (a, r, g, b) of a vertex, as a number to interpolate.
+double channel(const ClipVertex &p, int i) {
+  return p.original ? double((p.color >> (24 - 8 * i)) & 255) : p.c[i];
+}
 
 ClipVertex lerp(const ClipVertex &a, const ClipVertex &b, double t) {
   ClipVertex r;
@@ -33,7 +38,10 @@ ClipVertex lerp(const ClipVertex &a, const ClipVertex &b, double t) {
   r.y = a.y + (b.y - a.y) * t;
   r.z = a.z + (b.z - a.z) * t;
   r.w = a.w + (b.w - a.w) * t;
-  for (int i = 0; i < 4; ++i) r.c[i] = a.c[i] + (b.c[i] - a.c[i]) * t;
+  for (int i = 0; i < 4; ++i) {
+    const double ca = channel(a, i);
+    r.c[i] = ca + (channel(b, i) - ca) * t;
+  }
   r.u = a.u + (b.u - a.u) * t;
   r.v = a.v + (b.v - a.v) * t;
   r.color = 0;
@@ -164,6 +172,7 @@ public:
     if (!slot || !m) return DDERR_INVALIDPARAMS;
     *slot = *m;
     if (type != D3DTRANSFORMSTATE_WORLD) _viewProjDirty = true;
+    _matrixDirty = true;
     return D3D_OK;
   }
   HRESULT GetTransform(D3DTRANSFORMSTATETYPE type, D3DMATRIX *m) override {
@@ -179,6 +188,7 @@ public:
     if (!(flags & D3DCLEAR_TARGET)) return D3D_OK;  // there is no depth or stencil buffer
     if (!_target || _target->lost()) return DDERR_SURFACELOST;
     if (_target->locked()) return DDERR_SURFACEBUSY;
+    _target->unshare();
     D3DRECT whole = {long(_vp.dwX), long(_vp.dwY), long(_vp.dwX + _vp.dwWidth),
                      long(_vp.dwY + _vp.dwHeight)};
     if (count == 0) {
@@ -226,7 +236,7 @@ public:
     if (s) s->AddRef();
     if (_texture) _texture->Release();
     _texture = s;
-    _stateDirty = true;
+    _textureDirty = true;
     return D3D_OK;
   }
   HRESULT GetTexture(uint32_t stage, IDirectDrawSurface7 **out) override {
@@ -348,14 +358,17 @@ private:
   void prepare() {
     if (_viewProjDirty) {
       mul(_view, _proj, _vp2);
+      _vp2Finite = true;
+      for (auto &row : _vp2)
+        for (double x : row) _vp2Finite = _vp2Finite && std::isfinite(x);
       _viewProjDirty = false;
     }
-    const float *w = &_world._11;
-    for (int r = 0; r < 4; ++r)
-      for (int c = 0; c < 4; ++c)
-        _m[r][c] = double(w[r * 4]) * _vp2[0][c] + double(w[r * 4 + 1]) * _vp2[1][c] +
-                   double(w[r * 4 + 2]) * _vp2[2][c] + double(w[r * 4 + 3]) * _vp2[3][c];
+    if (_matrixDirty) {
+      combine();
+      _matrixDirty = false;
+    }
 
+    _target->unshare();          // drawing on a primary must not reach a surface sharing it
     _tg.bits = _target->bits();  // a flip moves the pixels
     _tg.pitch = _target->pitch();
     _tg.width = _target->width();
@@ -363,11 +376,17 @@ private:
     _tg.fmt = _target->format();
     SwRasterState &st = _st;
     if (!_stateDirty) {
-      // Only the texels can have moved (a lock or blit rebuilds a converted copy).
-      if (st.hasTexture) st.tex.texels = _texture->texels();
+      if (_textureDirty) {
+        setTextureState(st);
+        _textureDirty = false;
+      } else if (st.hasTexture) {
+        // Only the texels can have moved (a lock or blit rebuilds a converted copy).
+        st.tex.texels = _texture->texels();
+      }
       return;
     }
     _stateDirty = false;
+    _textureDirty = false;
     st = SwRasterState();
     st.blend = _rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0;
     st.srcBlend = int(_rs[D3DRENDERSTATE_SRCBLEND]);
@@ -379,13 +398,7 @@ private:
     st.colorUsesDiffuse = usesDiffuse(cop, _tss[D3DTSS_COLORARG1], _tss[D3DTSS_COLORARG2]);
     st.alphaUsesTex = usesTex(aop, _tss[D3DTSS_ALPHAARG1], _tss[D3DTSS_ALPHAARG2]);
     st.alphaUsesDiffuse = usesDiffuse(aop, _tss[D3DTSS_ALPHAARG1], _tss[D3DTSS_ALPHAARG2]);
-    // A stage with no texture reads its texture argument as opaque white.
-    st.hasTexture = _texture && (st.colorUsesTex || st.alphaUsesTex);
-    if (st.hasTexture) {
-      st.tex.texels = _texture->texels();
-      st.tex.width = _texture->width();
-      st.tex.height = _texture->height();
-    }
+    setTextureState(st);
     st.addressU = int(_tss[D3DTSS_ADDRESSU]);
     st.addressV = int(_tss[D3DTSS_ADDRESSV]);
     st.magFilter = int(_tss[D3DTSS_MAGFILTER]);
@@ -396,13 +409,42 @@ private:
     st.clipY1 = std::min(int(_vp.dwY + _vp.dwHeight), _target->height());
   }
 
+  // The texture's part of the raster state; the rest stays as gathered.
+  void setTextureState(SwRasterState &st) {
+    // A stage with no texture reads its texture argument as opaque white.
+    st.hasTexture = _texture && (st.colorUsesTex || st.alphaUsesTex);
+    st.tex = SwTexture();
+    if (st.hasTexture) {
+      st.tex.texels = _texture->texels();
+      st.tex.width = _texture->width();
+      st.tex.height = _texture->height();
+    }
+  }
+
+  // world x view x projection. A world that only moves (every 2D blit) changes
+  // the last row alone; the other rows are then view x projection as it is, the
+  // same numbers the full product gives when that has no infinity or NaN.
+  void combine() {
+    const float *w = &_world._11;
+    const bool moveOnly = _vp2Finite && w[0] == 1 && w[1] == 0 && w[2] == 0 && w[3] == 0 &&
+                          w[4] == 0 && w[5] == 1 && w[6] == 0 && w[7] == 0 && w[8] == 0 &&
+                          w[9] == 0 && w[10] == 1 && w[11] == 0 && w[15] == 1;
+    const int first = moveOnly ? 3 : 0;
+    if (moveOnly)
+      for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c) _m[r][c] = _vp2[r][c];
+    for (int r = first; r < 4; ++r)
+      for (int c = 0; c < 4; ++c)
+        _m[r][c] = double(w[r * 4]) * _vp2[0][c] + double(w[r * 4 + 1]) * _vp2[1][c] +
+                   double(w[r * 4 + 2]) * _vp2[2][c] + double(w[r * 4 + 3]) * _vp2[3][c];
+  }
+
   void transformVertex(const D3DLVERTEX &v, ClipVertex &o) const {
     double x = v.x, y = v.y, z = v.z;
     o.x = x * _m[0][0] + y * _m[1][0] + z * _m[2][0] + _m[3][0];
     o.y = x * _m[0][1] + y * _m[1][1] + z * _m[2][1] + _m[3][1];
     o.z = x * _m[0][2] + y * _m[1][2] + z * _m[2][2] + _m[3][2];
     o.w = x * _m[0][3] + y * _m[1][3] + z * _m[2][3] + _m[3][3];
-    for (int i = 0; i < 4; ++i) o.c[i] = double((v.color >> (24 - 8 * i)) & 255);
     o.u = v.tu;
     o.v = v.tv;
     o.color = v.color;
@@ -410,6 +452,13 @@ private:
   }
 
   SwVertex project(const ClipVertex &p) const {
+    SwVertex s;
+    project(p, s);
+    return s;
+  }
+  // Written in place: a vertex returned by value and copied on stalls the
+  // processor on every sprite (its fields are stored one by one, then loaded whole).
+  void project(const ClipVertex &p, SwVertex &s) const {
     // Affine transforms (every 2D view) leave w at 1: no division then.
     double x = p.x, y = p.y;
     if (p.w != 1.0) {
@@ -417,7 +466,6 @@ private:
       x *= iw;
       y *= iw;
     }
-    SwVertex s;
     s.x = float(_vp.dwX + (1.0 + x) * _vp.dwWidth * 0.5);
     s.y = float(_vp.dwY + (1.0 - y) * _vp.dwHeight * 0.5);
     uint32_t col = p.color;
@@ -429,7 +477,6 @@ private:
     s.color = col;
     s.u = float(p.u);
     s.v = float(p.v);
-    return s;
   }
 
   // True when the screen winding of the triangle is one the cull mode removes.
@@ -445,7 +492,7 @@ private:
     for (int i = 0; i < 4; ++i)
       if (!inside(_clip[i])) return false;
     SwVertex v[4];
-    for (int i = 0; i < 4; ++i) v[i] = project(_clip[i]);
+    for (int i = 0; i < 4; ++i) project(_clip[i], v[i]);
     if (culled(v[0], v[1], v[2]) || culled(v[2], v[1], v[3])) return false;
     swDrawQuadStrip(_tg, _st, v[0], v[1], v[2], v[3]);
     return true;
@@ -513,11 +560,14 @@ private:
   uint32_t _tss[kStageStates];
   D3DMATRIX _world, _view, _proj;
   bool _inScene = false;
-  bool _stateDirty = true;  // the gathered raster state needs rebuilding
+  bool _stateDirty = true;    // the gathered raster state needs rebuilding
+  bool _textureDirty = true;  // only its texture part does
 
   // view x projection, remade when either changes; world x that, per call.
   double _vp2[4][4];
   bool _viewProjDirty = true;
+  bool _vp2Finite = true;
+  bool _matrixDirty = true;  // _m needs remaking
   double _m[4][4];
   SwRasterState _st;
   SwTarget _tg;

@@ -306,6 +306,11 @@ void SwSurface::useScreenMemory() {
 }
 
 void SwSurface::leaveScreenMemory() {
+  unshare();
+  if (_sharedPrimary) {
+    _sharedPrimary->_sharer = nullptr;
+    _sharedPrimary = nullptr;
+  }
   if (!_onScreen) return;
   long pitch = (long(_width) * swBytesPerPixel(_fmt) + 3) & ~3L;
   std::vector<uint8_t> own(size_t(pitch) * size_t(_height));
@@ -320,7 +325,37 @@ void SwSurface::leaveScreenMemory() {
   v.erase(std::remove(v.begin(), v.end(), this), v.end());
 }
 
+void SwSurface::unshare() {
+  if (_sharer) _sharer->leaveScreenMemory();  // which unlinks the two
+}
+
+bool SwSurface::canShare(const SwSurface *src, const RECT &d, const RECT &s) const {
+  auto whole = [this](const RECT &r) {
+    return r.left == 0 && r.top == 0 && r.right == _width && r.bottom == _height;
+  };
+  // Our own memory keeps its pixels; screen memory only where the display says so.
+  SwDisplay *display = _core->display();
+  const bool kept = !_onScreen || (display && display->screenMemoryKept());
+  return (_caps & DDSCAPS_PRIMARYSURFACE) && kept && !_back && !_sharer && src != this &&
+         !src->_onScreen && !src->_back && !src->_front && !src->_sharedPrimary &&
+         !(src->_caps & (DDSCAPS_TEXTURE | DDSCAPS_PRIMARYSURFACE)) && src->_fmt == _fmt &&
+         src->_width == _width && src->_height == _height && whole(d) && whole(s);
+}
+
+void SwSurface::share(SwSurface *src) {
+  std::vector<uint8_t>().swap(src->_mem);
+  src->_bits = _bits;
+  src->_pitch = _pitch;
+  src->_onScreen = true;  // its pixels are not its own
+  src->_screenHwnd = _onScreen ? _screenHwnd : nullptr;
+  if (_onScreen) onScreen().push_back(src);
+  _sharer = src;
+  src->_sharedPrimary = this;
+}
+
 SwSurface::~SwSurface() {
+  unshare();
+  if (_sharedPrimary) _sharedPrimary->_sharer = nullptr;
   auto &os = onScreen();
   os.erase(std::remove(os.begin(), os.end(), this), os.end());
   auto &v = _core->surfaces;
@@ -360,6 +395,7 @@ void SwSurface::presentIfPrimary() {
     // Showing may move the screen memory; follow it, or fall back to our own.
     long pitch = 0;
     void *p = d->screenMemory(_width, _height, swBytesPerPixel(_fmt) * 8, pitch);
+    if (p != _bits || pitch != _pitch) unshare();  // the sharer keeps its pixels
     if (p && pitch == _pitch) {
       _bits = static_cast<uint8_t *>(p);
     } else {
@@ -398,6 +434,7 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
 
   if (flags & DDBLT_COLORFILL) {
     if (!fx) return DDERR_INVALIDPARAMS;
+    unshare();
     long x0 = std::max(0L, d.left), y0 = std::max(0L, d.top);
     long x1 = std::min(long(_width), d.right), y1 = std::min(long(_height), d.bottom);
     for (long y = y0; y < y1; ++y) {
@@ -422,6 +459,15 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
   RECT s = srcRect ? *srcRect : RECT{0, 0, src->_width, src->_height};
   if (!validRect(s, src->_width, src->_height)) return DDERR_INVALIDRECT;
   if (d.left >= d.right || d.top >= d.bottom) return DDERR_INVALIDRECT;
+  if (_sharer && src == _sharer && s.left == d.left && s.top == d.top && s.right == d.right &&
+      s.bottom == d.bottom) {
+    // The sharing surface's pixels are already where this one's are.
+    touched();
+    presentIfPrimary();
+    return DD_OK;
+  }
+  unshare();       // anything else written here must not reach the sharing surface
+  src->unshare();  // nor read what is being drawn there
   long dw = d.right - d.left, dh = d.bottom - d.top;
   long sw = s.right - s.left, sh = s.bottom - s.top;
 
@@ -450,6 +496,7 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
     }
   }
   touched();
+  if (canShare(src, d, s)) share(src);
   presentIfPrimary();
   return DD_OK;
 }
@@ -506,6 +553,7 @@ HRESULT SwSurface::Lock(RECT *rect, DDSURFACEDESC2 *desc, uint32_t flags, void *
   if (_locked) return DDERR_SURFACEBUSY;
   RECT r = rect ? *rect : RECT{0, 0, _width, _height};
   if (!validRect(r, _width, _height)) return DDERR_INVALIDRECT;
+  unshare();
   GetSurfaceDesc(desc);
   desc->dwFlags |= DDSD_LPSURFACE;
   desc->lpSurface = _bits + r.top * _pitch + r.left * swBytesPerPixel(_fmt);

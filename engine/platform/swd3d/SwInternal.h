@@ -119,6 +119,9 @@ public:
   void useScreenMemory();
   // Back to memory of its own, keeping the pixels (the screen memory is going).
   void leaveScreenMemory();
+  // Called before anything but the sharing surface's whole blit writes or reads
+  // a windowed primary: the surface sharing its memory takes its own again.
+  void unshare();
   HWND screenWindow() const { return _onScreen ? _screenHwnd : nullptr; }
 
 private:
@@ -139,6 +142,15 @@ private:
   bool _lockReadOnly = false;
   SwSurface *_back = nullptr;   // owned reference: the flip chain's back buffer
   SwSurface *_front = nullptr;  // not owned: the primary this back buffer belongs to
+  // A windowed primary and the same-sized surface blitted whole into it each
+  // frame may share the primary's memory (its own, or screen memory the display
+  // keeps): the surface is then drawn there directly and the blit only presents.
+  // While shared, the primary holds what is being drawn; the screen changes only
+  // when presented. Neither pointer is owned.
+  SwSurface *_sharer = nullptr;         // on the primary: the surface sharing its memory
+  SwSurface *_sharedPrimary = nullptr;  // on that surface: the primary
+  bool canShare(const SwSurface *src, const RECT &d, const RECT &s) const;
+  void share(SwSurface *src);
   IDirectDrawClipper *_clipper = nullptr;
 };
 

@@ -261,7 +261,10 @@ bool snapTriangle(const SwVertex &va, const SwVertex &vb, const SwVertex &vc, Sn
   return true;
 }
 
-void planeOf(const Snapped &s, double a0, double a1, double a2, Plane &p) {
+// Inlined, like the two below, so that the planes reach their users in registers:
+// stored field by field and loaded back whole they stalled every sprite.
+__attribute__((always_inline)) inline void planeOf(const Snapped &s, double a0, double a1,
+                                                   double a2, Plane &p) {
   double ddx = ((a1 - a0) * s.dy2 - (a2 - a0) * s.dy1) * s.inv;
   double ddy = ((a2 - a0) * s.dx1 - (a1 - a0) * s.dx2) * s.inv;
   // Limits keep c + a*x + b*y inside 64 bits for any on-screen pixel.
@@ -271,10 +274,21 @@ void planeOf(const Snapped &s, double a0, double a1, double a2, Plane &p) {
 }
 
 // Texel coordinates as planes, in texels.
-void texturePlanes(const SwRasterState &st, const Snapped &s, Plane &u, Plane &v) {
+__attribute__((always_inline)) inline void texturePlanes(const SwRasterState &st,
+                                                         const Snapped &s, Plane &u, Plane &v) {
   double tw = st.hasTexture ? st.tex.width : 1, th = st.hasTexture ? st.tex.height : 1;
   planeOf(s, double(s.v[0]->u) * tw, double(s.v[1]->u) * tw, double(s.v[2]->u) * tw, u);
   planeOf(s, double(s.v[0]->v) * th, double(s.v[1]->v) * th, double(s.v[2]->v) * th, v);
+}
+
+// Magnification or minification: more than one texel per pixel along either axis.
+__attribute__((always_inline)) inline int filterFor(const SwRasterState &st, const Plane &u,
+                                                   const Plane &v) {
+  const double one2 = double(kAttrOne) * double(kAttrOne);
+  double gx2 = double(u.a) * double(u.a) + double(v.a) * double(v.a);
+  double gy2 = double(u.b) * double(u.b) + double(v.b) * double(v.b);
+  int f = (gx2 > one2 || gy2 > one2) ? st.minFilter : st.magFilter;
+  return f >= D3DTFG_LINEAR ? D3DTFG_LINEAR : D3DTFG_POINT;
 }
 
 bool setupTriangle(const SwRasterState &st, const SwVertex &va, const SwVertex &vb,
@@ -310,12 +324,7 @@ bool setupTriangle(const SwRasterState &st, const SwVertex &va, const SwVertex &
               double((v[2]->color >> sh) & 255), t.col[i]);
     }
   }
-  // Magnification or minification: more than one texel per pixel along either axis.
-  const double one2 = double(kAttrOne) * double(kAttrOne);
-  double gx2 = double(t.u.a) * double(t.u.a) + double(t.v.a) * double(t.v.a);
-  double gy2 = double(t.u.b) * double(t.u.b) + double(t.v.b) * double(t.v.b);
-  int f = (gx2 > one2 || gy2 > one2) ? st.minFilter : st.magFilter;
-  t.filter = f >= D3DTFG_LINEAR ? D3DTFG_LINEAR : D3DTFG_POINT;
+  t.filter = filterFor(st, t.u, t.v);
   return true;
 }
 
@@ -379,9 +388,10 @@ void referenceTriangle(const SwTarget &tg, const SwRasterState &st, const Tri &t
 typedef void (*SpanFn)(const PixelCtx &c, uint32_t *row, int x0, int x1, int py);
 
 #if defined(__SSE2__)
-inline __m128i div255x8(__m128i t) {  // eight 16-bit lanes up to 65025, rounded t/255
-  t = _mm_add_epi16(t, _mm_set1_epi16(128));
-  return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+// Eight 16-bit lanes up to 65025, rounded t/255: (u + (u >> 8)) >> 8 with
+// u = t + 128, which for these u equals the high half of u * 257.
+inline __m128i div255x8(__m128i t) {
+  return _mm_mulhi_epu16(_mm_add_epi16(t, _mm_set1_epi16(128)), _mm_set1_epi16(257));
 }
 inline __m128i mul8x8(__m128i x, __m128i y) {  // rounded x*y/255
   return div255x8(_mm_mullo_epi16(x, y));
@@ -405,6 +415,34 @@ inline __m128i over4(__m128i s, __m128i d) {
 }
 #endif
 
+#if defined(__x86_64__) || defined(__i386__)
+bool gWide = __builtin_cpu_supports("avx2");
+
+// A plain copy of n pixels in 32-byte moves. The library's copy of rows this long
+// takes the string-move instruction, which measured about twice as slow on the
+// virtual machines this runs on, and a frame's background is such a copy.
+__attribute__((target("avx2"))) void copy256(const uint32_t *src, uint32_t *dst, int n) {
+  int i = 0;
+  for (; i + 16 <= n; i += 16) {
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + i));
+    __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + i + 8));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + i), a);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + i + 8), b);
+  }
+  for (; i < n; ++i) dst[i] = src[i];
+}
+#endif
+
+inline void copyPixels(const uint32_t *src, uint32_t *dst, int n) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (gWide) {
+    copy256(src, dst, n);
+    return;
+  }
+#endif
+  std::memcpy(dst, src, size_t(n) * 4);
+}
+
 // Writes a run of fetched texels: channels the texture does not feed raised to
 // full (texOr), multiplied by a flat vertex colour (M 1), then copied (B 0) or
 // laid over the target by source alpha (B 1), skipping transparent texels and
@@ -413,7 +451,7 @@ template <int M, int B>
 inline void combineRow128(const uint32_t *src, uint32_t *dst, int n, uint32_t texOr, uint32_t flat,
                           uint32_t dOr) {
   if (M == 0 && B == 0 && texOr == 0) {
-    std::memcpy(dst, src, size_t(n) * 4);
+    copyPixels(src, dst, n);
     return;
   }
   int i = 0;
@@ -455,8 +493,8 @@ inline void combineRow128(const uint32_t *src, uint32_t *dst, int n, uint32_t te
 // The same arithmetic eight pixels at a time, for processors that have AVX2;
 // chosen at run time so the program still runs on plain SSE2 machines.
 __attribute__((target("avx2"))) inline __m256i div255x16(__m256i t) {
-  t = _mm256_add_epi16(t, _mm256_set1_epi16(128));
-  return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+  return _mm256_mulhi_epu16(_mm256_add_epi16(t, _mm256_set1_epi16(128)),
+                            _mm256_set1_epi16(257));
 }
 __attribute__((target("avx2"))) inline __m256i mul8x16(__m256i x, __m256i y) {
   return div255x16(_mm256_mullo_epi16(x, y));
@@ -480,7 +518,7 @@ template <int M, int B>
 __attribute__((target("avx2"))) void combineRow256(const uint32_t *src, uint32_t *dst, int n,
                                                    uint32_t texOr, uint32_t flat, uint32_t dOr) {
   const __m256i vOr = _mm256_set1_epi32(int(texOr)), vdOr = _mm256_set1_epi32(int(dOr));
-  const __m256i z = _mm256_setzero_si256(), full = _mm256_set1_epi32(255);
+  const __m256i z = _mm256_setzero_si256();
   const __m256i d16 = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(flat)), z);
   int i = 0;
   for (; i + 8 <= n; i += 8) {
@@ -493,18 +531,13 @@ __attribute__((target("avx2"))) void combineRow256(const uint32_t *src, uint32_t
       _mm256_storeu_si256(out, s);
       continue;
     }
-    __m256i a = _mm256_srli_epi32(s, 24);
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, z)) == -1) continue;  // all transparent
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, full)) == -1) {
-      _mm256_storeu_si256(out, s);
-      continue;
-    }
+    // No test for all transparent or all opaque (over8 gives the destination or
+    // the source exactly then): on sprites with soft edges the branches were
+    // mispredicted often enough to cost more than they saved.
     _mm256_storeu_si256(out, over8(s, _mm256_or_si256(_mm256_loadu_si256(out), vdOr)));
   }
   combineRow128<M, B>(src + i, dst + i, n - i, texOr, flat, dOr);
 }
-
-bool gWide = __builtin_cpu_supports("avx2");
 #endif
 
 template <int M, int B>
@@ -535,7 +568,7 @@ __attribute__((target("avx2"))) void combineRect256(const uint32_t *src, long sr
                                                     uint8_t *dst, long dstPitch, int n, int rows,
                                                     uint32_t texOr, uint32_t flat, uint32_t dOr) {
   const __m256i vOr = _mm256_set1_epi32(int(texOr)), vdOr = _mm256_set1_epi32(int(dOr));
-  const __m256i z = _mm256_setzero_si256(), full = _mm256_set1_epi32(255);
+  const __m256i z = _mm256_setzero_si256();
   const __m256i d16 = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(flat)), z);
   for (int r = 0; r < rows; ++r, src += srcStride, dst += dstPitch) {
     uint32_t *d32 = reinterpret_cast<uint32_t *>(dst);
@@ -551,12 +584,6 @@ __attribute__((target("avx2"))) void combineRect256(const uint32_t *src, long sr
         _mm256_storeu_si256(out, s);
         continue;
       }
-      __m256i a = _mm256_srli_epi32(s, 24);
-      if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, z)) == -1) continue;
-      if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, full)) == -1) {
-        _mm256_storeu_si256(out, s);
-        continue;
-      }
       _mm256_storeu_si256(out, over8(s, _mm256_or_si256(_mm256_loadu_si256(out), vdOr)));
     }
     if (i < n) combineRow128<M, B>(src + i, d32 + i, n - i, texOr, flat, dOr);
@@ -569,7 +596,7 @@ void combineRect(const uint32_t *src, long srcStride, uint8_t *dst, long dstPitc
                  int rows, uint32_t texOr, uint32_t flat, uint32_t dOr) {
   if (M == 0 && B == 0 && texOr == 0) {
     for (int r = 0; r < rows; ++r, src += srcStride, dst += dstPitch)
-      std::memcpy(dst, src, size_t(n) * 4);
+      copyPixels(src, reinterpret_cast<uint32_t *>(dst), n);
     return;
   }
 #if defined(__x86_64__) || defined(__i386__)
@@ -796,61 +823,80 @@ bool affineQuad(const SwVertex &a, const SwVertex &b, const SwVertex &c, const S
          double(b.v) + double(c.v) - double(a.v) == double(d.v);
 }
 
+namespace {
+
+// An axis-aligned rectangle of one colour with one affine texture mapping (the
+// everyday sprite) is filled whole, straight from its corners: no edges, no
+// per-row coverage. Its texture planes are those of the first triangle, which
+// is what the two triangles drawn one by one use as well. Returns false when
+// the quad is not such a rectangle; the caller then draws two triangles.
+bool fastRectangle(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
+                   const SwVertex &b, const SwVertex &c, const SwVertex &d) {
+  if (st.flatShade || a.color != b.color || b.color != c.color || c.color != d.color ||
+      !finite(d.x) || !finite(d.y))
+    return false;
+  const SwVertex *v[4] = {&a, &b, &c, &d};
+  int64_t X[4], Y[4];
+  for (int i = 0; i < 4; ++i) {
+    if (!finite(v[i]->x) || !finite(v[i]->y)) return false;
+    X[i] = snap(v[i]->x);
+    Y[i] = snap(v[i]->y);
+  }
+  const bool rowsFirst = Y[0] == Y[1] && Y[2] == Y[3] && X[0] == X[2] && X[1] == X[3];
+  const bool colsFirst = X[0] == X[1] && X[2] == X[3] && Y[0] == Y[2] && Y[1] == Y[3];
+  if (!rowsFirst && !colsFirst) return false;
+  // Two triangles of an axis-aligned rectangle under the top-left rule cover
+  // exactly the pixel centres in [left, right) x [top, bottom).
+  const int64_t xl = std::min(X[0], X[3]), xr = std::max(X[0], X[3]);
+  const int64_t yt = std::min(Y[0], Y[3]), yb = std::max(Y[0], Y[3]);
+  const int px0 = int(std::max<int64_t>(st.clipX0, ceilDiv(xl, kSubOne)));
+  const int px1 = int(std::min<int64_t>(st.clipX1, ceilDiv(xr, kSubOne)));
+  const int py0 = int(std::max<int64_t>(st.clipY0, ceilDiv(yt, kSubOne)));
+  const int py1 = int(std::min<int64_t>(st.clipY1, ceilDiv(yb, kSubOne)));
+  if (px0 >= px1 || py0 >= py1) return true;  // nothing of it is inside
+  Snapped s;
+  if (!snapTriangle(a, b, c, s)) return true;  // no area, or coordinates not numbers
+  Tri t;
+  texturePlanes(st, s, t.u, t.v);
+  t.flat = true;
+  t.flatColor = a.color;
+  t.filter = filterFor(st, t.u, t.v);
+  t.px0 = px0;
+  t.px1 = px1 - 1;
+  t.py0 = py0;
+  t.py1 = py1 - 1;
+  PixelCtx ctx = makeContext(tg, st, &t);
+  int unitMode = -1;
+  SpanFn span = chooseSpan(ctx, t, &unitMode);
+  if (unitMode >= 0 && t.u.a > 0) {
+    // Unscaled and not mirrored: whole rows straight from the texture.
+    const uint32_t *src = ctx.tex + size_t(t.v.at(px0, py0) >> kAttrBits) * size_t(ctx.tw) +
+                          size_t(t.u.at(px0, py0) >> kAttrBits);
+    const long stride = t.v.b > 0 ? ctx.tw : -long(ctx.tw);
+    uint8_t *dst = tg.bits + size_t(py0) * size_t(tg.pitch) + size_t(px0) * 4;
+    const uint32_t flat = t.flatColor | ctx.diffOr;
+    void (*rectFn)(const uint32_t *, long, uint8_t *, long, int, int, uint32_t, uint32_t,
+                   uint32_t) = unitMode == 0   ? combineRect<0, 0>
+                               : unitMode == 1 ? combineRect<0, 1>
+                               : unitMode == 2 ? combineRect<1, 0>
+                                               : combineRect<1, 1>;
+    rectFn(src, stride, dst, tg.pitch, px1 - px0, py1 - py0, ctx.texOr, flat, ctx.dstAlphaOr);
+    return true;
+  }
+  for (int py = py0; py < py1; ++py)
+    span(ctx, reinterpret_cast<uint32_t *>(tg.bits + size_t(py) * size_t(tg.pitch)), px0, px1, py);
+  return true;
+}
+
+}  // namespace
+
 void swDrawQuadStrip(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
                      const SwVertex &b, const SwVertex &c, const SwVertex &d) {
   const bool fast = fastTarget(tg);
   const bool affine = affineQuad(a, b, c, d);
+  if (fast && affine && fastRectangle(tg, st, a, b, c, d)) return;
   Tri t1, t2;
   const bool ok1 = setupTriangle(st, a, b, c, a.color, t1);
-  // An axis-aligned rectangle of one colour is filled whole.
-  if (fast && ok1 && affine && !st.flatShade && a.color == b.color && b.color == c.color &&
-      c.color == d.color && finite(d.x) && finite(d.y)) {
-    int64_t X[4], Y[4];
-    const SwVertex *v[4] = {&a, &b, &c, &d};
-    for (int i = 0; i < 4; ++i) {
-      X[i] = snap(v[i]->x);
-      Y[i] = snap(v[i]->y);
-    }
-    bool rowsFirst = Y[0] == Y[1] && Y[2] == Y[3] && X[0] == X[2] && X[1] == X[3];
-    bool colsFirst = X[0] == X[1] && X[2] == X[3] && Y[0] == Y[2] && Y[1] == Y[3];
-    if (rowsFirst || colsFirst) {
-      // Two triangles of an axis-aligned rectangle under the top-left rule cover
-      // exactly the pixel centres in [left, right) x [top, bottom).
-      int64_t xl = std::min(X[0], X[3]), xr = std::max(X[0], X[3]);
-      int64_t yt = std::min(Y[0], Y[3]), yb = std::max(Y[0], Y[3]);
-      int px0 = int(std::max<int64_t>(st.clipX0, ceilDiv(xl, kSubOne)));
-      int px1 = int(std::min<int64_t>(st.clipX1, ceilDiv(xr, kSubOne)));
-      int py0 = int(std::max<int64_t>(st.clipY0, ceilDiv(yt, kSubOne)));
-      int py1 = int(std::min<int64_t>(st.clipY1, ceilDiv(yb, kSubOne)));
-      if (px0 >= px1 || py0 >= py1) return;
-      Tri &t = t1;
-      t.px0 = px0;
-      t.px1 = px1 - 1;
-      t.py0 = py0;
-      t.py1 = py1 - 1;
-      PixelCtx ctx = makeContext(tg, st, &t);
-      int unitMode = -1;
-      SpanFn span = chooseSpan(ctx, t, &unitMode);
-      if (unitMode >= 0 && t.u.a > 0) {
-        const uint32_t *src = ctx.tex + size_t(t.v.at(px0, py0) >> kAttrBits) * size_t(ctx.tw) +
-                              size_t(t.u.at(px0, py0) >> kAttrBits);
-        const long stride = t.v.b > 0 ? ctx.tw : -long(ctx.tw);
-        uint8_t *dst = tg.bits + size_t(py0) * size_t(tg.pitch) + size_t(px0) * 4;
-        const uint32_t flat = t.flatColor | ctx.diffOr;
-        void (*rectFn)(const uint32_t *, long, uint8_t *, long, int, int, uint32_t, uint32_t,
-                       uint32_t) = unitMode == 0   ? combineRect<0, 0>
-                                   : unitMode == 1 ? combineRect<0, 1>
-                                   : unitMode == 2 ? combineRect<1, 0>
-                                                   : combineRect<1, 1>;
-        rectFn(src, stride, dst, tg.pitch, px1 - px0, py1 - py0, ctx.texOr, flat, ctx.dstAlphaOr);
-        return;
-      }
-      for (int py = py0; py < py1; ++py)
-        span(ctx, reinterpret_cast<uint32_t *>(tg.bits + size_t(py) * size_t(tg.pitch)), px0, px1,
-             py);
-      return;
-    }
-  }
   const bool ok2 = setupTriangle(st, c, b, d, b.color, t2);
   if (ok1 && ok2 && affine) {
     t2.u = t1.u;
