@@ -1,6 +1,7 @@
 // The options screen: two volume sliders, the full-screen and printing boxes and
 // the back area. Each box acts once per press because the screen waits for the
 // button's release. Application thread only.
+#include "app/navigation.h"
 #include "app/pictures.h"
 #include "app/preferences.h"
 #include "app/shell.h"
@@ -14,6 +15,9 @@
 static KGraphic *surf_options = nullptr;
 static KGraphic *surf_cross = nullptr;
 static KGraphic *surf_volume = nullptr;
+static KGraphic *surf_nav = nullptr;
+// The home button sits in the top-left corner, which the options art leaves empty.
+static const short kHomeX = 8, kHomeY = 8;
 
 static bool inArea(short x, short y, short x1, short y1, short x2, short y2) {
   return x >= x1 && x <= x2 && y >= y1 && y <= y2;
@@ -35,6 +39,8 @@ long doOptions() {
   surf_options = loadScreenPicture("data\\gfx\\options.bmp");
   surf_cross = loadScreenPicture("data\\gfx\\cross.bmp");
   surf_volume = loadScreenPicture("data\\gfx\\note.tga");
+  surf_nav = loadScreenPicture("data\\gfx\\nav.tga");
+  if (surf_nav) surf_nav->setTextureQuality(true);
   // The press that opened the screen must not move a slider or tick a box.
   KInput::ignoreHeldButton();
 
@@ -55,9 +61,10 @@ long doOptions() {
       if (preferences.fullscreen == 1) surf_cross->blitRect(0, 0, w, 60, 300, 247, false, false);
       if (preferences.printing == 1) surf_cross->blitRect(0, 60, w, h, 300, 307, false, false);
     }
+    const bool home = homeButton(surf_nav, kHomeX, kHomeY);
     drawPointer();
-    // Escape leaves as the back area does, as on every other screen.
-    if (KInput::isPressed(K_VK_ESCAPE)) break;
+    // Escape and the home button leave as the back area does, as on every other screen.
+    if (home || KInput::isPressed(K_VK_ESCAPE)) break;
 
     if (KInput::getLeftButtonState()) {
       int x = mx - 16;
@@ -93,6 +100,7 @@ long doOptions() {
   deletePicture(surf_options);
   deletePicture(surf_cross);
   deletePicture(surf_volume);
+  deletePicture(surf_nav);
   waitRelease();
   return 0;
 }

@@ -20,7 +20,8 @@ protected:
   void SetUp() override {
     rec.reset();
     rec.pictureSizes = {{"options.bmp", {640, 480}}, {"cross.bmp", {60, 120}},
-                        {"note.tga", {32, 32}}, {"mouse.tga", {32, 32}}};
+                        {"note.tga", {32, 32}}, {"mouse.tga", {32, 32}},
+                        {"nav.tga", {256, 160}}};
     gameWindow = &window;
     preferences = sPreferences();
     input.releaseAfterEvents = 2;
@@ -130,6 +131,10 @@ TEST_F(Options, BackAreaLeavesAfterTheReleaseAndFreesPictures) {
   rec.reset();
   run({{300, 300, false, {}}, {300, 300, false, {K_VK_ESCAPE}}});
   EXPECT_EQ(rec.frames, 1) << "Escape leaves too";
+  rec.reset();
+  run({{300, 300, false, {}}, {20, 20, true, {}}, {0, 0, false, {}}});
+  EXPECT_EQ(rec.frames, 1) << "so does the home button";
+  EXPECT_EQ(rec.livePictures, live);
 }
 
 TEST_F(Options, ClosedWindowEndsTheScreenAfterOneFrame) {
