@@ -7,8 +7,9 @@ CXX_PICK   := $(shell command -v clang++-14 2>/dev/null)
 CC_PICK    := $(shell command -v clang-14 2>/dev/null)
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 XVFB       := xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp"
+WINBUILD   ?= build-win
 
-.PHONY: all setup configure build run test package fuzz bench sanitize clean
+.PHONY: all setup configure build run test package windows test-windows fuzz bench sanitize clean
 
 all: build
 
@@ -25,10 +26,23 @@ build: configure
 run: build
 	@cd $(BUILD)/bin && ./pabrix
 
-# The whole suite under one Xvfb display that the run starts and stops itself;
-# headless tests pick SDL's dummy drivers on their own.
-test: build
+# The native Windows build, cross-compiled with MinGW-w64: $(WINBUILD)/bin/pabrix.exe
+# with the native build's data folder beside it.
+windows: build
+	@cmake -S . -B $(WINBUILD) -G "$(GENERATOR)" \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DPABRIX_NATIVE_DATA_DIR=$(abspath $(BUILD))/bin/data
+	@cmake --build $(WINBUILD) -j $(JOBS)
+
+# The whole suite: the Linux build under one Xvfb display that the run starts and
+# stops itself (headless tests pick SDL's dummy drivers on their own), then the
+# Windows build under Wine with its own display and Wine prefix.
+test: build windows
 	@cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) --timeout 900
+	@bash scripts/wine-ctest.sh $(WINBUILD) --output-on-failure --timeout 120
+
+test-windows: windows
+	@bash scripts/wine-ctest.sh $(WINBUILD) --output-on-failure --timeout 120
 
 # The installable package of this system (a .deb here) in $(BUILD)/packages,
 # checked by lintian where it is installed.
@@ -63,4 +77,4 @@ sanitize: setup
 	@cd build-asan && ASAN_OPTIONS=detect_leaks=0 $(XVFB) ctest --output-on-failure -j $(JOBS)
 
 clean:
-	@rm -rf $(BUILD) build-asan
+	@rm -rf $(BUILD) build-asan $(WINBUILD)

@@ -76,7 +76,7 @@ std::string savePicturePng(const sSnapshot &picture, const std::string &folder,
   if (error) return "";
 
   std::tm local{};
-  localtime_r(&when, &local);
+  if (const std::tm *t = std::localtime(&when)) local = *t;  // application thread only
   char stamp[64];
   std::strftime(stamp, sizeof stamp, "Pabrix %Y-%m-%d %H-%M-%S", &local);
   std::string path;

@@ -3,6 +3,7 @@
 // stream's worker is owned by its KSound and stopped when that is destroyed.
 #include "app/shell.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -54,9 +55,12 @@ const char *userFilePath(const char *fileName) {
   bool hasSeparator = len > 0 && (folder[len - 1] == '/' || folder[len - 1] == '\\');
   std::snprintf(path, sizeof path, "%s%s%s", folder, hasSeparator || len == 0 ? "" : "/",
                 fileName);
-  // An absolute path is used as it is: makeFilePath would cut a long one short
-  // and so name another file. Anything else is resolved against the program folder.
-  if (path[0] != '/') std::snprintf(path, sizeof path, "%s", KMiscTools::makeFilePath(path));
+  // An absolute path (from the root, or from a drive) is used as it is:
+  // makeFilePath would cut a long one short and so name another file. Anything
+  // else is resolved against the program folder.
+  const bool absolute = path[0] == '/' || path[0] == '\\' ||
+                        (std::isalpha((unsigned char)path[0]) && path[1] == ':');
+  if (!absolute) std::snprintf(path, sizeof path, "%s", KMiscTools::makeFilePath(path));
   return path;
 }
 

@@ -1,5 +1,11 @@
 # Build-wide settings and the small helpers every folder's CMakeLists uses.
 
+# The Windows build is built on the Win32 platform folder (engine/CMakeLists.txt
+# names the default); tests that link modules one by one name its glue module.
+if(WIN32)
+  set(PABRIX_PLATFORM win32)
+endif()
+
 add_compile_options(-Wall -Wextra)
 
 # pabrix_instrument(): the sanitizer options of a sanitizer build, for the
@@ -15,6 +21,22 @@ macro(pabrix_instrument)
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)
   endif()
+endmacro()
+
+# The shell's file helpers and close requests: POSIX on Linux, the platform's
+# services where there is no POSIX (Windows). PABRIX_SHELL_SYSTEM_SRCS is the
+# set this build compiles, pabrix_shell_sources() drops the other from a list.
+if(WIN32)
+  set(PABRIX_SHELL_SYSTEM_SRCS ${CMAKE_SOURCE_DIR}/app/fileio_services.cpp
+      ${CMAKE_SOURCE_DIR}/app/closeRequest_services.cpp)
+  set(PABRIX_SHELL_OTHER_SRCS ${CMAKE_SOURCE_DIR}/app/fileio.cpp ${CMAKE_SOURCE_DIR}/app/closeRequest.cpp)
+else()
+  set(PABRIX_SHELL_SYSTEM_SRCS ${CMAKE_SOURCE_DIR}/app/fileio.cpp ${CMAKE_SOURCE_DIR}/app/closeRequest.cpp)
+  set(PABRIX_SHELL_OTHER_SRCS ${CMAKE_SOURCE_DIR}/app/fileio_services.cpp
+      ${CMAKE_SOURCE_DIR}/app/closeRequest_services.cpp)
+endif()
+macro(pabrix_shell_sources var)
+  list(REMOVE_ITEM ${var} ${PABRIX_SHELL_OTHER_SRCS})
 endmacro()
 
 # pabrix_module(NAME DIR [PLATFORM] [EXCLUDE file...] [DEPS module...] [LIBS lib...])
@@ -83,13 +105,23 @@ function(pabrix_test name)
   if(NOT T_DISPLAY)
     list(APPEND env "SDL_VIDEODRIVER=dummy" "SDL_AUDIODRIVER=dummy")
   endif()
-  if(NOT T_TIMEOUT)
+  if(NOT T_TIMEOUT AND CMAKE_CROSSCOMPILING)
+    set(T_TIMEOUT 60)  # a hung Wine program is found in a minute, not ten
+  elseif(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
   # The environment is set by running each test through env(1): gtest_discover_tests
   # flattens its PROPERTIES list, so an ENVIRONMENT list would keep only its
   # first variable. The executor also applies to test discovery.
-  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env}")
+  if(CMAKE_CROSSCOMPILING)
+    # Windows programs run under Wine (scripts/wine-ctest.sh sets up its prefix
+    # and display), and are listed when the run starts, inside that prefix.
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env};${PABRIX_WINE}")
+    set(discovery DISCOVERY_MODE PRE_TEST)
+  else()
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env}")
+    set(discovery "")
+  endif()
   # Windows on the one shared X display would take the keyboard focus from each
   # other (and a window in the background pauses its frame loop), so tests that
   # open windows there run one at a time.
@@ -99,7 +131,7 @@ function(pabrix_test name)
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    DISCOVERY_TIMEOUT 60
+    DISCOVERY_TIMEOUT 60 ${discovery}
     PROPERTIES TIMEOUT ${T_TIMEOUT} ${lock})
 endfunction()
 

@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth xdotool x11-utils imagemagick poppler-utils sox fonts-dejavu-core
   desktop-file-utils appstream lintian dpkg-dev file
   xfonts-base
+  g++-mingw-w64-x86-64-posix wine64 wine
 )
 
 missing=()

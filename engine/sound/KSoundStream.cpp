@@ -4,12 +4,9 @@
 // destroys; the worker refills and re-applies the music master. Flags between
 // them are atomics; the decoder and renderer are used under _streamLock.
 #include <dumb.h>
-#include <strings.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +14,7 @@
 #include "sound/KOggFormat.h"
 #include "sound/KSound.h"
 #include "tools/KMiscTools.h"
+#include "tools/KPlatformServices.h"
 
 namespace {
 
@@ -62,13 +60,19 @@ long oggTell(void *object) {
   return static_cast<long>(sound->_oggPosition);
 }
 
+bool equalsIgnoringCase(const char *a, const char *b) {
+  for (; *a && *b; ++a, ++b)
+    if (tolower((unsigned char)*a) != tolower((unsigned char)*b)) return false;
+  return *a == *b;
+}
+
 bool isModuleName(const char *name, DUH *(**reader)(DUMBFILE *)) {
   const char *dot = strrchr(name, '.');
   if (!dot) return false;
-  if (strcasecmp(dot, ".mod") == 0) *reader = dumb_read_mod;
-  else if (strcasecmp(dot, ".s3m") == 0) *reader = dumb_read_s3m;
-  else if (strcasecmp(dot, ".xm") == 0) *reader = dumb_read_xm;
-  else if (strcasecmp(dot, ".it") == 0) *reader = dumb_read_it;
+  if (equalsIgnoringCase(dot, ".mod")) *reader = dumb_read_mod;
+  else if (equalsIgnoringCase(dot, ".s3m")) *reader = dumb_read_s3m;
+  else if (equalsIgnoringCase(dot, ".xm")) *reader = dumb_read_xm;
+  else if (equalsIgnoringCase(dot, ".it")) *reader = dumb_read_it;
   else return false;
   return true;
 }
@@ -245,10 +249,7 @@ bool KSound::startNotifiers() {
   while (!_ready) yieldThread();
   // One step above normal, where the system allows it; refills are short but
   // must not wait behind the frame loop.
-  const id_t tid = static_cast<id_t>(threadID.load());
-  errno = 0;
-  int nice = getpriority(PRIO_PROCESS, tid);
-  if (errno == 0) setpriority(PRIO_PROCESS, tid, nice - 1);
+  kplatform::raiseThreadPriority(threadID.load());
   return true;
 }
 
@@ -256,7 +257,7 @@ void KSound::doubleBufferThread(void *object) {
   auto *sound = static_cast<KSound *>(object);
   if (!sound) return;
   sound->_workerThread = std::this_thread::get_id();
-  sound->threadID = static_cast<unsigned long>(syscall(SYS_gettid));
+  sound->threadID = kplatform::currentThreadId();
 
   // The application thread waits for _ready and touches none of this meanwhile.
   const std::shared_ptr<mixer::Buffer> buffer = sound->_directSoundBuffer[0];

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <string>
 
 #include "tools/KResource.h"
@@ -15,8 +16,8 @@ namespace {
 
 const char *findBytes(const char *from, const char *end, const std::string &what) {
   if (what.empty() || from >= end || size_t(end - from) < what.size()) return nullptr;
-  const void *hit = memmem(from, size_t(end - from), what.data(), what.size());
-  return static_cast<const char *>(hit);
+  const char *hit = std::search(from, end, what.begin(), what.end());
+  return hit == end ? nullptr : hit;
 }
 
 }  // namespace

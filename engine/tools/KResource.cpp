@@ -6,9 +6,9 @@
 
 #include <cerrno>
 #include <climits>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdio>
+
+#include "tools/KPlatformServices.h"
 
 KList<KResource> KResource::_lArchives;
 
@@ -29,27 +29,6 @@ KResource::~KResource() {
 
 KResourceResult KResource::openResource(const char *, KResource *) { return K_RES_STATE; }
 
-namespace {
-
-// Opens only regular files: a directory or a device must fail like a missing
-// file, and a FIFO must not block the opener (hence O_NONBLOCK until checked).
-FILE *openRegularFile(const char *name) {
-  int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat st{};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return nullptr;
-  }
-  int flags = fcntl(fd, F_GETFL);
-  if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  FILE *f = fdopen(fd, "rb");
-  if (!f) ::close(fd);
-  return f;
-}
-
-}  // namespace
-
 KResourceResult KResource::open(const char *lpszResName, KResourceMode nMode) {
   if (_nMode != K_RES_CLOSED) return K_RES_STATE;
   if (nMode != K_RES_READ) return K_RES_PARAM;
@@ -65,7 +44,7 @@ KResourceResult KResource::open(const char *lpszResName, KResourceMode nMode) {
     }
   }
 
-  FILE *f = openRegularFile(lpszResName);
+  FILE *f = kplatform::openRegularFile(lpszResName);
   if (!f) return K_RES_NOTFOUND;
   _lpFile = f;
   _bFileInArchive = false;

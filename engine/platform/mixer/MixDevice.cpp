@@ -1,8 +1,7 @@
-// The mixer device: one SDL audio output (or none, for tests), the list of live
-// buffers, and the mix that the audio callback runs. Buffers are added and
-// removed from any thread; the audio thread mixes under the same mutex.
-#include <SDL.h>
-
+// The mixer device: the list of live buffers and the mix that the output's
+// audio callback runs (the output itself is in MixOutputSdl.cpp; a headless
+// device has none). Buffers are added and removed from any thread; the audio
+// thread mixes under the same mutex.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -19,48 +18,8 @@ Device::Device() : acc_(2 * kChunkFrames, 0.0f) {
   buffers_.reserve(64);
 }
 
-std::shared_ptr<Device> Device::open() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
-  std::shared_ptr<Device> device(new (std::nothrow) Device());
-  if (!device) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return nullptr;
-  }
-  SDL_AudioSpec want{};
-  SDL_AudioSpec have{};
-  want.freq = static_cast<int>(kOutputRate);
-  want.format = AUDIO_S16SYS;
-  want.channels = 2;
-  want.samples = 512;  // about 12 ms: short enough for prompt effects
-  want.callback = &Device::sdlCallback;
-  want.userdata = device.get();
-  // No changes allowed: SDL converts to whatever the hardware wants, so the
-  // mix is always 44100 Hz stereo 16-bit.
-  SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (id == 0) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return nullptr;
-  }
-  device->sdlDevice_ = id;
-  SDL_PauseAudioDevice(id, 0);
-  return device;
-}
-
 std::shared_ptr<Device> Device::openHeadless() {
   return std::shared_ptr<Device>(new (std::nothrow) Device());
-}
-
-Device::~Device() {
-  if (sdlDevice_ != 0) {
-    // Closing waits for the audio thread, so no callback outlives the device.
-    SDL_CloseAudioDevice(sdlDevice_);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  }
-}
-
-void Device::sdlCallback(void *user, uint8_t *stream, int len) {
-  auto *device = static_cast<Device *>(user);
-  device->mix(reinterpret_cast<int16_t *>(stream), static_cast<uint32_t>(len) / 4u);
 }
 
 Result Device::createBuffer(uint32_t caps, uint32_t bytes, const WaveFormat &format,

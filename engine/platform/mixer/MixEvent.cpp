@@ -20,6 +20,9 @@ void Event::reset() {
 
 bool Event::wait(uint32_t ms) {
   std::unique_lock<std::mutex> lock(mutex_);
+  // A poll answers at once: a timed wait of zero costs a scheduler tick on
+  // some systems (Windows), which a worker polling every pass cannot afford.
+  if (ms == 0 && !signalled_) return false;
   if (!cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return signalled_; })) return false;
   signalled_ = false;
   return true;

@@ -1,0 +1,40 @@
+# The Windows build links only the MinGW runtime (statically, so no MinGW DLL has
+# to ship beside the program) and Windows' own libraries. stb and googletest come
+# from their Debian packages as source and are compiled by the cross compiler.
+find_package(Threads REQUIRED)
+add_link_options(-static -static-libgcc -static-libstdc++)
+# Windows headers: no min/max macros, XP-or-later declarations (SHGetFolderPathA,
+# ReplaceFileA, MoveFileExA), ANSI entry points by name.
+add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+
+# stb: never -I/usr/include, which would drag the Linux system headers in; a
+# folder holding only a link to the stb headers stands in for it.
+set(PABRIX_STB_ROOT ${CMAKE_BINARY_DIR}/stb-include)
+file(MAKE_DIRECTORY ${PABRIX_STB_ROOT})
+if(NOT EXISTS ${PABRIX_STB_ROOT}/stb)
+  file(CREATE_LINK /usr/include/stb ${PABRIX_STB_ROOT}/stb SYMBOLIC)
+endif()
+add_library(stb_lib STATIC ${PROJECT_SOURCE_DIR}/engine/platform/win32/stb_impl.c)
+target_include_directories(stb_lib SYSTEM PUBLIC ${PABRIX_STB_ROOT}/stb)
+target_compile_options(stb_lib PRIVATE -w)
+
+# googletest from /usr/src/googletest (the googletest package), same names as
+# the package's CMake config gives on Linux.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+foreach(t gtest gtest_main gmock gmock_main)
+  target_compile_options(${t} PRIVATE -w)
+  if(NOT TARGET GTest::${t})
+    add_library(GTest::${t} ALIAS ${t})
+  endif()
+endforeach()
+
+# The data folder is the native build's generator output, copied as it is: the
+# asset generator is a Linux tool and gives the same bytes for both programs.
+set(PABRIX_NATIVE_DATA_DIR "${PROJECT_SOURCE_DIR}/build/bin/data" CACHE PATH
+    "The data folder of the native build, copied beside the Windows program")
+
+if(PABRIX_BENCH)
+  set(PABRIX_BENCH OFF)
+endif()

@@ -1,0 +1,77 @@
+// KPlatform on Windows: MessageBoxA over the foreground window, ShellExecuteA
+// for addresses, and WGL contexts on the game window's device context. There is
+// no software Direct3D device here. Application thread only.
+#include "platform/KPlatform.h"
+#include "platform/win32/KWin32Window.h"
+
+#include "platform/win32/KWin32.h"
+
+namespace {
+HDC dcOf(HWND window) {
+  KWin32Window *w = kWin32Window(window);
+  return w ? static_cast<HDC>(w->deviceContext()) : nullptr;
+}
+}  // namespace
+
+bool KPlatform::hasDisplay() { return true; }
+
+bool KPlatform::messageBox(const char *title, const char *text) {
+  MessageBoxA(GetForegroundWindow(), text ? text : "", title ? title : "", MB_OK);
+  return true;
+}
+
+void KPlatform::openURL(const char *url) {
+  ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void *KPlatform::glCreateContext(HWND window) {
+  HDC dc = dcOf(window);
+  return dc ? static_cast<void *>(wglCreateContext(dc)) : nullptr;
+}
+
+void KPlatform::glDeleteContext(HWND window, void *context) {
+  if (!context) return;
+  if (wglGetCurrentContext() == static_cast<HGLRC>(context)) wglMakeCurrent(nullptr, nullptr);
+  (void)window;
+  wglDeleteContext(static_cast<HGLRC>(context));
+}
+
+bool KPlatform::glMakeCurrent(HWND window, void *context) {
+  HDC dc = dcOf(window);
+  if (!dc || !context) return false;
+  if (wglGetCurrentContext() == static_cast<HGLRC>(context) && wglGetCurrentDC() == dc) return true;
+  return wglMakeCurrent(dc, static_cast<HGLRC>(context)) != 0;
+}
+
+KPlatform::GLCurrent KPlatform::glCurrent() {
+  GLCurrent c;
+  c.window = wglGetCurrentDC();
+  c.context = wglGetCurrentContext();
+  return c;
+}
+
+void KPlatform::glRestoreCurrent(const GLCurrent &c) {
+  if (c.window && c.context) wglMakeCurrent(static_cast<HDC>(c.window), static_cast<HGLRC>(c.context));
+}
+
+void KPlatform::glSwapBuffers(HWND window) {
+  if (HDC dc = dcOf(window)) SwapBuffers(dc);
+}
+
+bool KPlatform::glSetSwapInterval(int interval) {
+  typedef BOOL(WINAPI * SwapIntervalProc)(int);
+  auto fn = reinterpret_cast<SwapIntervalProc>(glProcAddress("wglSwapIntervalEXT"));
+  return fn && fn(interval);
+}
+
+void *KPlatform::glProcAddress(const char *name) {
+  PROC p = wglGetProcAddress(name);
+  // Some drivers answer 1, 2, 3 or -1 for "not here"; OpenGL 1.1 entry points
+  // come only from the library itself.
+  const intptr_t v = reinterpret_cast<intptr_t>(p);
+  if (v == 0 || v == 1 || v == 2 || v == 3 || v == -1)
+    p = GetProcAddress(GetModuleHandleA("opengl32.dll"), name);
+  return reinterpret_cast<void *>(p);
+}
+
+SwDisplay *KPlatform::createSwDisplay(HWND) { return nullptr; }

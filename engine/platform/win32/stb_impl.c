@@ -1,0 +1,7 @@
+/* The stb decoders and encoder compiled once for the Windows build (Debian ships
+   them compiled only for Linux): pictures in and out, and Ogg Vorbis. */
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+#include <stb_vorbis.h> /* without STB_VORBIS_HEADER_ONLY: the decoder itself */
