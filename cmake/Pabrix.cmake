@@ -35,6 +35,7 @@ else()
   set(PABRIX_SHELL_OTHER_SRCS ${CMAKE_SOURCE_DIR}/app/fileio_services.cpp
       ${CMAKE_SOURCE_DIR}/app/closeRequest_services.cpp)
 endif()
+list(GET PABRIX_SHELL_SYSTEM_SRCS 0 PABRIX_SHELL_FILEIO_SRC)
 macro(pabrix_shell_sources var)
   list(REMOVE_ITEM ${var} ${PABRIX_SHELL_OTHER_SRCS})
 endmacro()

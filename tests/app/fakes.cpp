@@ -1,5 +1,6 @@
 // Test doubles (see fakes.h), and a KQMX that makes them: test programs link
 // this in place of the engine's factory.
+#include "support/portable.h"
 #include "app/fakes.h"
 
 #include <unistd.h>
@@ -173,15 +174,26 @@ KGraphic *KQMX::createKGraphic() { return new RecordingGraphic(); }
 
 TempDocuments::TempDocuments() {
   char tmpl[] = "/tmp/pabrix-test-XXXXXX";
-  const char *made = mkdtemp(tmpl);
-  path = made ? made : "/tmp";
-  setenv("XDG_DOCUMENTS_DIR", path.c_str(), 1);
+  const char *made = kt_mkdtemp(tmpl);
+  // No folder, no redirection: the clean-up must never reach a shared folder.
+  path = made ? made : "";
+  if (!path.empty()) kt_setDocumentsFolder(path.c_str());
 }
 
 TempDocuments::~TempDocuments() {
+  if (path.empty()) return;
   std::error_code ec;
   std::filesystem::remove_all(path, ec);
-  unsetenv("XDG_DOCUMENTS_DIR");
+  kt_setDocumentsFolder(nullptr);
+}
+
+size_t TempDocuments::entries() const {
+  std::error_code ec;
+  size_t n = 0;
+  for (auto it = std::filesystem::directory_iterator(path, ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+    n++;
+  return n;
 }
 
 std::vector<unsigned char> readWholeFile(const std::string &path) {

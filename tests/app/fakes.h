@@ -146,13 +146,15 @@ private:
   void log(const char *op, std::initializer_list<float> args);
 };
 
-// A fresh documents folder for one test: XDG_DOCUMENTS_DIR points at it.
+// A fresh documents folder for one test: the program's documents folder points at it.
 class TempDocuments {
 public:
   TempDocuments();
   ~TempDocuments();
   std::string path;
   std::string file(const std::string &name) const { return path + "/" + name; }
+  // How many files and folders it holds.
+  size_t entries() const;
 };
 
 std::vector<unsigned char> readWholeFile(const std::string &path);

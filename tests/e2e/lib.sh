@@ -37,10 +37,18 @@ need_display() {
 # start_pabrix BINARY [PREFS_HEX]: starts the program with a temporary HOME,
 # whose documents folder holds a preferences file of those bytes if given;
 # sets PID, WID, HOMEDIR, DOCS, SHOTS, PUMPS (where the program counts its event
-# pumps: one a frame, more while it waits for a release).
+# pumps: one a frame, more while it waits for a release). A Windows program
+# (*.exe) runs under Wine in the prefix the caller set up (WINEPREFIX); its
+# documents folder is the prefix's, emptied of the program's files first.
 start_pabrix() {
   HOMEDIR=$(mktemp -d /tmp/pabrix-e2e-XXXXXX)
   DOCS="$HOMEDIR/Documents"
+  case "$1" in
+    *.exe)
+      [ -n "${WINEPREFIX:-}" ] || die "a Windows program needs WINEPREFIX"
+      DOCS=$(readlink -f "$WINEPREFIX/drive_c/users/$(id -un)/Documents")
+      rm -f "$DOCS/pabrix.prf" "$DOCS/pabglow.dat" "$DOCS/mistermon.dat" ;;
+  esac
   SHOTS="$HOMEDIR/shots"
   mkdir -p "$DOCS" "$SHOTS"
   if [ -n "${2:-}" ]; then
@@ -48,8 +56,13 @@ start_pabrix() {
   fi
   PUMPS="$HOMEDIR/pumps"
   trap cleanup EXIT
-  (cd "$(dirname "$1")" && exec env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME HOME="$HOMEDIR" \
-     SDL_AUDIODRIVER=dummy PABRIX_PUMP_FILE="$PUMPS" "$1" >"$HOMEDIR/out.log" 2>&1) &
+  case "$1" in
+    *.exe)
+      (cd "$(dirname "$1")" && exec env PABRIX_PUMP_FILE="$PUMPS" wine "$1" >"$HOMEDIR/out.log" 2>&1) & ;;
+    *)
+      (cd "$(dirname "$1")" && exec env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME HOME="$HOMEDIR" \
+         SDL_AUDIODRIVER=dummy PABRIX_PUMP_FILE="$PUMPS" "$1" >"$HOMEDIR/out.log" 2>&1) & ;;
+  esac
   PID=$!
   WID=$(timeout 20 xdotool search --sync --name '^Pabrix$' | head -1) || true
   [ -n "$WID" ] || { cat "$HOMEDIR/out.log"; die "the window did not appear"; }

@@ -1,4 +1,5 @@
 // The activity fixture: private folder, fake window, scripted input, clean tables.
+#include "support/portable.h"
 #include "monster/activity_fixture.h"
 
 #include <cstdlib>
@@ -15,9 +16,9 @@
 
 void ActivityTest::SetUp() {
   char tmpl[] = "/tmp/pabrix-activities-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  ASSERT_NE(kt_mkdtemp(tmpl), nullptr);
   dir = tmpl;
-  setenv("XDG_DOCUMENTS_DIR", dir.c_str(), 1);
+  kt_setDocumentsFolder(dir.c_str());
   window = new FakeWindow();
   gameWindow = window;
   KInput::setSource(&input);
@@ -43,7 +44,11 @@ void ActivityTest::TearDown() {
   KInput::setSource(nullptr);
   gameWindow = nullptr;
   delete window;
-  std::filesystem::remove_all(dir);
+  if (!dir.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  kt_setDocumentsFolder(nullptr);
 }
 
 std::string ActivityTest::writeFile(const std::string &name, const std::string &text) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/portable.h"
 #include "activities/camera.h"
 #include "activities/printMonster.h"
 #include "monster/activity_fixture.h"
@@ -33,7 +34,7 @@ protected:
   void SetUp() override {
     ActivityTest::SetUp();
     KInput::setSource(&keys);
-    setenv("TZ", "UTC", 1);
+    kt_setenv("TZ", "UTC", 1);
     tzset();
     snapshotCalls = 0;
     initCamera();

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "support/portable.h"
 #include "activities/pabglow.h"
 #include "app/fakes.h"
 #include "app/navigation.h"
@@ -292,7 +293,7 @@ TEST_F(Pabglow, FailedSaveKeepsTheOldFile) {
   std::vector<unsigned char> old(PABGLOW_FILE_SIZE, 0);
   writeWholeFile(docs.file("pabglow.dat"), old);
   std::string blocker = docs.file("pabglow.dat.tmp" + std::to_string((long)getpid()));
-  ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+  ASSERT_EQ(kt_mkdir(blocker.c_str(), 0700), 0);
   run({{100, 100, true, {}}, kEscape});
   EXPECT_EQ(file(), old);
   rmdir(blocker.c_str());

@@ -4,23 +4,32 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include "support/portable.h"
 
 class ScratchDir {
 public:
   ScratchDir() {
     char tmpl[] = "/tmp/pabrix-tools-XXXXXX";
-    const char *p = mkdtemp(tmpl);
+    const char *p = kt_mkdtemp(tmpl);
     path_ = p ? p : "";
     EXPECT_FALSE(path_.empty());
   }
   ~ScratchDir() {
     if (!path_.empty()) {
-      std::string cmd = "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
-      if (system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", path_.c_str());
+      // Tests take permissions away; give them back so everything can go.
+      namespace fs = std::filesystem;
+      std::error_code ec;
+      fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+      for (auto it = fs::recursive_directory_iterator(path_, ec);
+           !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+      fs::remove_all(path_, ec);
+      if (ec) fprintf(stderr, "could not remove %s\n", path_.c_str());
     }
   }
   ScratchDir(const ScratchDir &) = delete;
@@ -41,8 +50,8 @@ inline void writeFile(const std::string &path, const std::string &bytes) {
 }
 
 inline bool isDirectory(const std::string &path) {
-  std::string cmd = "test -d '" + path + "'";
-  return system(cmd.c_str()) == 0;
+  std::error_code ec;
+  return std::filesystem::is_directory(path, ec);
 }
 
 // Sets or clears an environment variable for one test, restoring it afterwards.
@@ -53,15 +62,15 @@ public:
     had_ = old != nullptr;
     if (had_) old_ = old;
     if (value)
-      setenv(name, value, 1);
+      kt_setenv(name, value, 1);
     else
-      unsetenv(name);
+      kt_unsetenv(name);
   }
   ~EnvOverride() {
     if (had_)
-      setenv(name_.c_str(), old_.c_str(), 1);
+      kt_setenv(name_.c_str(), old_.c_str(), 1);
     else
-      unsetenv(name_.c_str());
+      kt_unsetenv(name_.c_str());
   }
   EnvOverride(const EnvOverride &) = delete;
   EnvOverride &operator=(const EnvOverride &) = delete;

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/portable.h"
 #include "tools/KLog.h"
 #include "tools/KMiscTools.h"
 #include "tools/ToolsTestUtil.h"
@@ -54,10 +55,9 @@ TEST_F(ClockTest, HighResolutionClockCountsMillisecondsInThirtyTwoBits) {
   EXPECT_GE(b - a, 30ul);  // milliseconds, not seconds or microseconds
 
   // A clock origin further back than 2^32 ms still gives a 32-bit reading.
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  int64_t now = int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-  KMiscTools::tstart = now - (int64_t(1) << 32) * 1000000 - int64_t(5000) * 1000000;
+  KMiscTools::getMilliseconds();
+  const int64_t now = KMiscTools::tnow, perMs = KMiscTools::_unitsPerSecond / 1000;
+  KMiscTools::tstart = now - ((int64_t(1) << 32) + 5000) * perMs;
   unsigned long wrapped = KMiscTools::getMilliseconds();
   EXPECT_LE(wrapped, 0xFFFFFFFFul);
   EXPECT_GE(wrapped, 5000ul);
@@ -85,13 +85,14 @@ TEST_F(ClockTest, FallbackTickCountStaysMonotonicAcrossTheWrap) {
 TEST(MiscTools, YearIsTheLocalCalendarYear) {
   time_t now = time(nullptr);
   tm local{};
-  localtime_r(&now, &local);
+  kt_localtime_r(&now, &local);
   long year = KMiscTools::getYear();
   EXPECT_GE(year, 2024);
   // Around midnight on New Year's Eve the two readings may differ by one.
   EXPECT_LE(std::abs(year - (local.tm_year + 1900L)), 1L);
 }
 
+#ifndef _WIN32  // SDL's dummy video driver
 TEST(MiscTools, MessageBoxWithoutADisplayGoesToStandardError) {
   // The suite runs with SDL's dummy video driver: a dialog must never block.
   ASSERT_STREQ(getenv("SDL_VIDEODRIVER"), "dummy");
@@ -102,6 +103,7 @@ TEST(MiscTools, MessageBoxWithoutADisplayGoesToStandardError) {
   EXPECT_NE(err.find("Screen Dimensions not specified"), std::string::npos) << err;
   EXPECT_NE(err.find("KGraphicGL::SetScreenSize Not Called!"), std::string::npos) << err;
 }
+#endif
 
 std::mutex g_urlMutex;
 std::condition_variable g_urlCv;
@@ -185,6 +187,7 @@ TEST_F(LogTest, OpenAndCloseModeCreatesNothing) {
   EXPECT_EQ(KMiscTools::_kLog._info, nullptr);
 }
 
+#ifndef _WIN32  // a folder in use cannot be removed on Windows
 TEST_F(LogTest, KeepOpenModeSurvivesAFolderItCannotWriteTo) {
   // The current folder is gone: no file opens, nothing crashes.
   ScratchDir doomed;
@@ -193,6 +196,7 @@ TEST_F(LogTest, KeepOpenModeSurvivesAFolderItCannotWriteTo) {
   KLog log(kLogKeepFilesOpen);
   EXPECT_FALSE(log._info || log._error || log._fatal || log._debug);
 }
+#endif
 
 std::vector<std::string> g_reports;
 void recordReport(const char *subsystem, const char *message) {
@@ -212,7 +216,13 @@ TEST_F(LogTest, TroubleGoesToTheSinkOrToStandardErrorAndTheErrorFile) {
   testing::internal::CaptureStderr();
   logTrouble("print", "refused");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Pabrix [print]: refused\n");
-  EXPECT_EQ(sizeOf("errors.log"), long(sizeof "Pabrix [print]: refused\n" - 1));
+  // A text file: read back as text, its line is the same on every system.
+  std::string logged(64, '\0');
+  FILE *f = fopen((scratch_ / "errors.log").c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  logged.resize(fread(&logged[0], 1, logged.size(), f));
+  fclose(f);
+  EXPECT_EQ(logged, "Pabrix [print]: refused\n");
 }
 
 }  // namespace

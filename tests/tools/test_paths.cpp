@@ -5,6 +5,7 @@
 #include <vector>
 #include <sys/stat.h>
 
+#include "support/portable.h"
 #include "tools/KMiscTools.h"
 #include "tools/ToolsTestUtil.h"
 
@@ -72,7 +73,7 @@ TEST_F(PathsTest, AbsolutePosixPathsReachTheOpenerUnchanged) {
 TEST_F(PathsTest, AProgramFolderEntryWinsOverARootEntryOfTheSameName) {
   // "tmp" exists at the root; once the program folder has one too, "/tmp/..."
   // is a data name, as on every other platform.
-  ASSERT_EQ(mkdir((program_ + "/tmp").c_str(), 0755), 0);
+  ASSERT_EQ(kt_mkdir((program_ + "/tmp").c_str(), 0755), 0);
   EnvOverride home("HOME", (scratch_ / "home").c_str());
   EXPECT_EQ(path("/tmp/x.tga"), program_ + "/tmp/x.tga");
   // Names that are not at the root stay data names.
@@ -149,7 +150,7 @@ protected:
   void SetUp() override {
     PathsTest::SetUp();
     home_ = scratch_ / "home";
-    ASSERT_EQ(mkdir(home_.c_str(), 0755), 0);
+    ASSERT_EQ(kt_mkdir(home_.c_str(), 0755), 0);
   }
   // Resolves a preferences file the way the program does and writes to it.
   std::string writePreferences() {
@@ -180,7 +181,7 @@ TEST_F(UserFolderTest, UserDirsFileIsReadWithHomeExpanded) {
   EnvOverride home("HOME", home_.c_str());
   EnvOverride xdg("XDG_DOCUMENTS_DIR", nullptr);
   EnvOverride config("XDG_CONFIG_HOME", nullptr);
-  ASSERT_EQ(mkdir((home_ + "/.config").c_str(), 0755), 0);
+  ASSERT_EQ(kt_mkdir((home_ + "/.config").c_str(), 0755), 0);
   writeFile(home_ + "/.config/user-dirs.dirs",
             "# written by the desktop\n"
             "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
@@ -190,7 +191,7 @@ TEST_F(UserFolderTest, UserDirsFileIsReadWithHomeExpanded) {
 
   // XDG_CONFIG_HOME moves the file; an absolute value is taken as it is.
   std::string config2 = scratch_ / "cfg";
-  ASSERT_EQ(mkdir(config2.c_str(), 0755), 0);
+  ASSERT_EQ(kt_mkdir(config2.c_str(), 0755), 0);
   writeFile(config2 + "/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + scratch_.path() + "/abs\"\n");
   EnvOverride config3("XDG_CONFIG_HOME", config2.c_str());
   EXPECT_EQ(std::string(KMiscTools::getUserFolder()), scratch_ / "abs");

@@ -1,0 +1,59 @@
+#!/bin/bash
+# End to end on Windows (under Wine, in the display and prefix of
+# scripts/wine-ctest.sh): the program starts full screen on the menu, real keys
+# switch it to a window and back, another program taking the foreground makes
+# it step aside, and Alt+F4 ends it with the preferences written.
+. "$(dirname "$0")/lib.sh"
+BIN=${1:?usage: windows.sh path/to/pabrix.exe}
+[ -n "${DISPLAY:-}" ] || die "run under scripts/wine-ctest.sh (it provides the display)"
+DATA="$(dirname "$BIN")/data/gfx"
+
+# Geometry of the game window's X window as "WxH+X+Y".
+where() { xwininfo -id "$WID" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+  /^  Width/ {w=$NF} /^  Height/ {h=$NF} END {printf "%sx%s+%s+%s", w, h, x, y}'; }
+# until SECONDS COMMAND...: polls until the command succeeds.
+until_ok() {
+  local i n=$(( $1 * 10 )); shift
+  for i in $(seq 1 "$n"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+is_full() { [ "$(where)" = "640x480+0+0" ]; }
+is_windowed() { [ "$(where)" != "640x480+0+0" ]; }
+# Iconified without a window manager, Wine shows a small caption bar instead.
+is_iconic() { where | awk -F'[x+]' '{ exit !($1 < 320 && $2 < 100) }'; }
+
+# No preferences file: full screen, which on this 640x480 display is the whole screen.
+start_pabrix "$BIN"
+until_ok 10 is_full || die "not full screen: $(where)"
+[ "$SCALE" = 1 ] || die "the frame should fill the screen 1:1 (scale $SCALE)"
+move_to 320 250
+looks_like "$(shot menu)" "$DATA/pabrix.bmp" 640x120+0+0
+looks_like "$SHOTS/menu.png" "$DATA/pabrix.bmp" 640x70+0+405
+
+# Left Shift with W: a window; with F: full screen again (keys read by polling).
+xdotool keydown Shift_L keydown w; sleep 0.4; xdotool keyup w keyup Shift_L
+until_ok 10 is_windowed || die "Shift+W left it full screen"
+log "windowed: $(where)"
+xdotool windowfocus "$WID" 2>/dev/null || true
+xdotool keydown Shift_L keydown f; sleep 0.4; xdotool keyup f keyup Shift_L
+until_ok 10 is_full || die "Shift+F did not return to full screen: $(where)"
+log "full screen again"
+
+# Another program takes the foreground: the game gives the display back and is
+# iconified, and waits there.
+xmessage -name other "another program" &
+OTHER=$!
+OWID=$(timeout 10 xdotool search --sync --classname '^other$' | head -1) || true
+[ -n "$OWID" ] || die "the other program's window did not appear"
+xdotool windowfocus "$OWID"
+until_ok 10 is_iconic || die "the game did not step aside: $(where)"
+log "iconified behind another program: $(where)"
+kill "$OTHER" 2>/dev/null; wait "$OTHER" 2>/dev/null
+
+# Alt+F4 reaches it even there as a close request: it ends and saves.
+xdotool key --window "$WID" alt+F4
+wait_exit 15 || die "the program failed"
+got=$(od -An -t x1 "$DOCS/pabrix.prf" | tr -d ' \n')
+[ "$got" = 2c010000180100000100000000000000 ] || die "preferences written as '$got'"
+log "closed by Alt+F4, default preferences written"
+cleanup
