@@ -58,6 +58,13 @@ timeout 180 wineboot -i >"$work/wineboot.log" 2>&1
 # Without a window manager every hide or destroy would wait 2 s for one.
 timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
   >>"$work/wineboot.log" 2>&1
+# Wine closes the desktop a while after its last program has gone and starts it
+# again for the next one, which then takes ten seconds longer to open a window.
+# A command interpreter waiting on a pipe this script holds keeps it up for the
+# run; it ends with the wineserver (or when the script's end closes the pipe).
+mkfifo "$work/hold"
+wine cmd.exe <"$work/hold" >/dev/null 2>&1 &
+exec 7>"$work/hold"
 echo "wine-ctest: prefix ready on $DISPLAY in $(( $(date +%s) - start )) s"
 
 cd "$build"
