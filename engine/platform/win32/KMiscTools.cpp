@@ -6,6 +6,9 @@
 // own record.
 #include "tools/KMiscTools.h"
 
+#include "platform/KPlatform.h"
+#include "tools/KLog.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -91,8 +94,20 @@ char *KMiscTools::getUserFolder() {
   return szPath;
 }
 
+bool (*KMiscTools::_closeModal)() = nullptr;
+void (*KMiscTools::_modalClosed)() = nullptr;
+
 void KMiscTools::messageBox(const char *title, const char *text) {
-  MessageBoxA(GetForegroundWindow(), text ? text : "", title ? title : "", MB_OK);
+  if (!title) title = "";
+  if (!text) text = "";
+  // Already asked to quit: nobody would answer the box.
+  bool closedEarly = false;
+  if (!(_closeModal && _closeModal()) &&
+      KPlatform::messageBox(title, text, _closeModal, &closedEarly)) {
+    if (_modalClosed) _modalClosed();
+    if (!closedEarly) return;
+  }
+  logTrouble("message", "%s: %s", title, text);
 }
 
 long KMiscTools::getYear() {

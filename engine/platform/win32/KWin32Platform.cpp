@@ -7,6 +7,16 @@
 #include "platform/win32/KWin32.h"
 
 namespace {
+
+// The message box's early close: polled by a timer of the box's own modal loop.
+bool (*gCloseEarly)() = nullptr;
+bool gClosedEarly = false;
+VOID CALLBACK pollCloseEarly(Win32HWND, UINT, UINT_PTR, DWORD) {
+  if (!gCloseEarly || gClosedEarly || !gCloseEarly()) return;
+  gClosedEarly = true;
+  if (Win32HWND box = GetActiveWindow()) PostMessageA(box, WM_CLOSE, 0, 0);
+}
+
 HDC dcOf(HWND window) {
   KWin32Window *w = kWin32Window(window);
   return w ? static_cast<HDC>(w->deviceContext()) : nullptr;
@@ -15,8 +25,15 @@ HDC dcOf(HWND window) {
 
 bool KPlatform::hasDisplay() { return true; }
 
-bool KPlatform::messageBox(const char *title, const char *text) {
+bool KPlatform::messageBox(const char *title, const char *text, bool (*closeEarly)(),
+                           bool *closedEarly) {
+  gCloseEarly = closeEarly;
+  gClosedEarly = false;
+  const UINT_PTR timer = closeEarly ? SetTimer(nullptr, 0, 200, pollCloseEarly) : 0;
   MessageBoxA(GetForegroundWindow(), text ? text : "", title ? title : "", MB_OK);
+  if (timer) KillTimer(nullptr, timer);
+  if (closedEarly) *closedEarly = gClosedEarly;
+  gCloseEarly = nullptr;
   return true;
 }
 
