@@ -1,4 +1,4 @@
-// KWindowD3D: the game window on the software Direct3D device (see KWindowD3D.h).
+// KWindowD3D: the game window on DirectDraw 7 and Direct3D 7 (see KWindowD3D.h).
 // Application thread only; the window procedure runs inside processEvents and
 // flipBackBuffer.
 #include "d3d/KWindowD3D.h"
@@ -160,7 +160,7 @@ bool KWindowD3D::createDirectContextsWindow() {
   // The windowed back buffer is a surface of its own, released with the primary.
   release(_lpDDSBack);
   release(_lpDDSPrimary);
-  if (_lpDD->SetCooperativeLevel(_hwnd, DDSCL_NORMAL) != DD_OK) {
+  if (_lpDD->SetCooperativeLevel(D3DSystemWindow(_hwnd), DDSCL_NORMAL) != DD_OK) {
     errorBox("could not change cooperative level");
     return false;
   }
@@ -187,7 +187,7 @@ bool KWindowD3D::createDirectContextsWindow() {
   }
   IDirectDrawClipper *clipper = nullptr;
   if (_lpDD->CreateClipper(0, &clipper, nullptr) != DD_OK) return false;
-  clipper->SetHWnd(0, _hwnd);
+  clipper->SetHWnd(0, D3DSystemWindow(_hwnd));
   _lpDDSPrimary->SetClipper(clipper);
   clipper->Release();
   ClearSurface(_lpDDSPrimary);
@@ -199,7 +199,7 @@ bool KWindowD3D::createDirectContextsFullScreen() {
   if (!createDirectDraw()) return false;
   release(_lpDDSBack);
   release(_lpDDSPrimary);
-  if (_lpDD->SetCooperativeLevel(_hwnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN |
+  if (_lpDD->SetCooperativeLevel(D3DSystemWindow(_hwnd), DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN |
                                                DDSCL_ALLOWREBOOT | DDSCL_FPUSETUP) != DD_OK) {
     errorBox("could not change cooperative level");
     return false;
@@ -374,12 +374,15 @@ void KWindowD3D::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
   if (_lpDDSPrimary && _lpDDSBack) {
     if (!_fullscreen) {
       _lpDD->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
-      // The windowed primary is the client area itself.
+      // The windowed primary is the desktop (on the software device, the client
+      // area): the frame goes where the client area is.
+      long x = 0, y = 0;
+      D3DClientOrigin(_hwnd, x, y);
       RECT src = {0, 0, _windowWidth, _windowHeight};
-      RECT dst = src;
-      _lpDDSPrimary->Blt(&dst, _lpDDSBack, &src, DDBLT_WAIT, nullptr);
-    } else {
-      _lpDDSPrimary->Flip(nullptr, DDFLIP_WAIT);
+      RECT dst = {x, y, x + _windowWidth, y + _windowHeight};
+      if (_lpDDSPrimary->Blt(&dst, _lpDDSBack, &src, DDBLT_WAIT, nullptr) == DD_OK) ++_framesShown;
+    } else if (_lpDDSPrimary->Flip(nullptr, DDFLIP_WAIT) == DD_OK) {
+      ++_framesShown;
     }
   }
   KInput::frameFlipped();
@@ -392,7 +395,7 @@ void KWindowD3D::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
   if (waitForBackWindow) waitWhileInBackground();
 }
 
-long KWindowD3D::framesShown() const { return _presenter ? _presenter->framesShown() : 0; }
+long KWindowD3D::framesShown() const { return _framesShown; }
 
 // ---------------------------------------------------------------------------
 // Display modes

@@ -1,8 +1,10 @@
-// KWindowD3D: the game window on the software Direct3D device, the window the
+// KWindowD3D: the game window on DirectDraw 7 and Direct3D 7, the window the
 // program runs on. DirectDraw surfaces and a Direct3D device render the frame; the
-// platform gives the window and its messages, and the display frames reach the
-// screen through. The desktop mode is never changed: full screen is the frame scaled
-// to the screen, 32 bits in both modes. Application thread only.
+// platform gives the window and its messages. On Windows these are the system's
+// interfaces, and exclusive full screen switches the display mode; on Linux they
+// are the engine's software device, whose frames reach the screen through the
+// platform's display and whose full screen is the frame scaled to the desktop.
+// The frame is 32 bits unless a depth is asked for. Application thread only.
 #pragma once
 
 #include <cstdint>
@@ -67,4 +69,5 @@ private:
   bool setViewport();
 
   std::unique_ptr<SwDisplay> _presenter;
+  long _framesShown = 0;  // frames DirectDraw accepted for the screen
 };

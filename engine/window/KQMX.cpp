@@ -6,24 +6,10 @@
 #include "gl/KWindowGL.h"
 #include "tools/KMiscTools.h"
 
-#ifndef PABRIX_OPENGL_ONLY
 #include "d3d/KGraphicD3D.h"
 #include "d3d/KWindowD3D.h"
-#endif
 
 Erenderer KQMX::_renderer = K_DIRECTX;
-
-// A build without the Direct3D backend (Windows, until it has one) makes the
-// OpenGL window and pictures for both renderers.
-#ifdef PABRIX_OPENGL_ONLY
-KWindow *KQMX::createKWindow(Erenderer er, bool use3d) {
-  _renderer = er;
-  KMiscTools::initMiscTools();
-  return new KWindowGL(use3d);
-}
-
-KGraphic *KQMX::createKGraphic() { return new KGraphicGL(); }
-#else
 
 KWindow *KQMX::createKWindow(Erenderer er, bool use3d) {
   _renderer = er;
@@ -36,4 +22,3 @@ KGraphic *KQMX::createKGraphic() {
   if (_renderer == K_DIRECTX) return new KGraphicD3D();
   return new KGraphicGL();
 }
-#endif

@@ -228,8 +228,8 @@ TEST_F(Pictures, StretchTiledAndFreeQuadsLandWhereTheirCornersSay) {
   EXPECT_EQ(0xFF0000u, px(301, 301));
 }
 
-// Switching to full screen and back loses every surface; each picture comes back
-// from its file at its next blit and draws as before.
+// Switching to full screen and back loses every surface of the software device;
+// each picture comes back from its file at its next blit and draws as before.
 TEST_F(Pictures, PicturesDrawCorrectlyAfterTogglingFullScreenTwice) {
   std::vector<uint32_t> pat = pattern(16, 16);
   KGraphicD3D *hi = picture(), *lo = picture();
@@ -246,7 +246,12 @@ TEST_F(Pictures, PicturesDrawCorrectlyAfterTogglingFullScreenTwice) {
     window->toggleFullScreen(round == 0);
     window->flipBackBuffer(false, true);
   }
+#ifdef _WIN32
+  // Direct3D keeps managed textures through a display change itself.
+  EXPECT_EQ(DD_OK, old->IsLost());
+#else
   EXPECT_EQ(DDERR_SURFACELOST, old->IsLost());
+#endif
   old->Release();
   clear(0, 0, 0);
   hi->blitRect(0, 0, 16, 16, 10, 10, false, false);

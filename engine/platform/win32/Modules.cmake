@@ -1,10 +1,10 @@
 # The engine's modules in the Windows build (included by engine/CMakeLists.txt,
 # which has made engine_platform). The portable modules are the same sources as
 # on Linux; platform/win32 implements the platform interface and the tools'
-# operating-system services in place of platform/sdl. Until the Direct3D,
-# DirectSound and GDI backends exist the factory builds the OpenGL window for
-# both renderers, the mixer has no output (the program runs silently) and
-# printing reports that it is not available.
+# operating-system services in place of platform/sdl. The Direct3D window and
+# pictures are the Linux sources on the system's DirectDraw 7 and Direct3D 7.
+# Until the DirectSound and GDI backends exist the mixer has no output (the
+# program runs silently) and printing reports that it is not available.
 set(win32_libs user32 gdi32 shell32 winmm opengl32 ole32 uuid)
 # OpenGL's header needs only these two from windows.h, which the OpenGL backend
 # never includes (the engine has its own HWND).
@@ -17,6 +17,12 @@ pabrix_module(input        input        DEPS platform graphic)
 pabrix_module(window       window       EXCLUDE KQMX DEPS platform input tools)
 pabrix_module(gl           gl           DEPS window graphic input platform tools LIBS opengl32 stb_lib)
 target_compile_definitions(engine_gl PRIVATE ${gl_defs})
+# The backend's device header is the system's DirectDraw here (ddraw/platform:
+# the folder put first on its include path stands where the software device's is).
+pabrix_module(d3d          d3d          DEPS window graphic input platform tools
+                                        LIBS ddraw dxguid ${win32_libs})
+target_include_directories(engine_d3d BEFORE PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/ddraw)
+target_link_libraries(engine_d3d PUBLIC engine_platform_win32)
 pabrix_module(sound        sound        DEPS tools mixer LIBS Threads::Threads)
 target_include_directories(engine_sound PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/codec)
 pabrix_module(print_api    print        DEPS platform)
@@ -37,11 +43,11 @@ target_link_libraries(engine_tools PUBLIC engine_platform_win32)
 target_link_libraries(engine_sound PUBLIC engine_platform_win32)
 target_link_libraries(engine_mixer PUBLIC engine_platform_win32)
 
-# The factory: the OpenGL backend for both renderers.
+# The factory.
 add_library(engine_factory STATIC window/KQMX.cpp)
 target_include_directories(engine_factory PUBLIC ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR})
-target_compile_definitions(engine_factory PRIVATE PABRIX_OPENGL_ONLY ${gl_defs})
-target_link_libraries(engine_factory PUBLIC engine_gl engine_window engine_tools)
+target_compile_definitions(engine_factory PRIVATE ${gl_defs})
+target_link_libraries(engine_factory PUBLIC engine_gl engine_d3d engine_window engine_tools)
 pabrix_layer(engine_factory "" "engine_gl;engine_d3d;engine_window;engine_graphic;engine_tools"
   ${CMAKE_CURRENT_SOURCE_DIR}/window/KQMX.cpp ${CMAKE_CURRENT_SOURCE_DIR}/window/KQMX.h)
 
