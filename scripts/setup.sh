@@ -14,6 +14,7 @@ PACKAGES=(
   desktop-file-utils appstream lintian dpkg-dev file
   xfonts-base
   g++-mingw-w64-x86-64-posix wine64 wine
+  pulseaudio pulseaudio-utils cups ghostscript
 )
 
 missing=()

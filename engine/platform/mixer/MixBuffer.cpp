@@ -25,13 +25,14 @@ uint64_t stepFor(uint32_t sourceRate) {
 }  // namespace
 
 Buffer::Buffer(std::shared_ptr<Device> device, uint32_t caps, uint32_t bytes,
-               const WaveFormat &format)
+               const WaveFormat &format, std::unique_ptr<NativeBuffer> native)
     : device_(std::move(device)),
       caps_(caps),
       bytes_(bytes),
       format_(format),
       frames_(bytes / format.blockAlign),
-      data_(new (std::nothrow) uint8_t[bytes]()),
+      native_(std::move(native)),
+      data_(native_ ? nullptr : new (std::nothrow) uint8_t[bytes]()),
       step_(stepFor(format.samplesPerSec)),
       frequency_(format.samplesPerSec) {}
 
@@ -43,6 +44,7 @@ Buffer::~Buffer() {
 
 Result Buffer::lock(uint32_t offset, uint32_t bytes, void **region1, uint32_t *bytes1,
                     void **region2, uint32_t *bytes2, uint32_t flags) {
+  if (native_) return native_->lock(offset, bytes, region1, bytes1, region2, bytes2, flags);
   if (!region1 || !bytes1) return kInvalidParam;
   *region1 = nullptr;
   *bytes1 = 0;
@@ -90,6 +92,7 @@ Result Buffer::lock(uint32_t offset, uint32_t bytes, void **region1, uint32_t *b
 }
 
 Result Buffer::unlock(void *region1, uint32_t bytes1, void *region2, uint32_t bytes2) {
+  if (native_) return native_->unlock(region1, bytes1, region2, bytes2);
   std::vector<uint8_t> spare;
   {
     std::lock_guard<std::mutex> lock(device_->mutex_);
@@ -109,6 +112,7 @@ Result Buffer::unlock(void *region1, uint32_t bytes1, void *region2, uint32_t by
 }
 
 Result Buffer::play(uint32_t flags) {
+  if (native_) return native_->play(flags);
   std::lock_guard<std::mutex> lock(device_->mutex_);
   if (lost_) return kBufferLost;
   playing_ = true;
@@ -118,6 +122,7 @@ Result Buffer::play(uint32_t flags) {
 }
 
 Result Buffer::stop() {
+  if (native_) return native_->stop();
   std::lock_guard<std::mutex> lock(device_->mutex_);
   if (playing_) {
     playing_ = false;
@@ -127,6 +132,7 @@ Result Buffer::stop() {
 }
 
 Result Buffer::setCurrentPosition(uint32_t offset) {
+  if (native_) return native_->setCurrentPosition(offset);
   if (offset >= bytes_) return kInvalidParam;
   std::lock_guard<std::mutex> lock(device_->mutex_);
   pos_ = static_cast<uint64_t>(offset / format_.blockAlign) << 32;
@@ -134,6 +140,7 @@ Result Buffer::setCurrentPosition(uint32_t offset) {
 }
 
 Result Buffer::getCurrentPosition(uint32_t *offset) const {
+  if (native_) return native_->getCurrentPosition(offset);
   if (!offset) return kInvalidParam;
   std::lock_guard<std::mutex> lock(device_->mutex_);
   *offset = static_cast<uint32_t>(pos_ >> 32) * format_.blockAlign;
@@ -141,6 +148,7 @@ Result Buffer::getCurrentPosition(uint32_t *offset) const {
 }
 
 Result Buffer::getStatus(uint32_t *status) const {
+  if (native_) return native_->getStatus(status);
   if (!status) return kInvalidParam;
   std::lock_guard<std::mutex> lock(device_->mutex_);
   uint32_t s = 0;
@@ -152,6 +160,7 @@ Result Buffer::getStatus(uint32_t *status) const {
 }
 
 Result Buffer::setVolume(long volume) {
+  if (native_) return native_->setVolume(volume);
   if (!(caps_ & kCapsCtrlVolume)) return kNoControl;
   if (volume < kVolumeSilent || volume > kVolumeFull) return kInvalidParam;
   std::lock_guard<std::mutex> lock(device_->mutex_);
@@ -161,6 +170,7 @@ Result Buffer::setVolume(long volume) {
 }
 
 Result Buffer::getVolume(long *volume) const {
+  if (native_) return native_->getVolume(volume);
   if (!volume) return kInvalidParam;
   std::lock_guard<std::mutex> lock(device_->mutex_);
   *volume = volume_;
@@ -168,6 +178,7 @@ Result Buffer::getVolume(long *volume) const {
 }
 
 Result Buffer::setPan(long pan) {
+  if (native_) return native_->setPan(pan);
   if (!(caps_ & kCapsCtrlPan)) return kNoControl;
   if (pan < kPanLeft || pan > kPanRight) return kInvalidParam;
   std::lock_guard<std::mutex> lock(device_->mutex_);
@@ -177,6 +188,7 @@ Result Buffer::setPan(long pan) {
 }
 
 Result Buffer::getPan(long *pan) const {
+  if (native_) return native_->getPan(pan);
   if (!pan) return kInvalidParam;
   std::lock_guard<std::mutex> lock(device_->mutex_);
   *pan = pan_;
@@ -184,6 +196,7 @@ Result Buffer::getPan(long *pan) const {
 }
 
 Result Buffer::setFrequency(uint32_t hz) {
+  if (native_) return native_->setFrequency(hz);
   if (!(caps_ & kCapsCtrlFrequency)) return kNoControl;
   if (hz == 0) hz = format_.samplesPerSec;
   if (hz < kMinFrequency || hz > kMaxFrequency) return kInvalidParam;
@@ -194,6 +207,7 @@ Result Buffer::setFrequency(uint32_t hz) {
 }
 
 Result Buffer::getFrequency(uint32_t *hz) const {
+  if (native_) return native_->getFrequency(hz);
   if (!hz) return kInvalidParam;
   std::lock_guard<std::mutex> lock(device_->mutex_);
   *hz = frequency_;
@@ -201,6 +215,7 @@ Result Buffer::getFrequency(uint32_t *hz) const {
 }
 
 Result Buffer::restore() {
+  if (native_) return native_->restore();
   std::lock_guard<std::mutex> lock(device_->mutex_);
   if (lost_) {
     lost_ = false;
@@ -211,6 +226,8 @@ Result Buffer::restore() {
 }
 
 void Buffer::markLost() {
+  // The platform's own buffers are lost only when the platform takes them.
+  if (native_) return;
   std::lock_guard<std::mutex> lock(device_->mutex_);
   lost_ = true;
   playing_ = false;
@@ -230,6 +247,7 @@ Result Notify::setNotificationPositions(const NotifyPosition *positions, size_t 
     if (p.offset != kNotifyOnStop && p.offset >= buffer_->bytes_) return kInvalidParam;
     list.push_back(p);
   }
+  if (buffer_->native_) return buffer_->native_->setNotificationPositions(positions, count);
   std::vector<NotifyPosition> old;
   {
     std::lock_guard<std::mutex> lock(buffer_->device_->mutex_);

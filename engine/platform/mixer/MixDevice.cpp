@@ -1,6 +1,6 @@
 // The mixer device: the list of live buffers and the mix that the output's
-// audio callback runs (the output itself is in MixOutputSdl.cpp; a headless
-// device has none). Buffers are added and removed from any thread; the audio
+// audio callback runs (the output itself is the platform's MixOutput file; a
+// headless device has none), or the platform's own device. Buffers are added and removed from any thread; the audio
 // thread mixes under the same mutex.
 #include <algorithm>
 #include <chrono>
@@ -35,8 +35,16 @@ Result Device::createBuffer(uint32_t caps, uint32_t bytes, const WaveFormat &for
   }
   if (bytes < kMinBufferBytes || bytes > kMaxBufferBytes) return kInvalidParam;
 
+  if (native_) {
+    // The platform mixes its own buffers: nothing joins the list below.
+    std::unique_ptr<NativeBuffer> nb;
+    Result r = native_->createBuffer(caps, bytes, format, &nb);
+    if (r != kOk) return r;
+    out->reset(new (std::nothrow) Buffer(shared_from_this(), caps, bytes, format, std::move(nb)));
+    return *out ? kOk : kOutOfMemory;
+  }
   std::shared_ptr<Buffer> buffer(new (std::nothrow)
-                                     Buffer(shared_from_this(), caps, bytes, format));
+                                     Buffer(shared_from_this(), caps, bytes, format, nullptr));
   if (!buffer || !buffer->data_) return kOutOfMemory;
   buffer->updateGains();
   {

@@ -5,6 +5,9 @@
 
 namespace mixer {
 
+Event::Event() = default;
+Event::~Event() = default;
+
 void Event::set() {
   {
     std::lock_guard<std::mutex> lock(mutex_);

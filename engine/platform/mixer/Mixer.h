@@ -1,7 +1,11 @@
-// The software mixer that stands in for the platform sound device: PCM buffers
-// (8 or 16 bits, mono or stereo, 100..200000 Hz) mixed, resampled and scaled into
-// one output of 44100 Hz stereo 16-bit. Buffer calls may come from any thread;
-// the audio thread only mixes, under the device mutex, and never allocates.
+// The sound device behind KSound: PCM buffers (8 or 16 bits, mono or stereo,
+// 100..200000 Hz) that play, loop, take volume and pan, and notify positions.
+// On Linux it is a software mixer: buffers mixed, resampled and scaled into one
+// output of 44100 Hz stereo 16-bit. Where the platform has a sound device of its
+// own (DirectSound on Windows), open() makes the device on it and every buffer
+// call is handed to the platform's buffer; headless devices always mix here.
+// Buffer calls may come from any thread; the audio thread only mixes, under the
+// device mutex, and never allocates.
 #pragma once
 
 #include <cstddef>
@@ -74,6 +78,37 @@ struct NotifyPosition {
   std::shared_ptr<Event> event;
 };
 
+// A buffer of the platform's own sound device; the calls mean what Buffer's do.
+class NativeBuffer {
+public:
+  virtual ~NativeBuffer() {}
+  virtual Result lock(uint32_t offset, uint32_t bytes, void **region1, uint32_t *bytes1,
+                      void **region2, uint32_t *bytes2, uint32_t flags) = 0;
+  virtual Result unlock(void *region1, uint32_t bytes1, void *region2, uint32_t bytes2) = 0;
+  virtual Result play(uint32_t flags) = 0;
+  virtual Result stop() = 0;
+  virtual Result setCurrentPosition(uint32_t offset) = 0;
+  virtual Result getCurrentPosition(uint32_t *offset) = 0;
+  virtual Result getStatus(uint32_t *status) = 0;
+  virtual Result setVolume(long volume) = 0;
+  virtual Result getVolume(long *volume) = 0;
+  virtual Result setPan(long pan) = 0;
+  virtual Result getPan(long *pan) = 0;
+  virtual Result setFrequency(uint32_t hz) = 0;
+  virtual Result getFrequency(uint32_t *hz) = 0;
+  virtual Result restore() = 0;
+  virtual Result setNotificationPositions(const NotifyPosition *positions, size_t count) = 0;
+};
+
+// The platform's own sound device.
+class NativeDevice {
+public:
+  virtual ~NativeDevice() {}
+  virtual Result createBuffer(uint32_t caps, uint32_t bytes, const WaveFormat &format,
+                              std::unique_ptr<NativeBuffer> *out) = 0;
+  virtual bool emulated() const = 0;
+};
+
 class Buffer : public std::enable_shared_from_this<Buffer> {
 public:
   ~Buffer();
@@ -117,7 +152,8 @@ public:
 private:
   friend class Device;
   friend class Notify;
-  Buffer(std::shared_ptr<Device> device, uint32_t caps, uint32_t bytes, const WaveFormat &format);
+  Buffer(std::shared_ptr<Device> device, uint32_t caps, uint32_t bytes, const WaveFormat &format,
+         std::unique_ptr<NativeBuffer> native);
   void updateGains();
   void mixInto(float *acc, uint32_t frames);
   void advanceSilently(uint32_t frames);
@@ -132,7 +168,8 @@ private:
   const uint32_t bytes_;
   const WaveFormat format_;
   const uint32_t frames_;
-  std::unique_ptr<uint8_t[]> data_;
+  const std::unique_ptr<NativeBuffer> native_;  // the platform's buffer, if any
+  std::unique_ptr<uint8_t[]> data_;             // the mixed PCM otherwise
 
   // Everything below is guarded by the device mutex.
   bool playing_ = false;
@@ -167,8 +204,9 @@ private:
 
 class Device : public std::enable_shared_from_this<Device> {
 public:
-  // The default SDL audio output (44100 Hz, stereo, 16-bit, about 12 ms per
-  // callback), already running; null when no device can be opened.
+  // The platform's sound output, already running; null when no device can be
+  // opened. On Linux the default SDL audio output (44100 Hz, stereo, 16-bit,
+  // about 12 ms per callback) mixed here; on Windows DirectSound itself.
   static std::shared_ptr<Device> open();
   // A device with no output: nothing plays until mix() is called. For tests
   // and benchmarks.
@@ -198,8 +236,8 @@ public:
 
   uint32_t rate() const { return kOutputRate; }
   // The platform device could be an emulated one; this mixer never is.
-  bool emulated() const { return false; }
-  bool headless() const { return sdlDevice_ == 0; }
+  bool emulated() const { return native_ && native_->emulated(); }
+  bool headless() const { return sdlDevice_ == 0 && !native_; }
   size_t liveBuffers() const;
 
 private:
@@ -217,6 +255,7 @@ private:
   Tap tap_ = nullptr;
   void *tapUser_ = nullptr;
   uint32_t sdlDevice_ = 0;
+  std::unique_ptr<NativeDevice> native_;  // the platform's device, when open() made one
 };
 
 // Gain factor for an attenuation in hundredths of a decibel; 0 at or below
