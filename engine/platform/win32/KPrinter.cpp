@@ -1,25 +1,172 @@
-// Printing on Windows: not offered yet. Every request fails cleanly (the
-// activity carries on and nothing reaches the child).
-#include "print/KPrinter.h"
+// Printing on Windows: the common print dialog and GDI. The picture goes into a
+// bitmap compatible with the printer, and that bitmap onto one page of one
+// document, as large as the printable area allows with its aspect kept, centred.
+// Application thread only; the dialog is modal over the game window.
+#include <vector>
+
+#include "platform/print/KPrinter.h"
+#include "platform/KNativeWindow.h"
+#include "platform/win32/KWin32.h"
+#include "platform/win32/KWin32Window.h"
+
+#define HWND Win32HWND
+#include <commdlg.h>
+#undef HWND
 
 namespace {
+
 KPrintOutcome gOutcome = K_PRINT_FAILED;
+KPrintRect gPlacement;
+
+bool printable(const uint32_t *pixels, int width, int height) {
+  return pixels && width > 0 && height > 0 && width <= KPrinter::kMaxSide &&
+         height <= KPrinter::kMaxSide;
+}
+
+// One page carrying the picture on the printer's device context; output, when
+// given, is the file the printer's job is written to.
+bool printPage(HDC printer, const uint32_t *pixels, int width, int height, const char *documentName,
+               const char *output) {
+  // GDI wants blue, green, red: the picture has red in its lowest byte.
+  std::vector<uint32_t> bgr(size_t(width) * size_t(height));
+  for (size_t i = 0; i < bgr.size(); ++i) {
+    const uint32_t p = pixels[i];
+    bgr[i] = (p & 0xFF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
+  }
+  BITMAPINFO bmi = {};
+  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+  bmi.bmiHeader.biWidth = width;
+  bmi.bmiHeader.biHeight = -height;  // top row first
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+
+  HDC memory = CreateCompatibleDC(printer);
+  HBITMAP bitmap = memory ? CreateCompatibleBitmap(printer, width, height) : nullptr;
+  if (!bitmap) {
+    if (memory) DeleteDC(memory);
+    return false;
+  }
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  SetDIBits(memory, bitmap, 0, UINT(height), bgr.data(), &bmi, DIB_RGB_COLORS);
+
+  // The printable area in device pixels, and where it lies on the paper.
+  const double pageW = GetDeviceCaps(printer, HORZRES), pageH = GetDeviceCaps(printer, VERTRES);
+  const double dpiX = GetDeviceCaps(printer, LOGPIXELSX), dpiY = GetDeviceCaps(printer, LOGPIXELSY);
+  const double offX = GetDeviceCaps(printer, PHYSICALOFFSETX);
+  const double offY = GetDeviceCaps(printer, PHYSICALOFFSETY);
+  KPrintRect fit = KPrinter::fitPicture(width, height, pageW, pageH);
+  fit.x = (pageW - fit.width) / 2;
+  fit.y = (pageH - fit.height) / 2;
+
+  // 64-bit Windows: the record's size is the structure's own (not a 32-bit constant).
+  DOCINFOA doc = {};
+  doc.cbSize = sizeof doc;
+  doc.lpszDocName = documentName ? documentName : "Pabrix";
+  doc.lpszOutput = output;
+  bool ok = false;
+  if (fit.width > 0 && dpiX > 0 && dpiY > 0 && StartDocA(printer, &doc) > 0) {
+    if (StartPage(printer) > 0) {
+      SetStretchBltMode(printer, COLORONCOLOR);
+      const int x = int(fit.x), y = int(fit.y), w = int(fit.width), h = int(fit.height);
+      ok = (w == width && h == height)
+               ? BitBlt(printer, x, y, w, h, memory, 0, 0, SRCCOPY)
+               : StretchBlt(printer, x, y, w, h, memory, 0, 0, width, height, SRCCOPY);
+      ok = EndPage(printer) > 0 && ok;
+    }
+    ok = EndDoc(printer) > 0 && ok;
+    if (ok) {
+      gPlacement.x = (offX + fit.x) * 72.0 / dpiX;
+      gPlacement.y = (offY + fit.y) * 72.0 / dpiY;
+      gPlacement.width = fit.width * 72.0 / dpiX;
+      gPlacement.height = fit.height * 72.0 / dpiY;
+    }
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  return ok;
+}
+
+// The dialog's own settings records, which PrintDlgA allocates.
+void freeDialogRecords(PRINTDLGA &pd) {
+  if (pd.hDevMode) GlobalFree(pd.hDevMode);
+  if (pd.hDevNames) GlobalFree(pd.hDevNames);
+  if (pd.hDC) DeleteDC(pd.hDC);
+  pd.hDevMode = pd.hDevNames = nullptr;
+  pd.hDC = nullptr;
+}
+
+// The print request: a device context for one copy of page 1. lStructSize is the
+// structure's own size: a 32-bit constant there fails on 64-bit Windows.
+PRINTDLGA printRequest(DWORD flags, HWND owner) {
+  PRINTDLGA pd = {};
+  pd.lStructSize = sizeof pd;
+  pd.hwndOwner = KNativeWindow::isWindow(owner)
+                    ? static_cast<Win32HWND>(static_cast<KWin32Window *>(owner)->systemHandle())
+                    : nullptr;
+  pd.Flags = flags | PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE;
+  pd.nFromPage = 0;
+  pd.nToPage = 1;
+  pd.nMinPage = 1;
+  pd.nMaxPage = 1;
+  pd.nCopies = 1;
+  return pd;
+}
+
 }  // namespace
 
-bool KPrinter::available() { return false; }
-
-bool KPrinter::printPicture(const uint32_t *, int, int, const char *, HWND) {
-  gOutcome = K_PRINT_FAILED;
-  return false;
+// The same fit as the Linux page's: as large as the area allows, aspect kept.
+KPrintRect KPrinter::fitPicture(int width, int height, double areaWidth, double areaHeight) {
+  KPrintRect r;
+  if (width <= 0 || height <= 0 || !(areaWidth > 0) || !(areaHeight > 0)) return r;
+  const double scale = areaWidth / width < areaHeight / height ? areaWidth / width : areaHeight / height;
+  r.width = width * scale;
+  r.height = height * scale;
+  return r;
 }
 
-bool KPrinter::exportPicture(const uint32_t *, int, int, const char *, const char *) {
+bool KPrinter::available() { return true; }
+
+bool KPrinter::printPicture(const uint32_t *pixels, int width, int height, const char *documentName,
+                            HWND owner) {
   gOutcome = K_PRINT_FAILED;
-  return false;
+  gPlacement = KPrintRect();
+  if (!printable(pixels, width, height)) return false;
+  PRINTDLGA pd = printRequest(0, owner);
+  if (!PrintDlgA(&pd)) {
+    // Zero from the dialog is a cancel unless it reports an error of its own.
+    gOutcome = CommDlgExtendedError() == 0 ? K_PRINT_CANCELLED : K_PRINT_FAILED;
+    freeDialogRecords(pd);
+    return false;
+  }
+  const bool ok = pd.hDC && printPage(pd.hDC, pixels, width, height, documentName, nullptr);
+  freeDialogRecords(pd);
+  gOutcome = ok ? K_PRINT_DONE : K_PRINT_FAILED;
+  return ok;
 }
 
+// Without a dialog: the default printer, its job written to the file at path in
+// the printer's own language (PostScript under Wine).
+bool KPrinter::exportPicture(const uint32_t *pixels, int width, int height, const char *documentName,
+                             const char *path) {
+  gOutcome = K_PRINT_FAILED;
+  gPlacement = KPrintRect();
+  if (!printable(pixels, width, height) || !path || !*path) return false;
+  PRINTDLGA pd = printRequest(PD_RETURNDEFAULT, nullptr);
+  if (!PrintDlgA(&pd)) {
+    freeDialogRecords(pd);
+    return false;
+  }
+  const bool ok = pd.hDC && printPage(pd.hDC, pixels, width, height, documentName, path);
+  freeDialogRecords(pd);
+  gOutcome = ok ? K_PRINT_DONE : K_PRINT_FAILED;
+  return ok;
+}
+
+// The dialog's "Print to file" asks for its own file name.
 void KPrinter::setOutputFolder(const char *) {}
 
 KPrintOutcome KPrinter::lastOutcome() { return gOutcome; }
 
-KPrintRect KPrinter::lastPlacement() { return KPrintRect(); }
+KPrintRect KPrinter::lastPlacement() { return gPlacement; }

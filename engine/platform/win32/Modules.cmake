@@ -3,8 +3,8 @@
 # on Linux; platform/win32 implements the platform interface and the tools'
 # operating-system services in place of platform/sdl. The Direct3D window and
 # pictures are the Linux sources on the system's DirectDraw 7 and Direct3D 7; the
-# mixer's device is DirectSound, its events Win32 events. Until the GDI backend
-# exists printing reports that it is not available.
+# mixer's device is DirectSound, its events Win32 events; printing is the common
+# print dialog and GDI.
 set(win32_libs user32 gdi32 shell32 winmm opengl32 ole32 uuid)
 # OpenGL's header needs only these two from windows.h, which the OpenGL backend
 # never includes (the engine has its own HWND).
@@ -35,7 +35,7 @@ pabrix_module(mixer        platform/mixer PLATFORM EXCLUDE MixOutputSdl MixEvent
 # The platform: Win32, WGL, the shell; stb_vorbis for Ogg Vorbis; printing not
 # offered yet.
 pabrix_module(platform_win32 platform/win32 PLATFORM DEPS platform input tools mixer print_api
-                                           LIBS ${win32_libs} dsound dxguid stb_lib Threads::Threads)
+                                           LIBS ${win32_libs} dsound dxguid comdlg32 stb_lib Threads::Threads)
 target_include_directories(engine_platform_win32 PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/codec)
 add_library(engine_print INTERFACE)
 target_link_libraries(engine_print INTERFACE engine_platform_win32)
