@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under Wine with a private PulseAudio server whose
-# only output is a null sink, records that sink while the program runs, and
-# checks that the recording carries sound. Usage: with_pulse.sh PROGRAM [args].
-# Everything started here is stopped on the way out; every wait has a deadline.
+# Runs a command (a Windows program under Wine, or a script driving one) with a
+# private PulseAudio server whose only output is a null sink, records that sink
+# while the command runs, and checks that the recording carries sound.
+# Usage: with_pulse.sh COMMAND [args]. PABRIX_SOUND_SERVER is set for the
+# command. Everything started here is stopped on the way out; every wait has a
+# deadline.
 set -euo pipefail
 
-program=${1:?usage: with_pulse.sh PROGRAM [args]}
-shift
+[ $# -gt 0 ] || { echo "usage: with_pulse.sh COMMAND [args]" >&2; exit 2; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/pabrix-pulse.XXXXXX")
 pulse_pid="" rec_pid=""
 cleanup() {
@@ -35,7 +36,7 @@ export PULSE_SERVER="unix:$work/run/pulse/native"
 
 parec -d pabnull.monitor --file-format=wav "$work/out.wav" &
 rec_pid=$!
-PABRIX_SOUND_SERVER=1 timeout 50 wine "$program" "$@"
+PABRIX_SOUND_SERVER=1 timeout 150 "$@"
 kill "$rec_pid" && wait "$rec_pid" 2>/dev/null || true
 rec_pid=""
 

@@ -1,0 +1,136 @@
+#!/bin/bash
+# End to end on Windows, under Wine. First pabrix.exe starts in exclusive full
+# screen on DirectDraw, the peg board is opened from the menu, three holes are
+# clicked, Escape leaves and the quit area ends the program: the board file and
+# the preferences in the Wine user's documents folder must then hold exactly
+# the bytes expected. Then, in an 800x600 Wine virtual desktop, the display
+# must switch to 640x480 for full screen, back for a window (Left Shift+W),
+# again for full screen (Left Shift+F), and back when the program ends. Run by
+# the Windows test run (scripts/wine-ctest.sh: its own 640x480 display and Wine
+# prefix), usually through with_pulse.sh, which checks the music was heard.
+. "$(dirname "$0")/lib.sh"
+BIN=${1:?usage: wine_pabglow.sh path/to/pabrix.exe}
+[ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] || die "run inside the Windows test run"
+DATA="$(dirname "$BIN")/data/gfx"
+
+HOMEDIR=$(mktemp -d "${TMPDIR:-/tmp}/pabrix-wine-e2e-XXXXXX")
+SHOTS="$HOMEDIR/shots"
+mkdir -p "$SHOTS"
+DOCS=$(readlink -f "$WINEPREFIX/drive_c/users/$(whoami)/Documents")
+mkdir -p "$DOCS"
+rm -f "$DOCS/pabglow.dat" "$DOCS/pabrix.prf" "$DOCS/mistermon.dat"
+# Music 300, effects 280, full screen, no printing.
+PREFS=2c010000180100000100000000000000
+printf "$(echo "$PREFS" | sed 's/../\\x&/g')" >"$DOCS/pabrix.prf"
+XVFB_PID=""
+finish() {
+  cleanup
+  [ -z "$XVFB_PID" ] || { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; }
+  true
+}
+trap finish EXIT
+
+# wait_window NAME: sets WID to the visible window of that name (30 s at most).
+wait_window() {
+  WID=""
+  for _ in $(seq 1 150); do
+    WID=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
+    [ -n "$WID" ] && return 0
+    kill -0 "$PID" 2>/dev/null || { cat "$HOMEDIR/out.log"; die "the program ended at start"; }
+    sleep 0.2
+  done
+  die "no window named $1 in 30 s"
+}
+
+(cd "$(dirname "$BIN")" && exec wine "$(basename "$BIN")" >"$HOMEDIR/out.log" 2>&1) &
+PID=$!
+wait_window '^Pabrix$'
+xdotool windowfocus --sync "$WID" 2>/dev/null || true
+sleep 2
+geometry
+[ "$WIDTH" = 640 ] && [ "$HEIGHT" = 480 ] && [ "$X" = 0 ] && [ "$Y" = 0 ] ||
+  die "full screen is not a 640x480 window at the origin"
+looks_like "$(shot menu)" "$DATA/pabrix.bmp" 640x120+0+0
+
+click 140 230    # the peg-board button
+move_to 400 300
+looks_like "$(shot board)" "$DATA/pabglowback.tga" 440x30+200+0
+CELLS="0,0 10,5 31,20"
+for cell in $CELLS; do
+  c=${cell%,*}; r=${cell#*,}
+  click $(( 78 + 16 * c )) $(( 45 + 16 * r ))
+done
+move_to 400 300
+shot board-painted >/dev/null
+press_key Escape
+sleep 0.5
+click 600 450    # quit from the menu
+wait_exit 20 || die "the program failed"
+
+# Ten boards of 32 x 21 holes, all empty (10) but the three pegs of pen 4. The
+# press that opened the board lands on hole (4, 12) of it too: when the board's
+# first frame still sees the button held, that hole gets a peg as well, as on
+# Linux; it is the one cell allowed either way.
+perl -e 'open my $f, "<:raw", $ARGV[0] or die; local $/; my @a = unpack("l<*", <$f>);
+         my @b = (10) x 6720; $b[$_] = 4 for (0, 10 + 32 * 5, 31 + 32 * 20);
+         my $opening = 4 + 32 * 12; $b[$opening] = $a[$opening] if $a[$opening] == 4;
+         print pack("l<*", @b)' "$DOCS/pabglow.dat" >"$HOMEDIR/expected.dat"
+cmp -s "$HOMEDIR/expected.dat" "$DOCS/pabglow.dat" || {
+  cmp -l "$HOMEDIR/expected.dat" "$DOCS/pabglow.dat" 2>&1 | head -5 |
+    awk '{ printf "cell %d: %d, expected %d\n", int(($1 - 1) / 4), $3, $2 }' >&2
+  die "the board file differs from the expected bytes"
+}
+cmp <(printf "$(echo "$PREFS" | sed 's/../\\x&/g')") "$DOCS/pabrix.prf" ||
+  die "the preferences file differs from the bytes it was started with"
+log "board file and preferences hold exactly the expected bytes"
+
+# The display mode, in a virtual desktop whose window shows the mode's size. It
+# needs a screen larger than itself (Wine keeps a desktop within the screen), so
+# this part has an Xvfb of its own.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$HOMEDIR/display" >/dev/null 2>&1 &
+XVFB_PID=$!
+for _ in $(seq 1 100); do [ -s "$HOMEDIR/display" ] && break; sleep 0.1; done
+[ -s "$HOMEDIR/display" ] || die "no display for the virtual desktop in 10 s"
+export DISPLAY=":$(head -n1 "$HOMEDIR/display")"
+(cd "$(dirname "$BIN")" &&
+ exec wine explorer /desktop=pabe2e,800x600 "$(basename "$BIN")" >"$HOMEDIR/out2.log" 2>&1) &
+PID=$!
+wait_window '^pabe2e - Wine desktop$'
+DESK=$WID
+desk_size() { xdotool getwindowgeometry "$DESK" 2>/dev/null | awk '/Geometry/ {print $2}'; }
+# wait_mode WxH [SECONDS]: the desktop has that size in time (20 s), else fail.
+mode_is() {
+  local size="" i
+  for i in $(seq 1 $(( ${2:-20} * 5 ))); do
+    size=$(desk_size) || true
+    [ "$size" = "$1" ] && { log "display mode $1"; return 0; }
+    sleep 0.2
+  done
+  MODE=${size:-gone}
+  return 1
+}
+wait_mode() { mode_is "$@" || die "the display is $MODE, not $1"; }
+# switch KEY WxH: Left Shift+KEY on the menu gives that mode; the menu may still
+# be starting, so the chord is tried up to three times.
+switch() {
+  local n
+  for n in 1 2 3; do
+    xdotool keydown Shift_L "$1"; sleep 0.5; xdotool keyup "$1" Shift_L
+    mode_is "$2" 5 && return 0
+  done
+  die "Left Shift+$1 left the display at $MODE, not $2"
+}
+wait_mode 640x480
+wait_window '^Pabrix$'
+xdotool windowfocus --sync "$WID" 2>/dev/null || true
+sleep 1
+switch w 800x600
+switch f 640x480
+sleep 0.5
+geometry
+click 600 450    # quit from the menu
+wait_exit 20 || die "the program failed in the virtual desktop"
+# The desktop goes with its last program; while it shows, it has its own mode.
+size=$(desk_size) || true
+[ -z "$size" ] || [ "$size" = 800x600 ] || die "the display mode was not restored: $size"
+log "full screen switched the display to 640x480 and back each time"
