@@ -132,7 +132,7 @@ enum : uint32_t {
   DDSCL_ALLOWREBOOT = 0x2,
   DDSCL_NORMAL = 0x8,
   DDSCL_EXCLUSIVE = 0x10,
-  DDSCL_FPUSETUP = 0x200,
+  DDSCL_FPUSETUP = 0x800,
 };
 
 // ---------------------------------------------------------------------------
