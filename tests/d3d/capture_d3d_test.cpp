@@ -148,4 +148,30 @@ TEST_F(Capture, SavingWritesTheFrameScaledOrWholeAndLeavesTheFrameAsItWas) {
     ASSERT_EQ(before[i] & 0xFFFFFF, after[i] & 0xFFFFFF) << "pixel " << i % 640 << "," << i / 640;
 }
 
+#ifdef _WIN32
+// Printing reads the frame back through the back buffer's device context, as
+// the system lets one read any surface: it must see what a lock sees.
+TEST_F(Capture, TheBackBuffersDeviceContextSeesTheFrameALockSees) {
+  KGraphicD3D *art = picture();
+  ASSERT_TRUE(art->loadPicture(writePicture("dc.tga", 32, 32, pattern(32, 32)).c_str(), true, true));
+  clear(0.2f, 0.4f, 0.6f);
+  art->blitRect(0, 0, 32, 32, 100, 200, false, false);
+  KGraphicD3D::_d3d->EndScene();  // as a print does before reading
+  std::vector<uint32_t> locked = frame();
+  HDC dc = nullptr;
+  ASSERT_EQ(DD_OK, KGraphicD3D::_backBuffer->GetDC(&dc));
+  long differ = 0;
+  for (int y = 0; y < 480; y += 7)
+    for (int x = 0; x < 640; x += 5) {
+      const COLORREF c = GetPixel(dc, x, y);  // 0x00BBGGRR
+      const uint32_t rgb = (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+      differ += rgb != (locked[size_t(y) * 640 + x] & 0xFFFFFF);
+    }
+  KGraphicD3D::_backBuffer->ReleaseDC(dc);
+  KGraphicD3D::_d3d->BeginScene();
+  EXPECT_EQ(0, differ);
+  EXPECT_EQ(pattern(32, 32)[0] & 0xFFFFFF, px(100, 200));
+}
+#endif
+
 }  // namespace
