@@ -42,19 +42,49 @@ wait_window() {
   die "no window named $1 in 30 s"
 }
 
+# focus_game: the game window has the keyboard focus, so it is in front (a
+# window in the background pauses the game). Windows made and dropped while the
+# program starts may be found first: search again until one takes the focus.
+focus_game() {
+  local n
+  for n in $(seq 1 50); do
+    WID=$(xdotool search --onlyvisible --name '^Pabrix$' 2>/dev/null | tail -1) || true
+    [ -n "$WID" ] && timeout 5 xdotool windowfocus --sync "$WID" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  die "the game window did not take the focus in 10 s"
+}
+
+# The menu's way out, however many clicks it asks for.
+quit_menu() {
+  if declare -F quit_from_menu >/dev/null; then quit_from_menu; else click 600 450; fi
+}
+
+# soon_like NAME PICTURE GEOMETRY: the screen comes to look like the picture
+# within 30 s (a loaded machine may take a while to show the first frames).
+soon_like() {
+  local n
+  for n in $(seq 1 30); do
+    (looks_like "$(shot "$1")" "$2" "$3") 2>/dev/null && { log "$1 looks like $(basename "$2")"; return 0; }
+    focus_game
+    sleep 1
+  done
+  looks_like "$(shot "$1")" "$2" "$3"
+}
+
 (cd "$(dirname "$BIN")" && exec wine "$(basename "$BIN")" >"$HOMEDIR/out.log" 2>&1) &
 PID=$!
 wait_window '^Pabrix$'
-xdotool windowfocus --sync "$WID" 2>/dev/null || true
+focus_game
 sleep 2
 geometry
 [ "$WIDTH" = 640 ] && [ "$HEIGHT" = 480 ] && [ "$X" = 0 ] && [ "$Y" = 0 ] ||
   die "full screen is not a 640x480 window at the origin"
-looks_like "$(shot menu)" "$DATA/pabrix.bmp" 640x120+0+0
+soon_like menu "$DATA/pabrix.bmp" 640x120+0+0
 
 click 140 230    # the peg-board button
 move_to 400 300
-looks_like "$(shot board)" "$DATA/pabglowback.tga" 440x30+200+0
+soon_like board "$DATA/pabglowback.tga" 440x30+200+0
 CELLS="0,0 10,5 31,20"
 for cell in $CELLS; do
   c=${cell%,*}; r=${cell#*,}
@@ -64,7 +94,7 @@ move_to 400 300
 shot board-painted >/dev/null
 press_key Escape
 sleep 0.5
-click 600 450    # quit from the menu
+quit_menu
 wait_exit 20 || die "the program failed"
 
 # Ten boards of 32 x 21 holes, all empty (10) but the three pegs of pen 4. The
@@ -84,9 +114,57 @@ cmp <(printf "$(echo "$PREFS" | sed 's/../\\x&/g')") "$DOCS/pabrix.prf" ||
   die "the preferences file differs from the bytes it was started with"
 log "board file and preferences hold exactly the expected bytes"
 
+# The monster builder: the first offered part of monster 1 dragged from the
+# palette onto the body lands in the monster file where it was let go; the
+# garden then shows its sky.
+INI="$(dirname "$BIN")/data/monstre1.ini"
+val() { tr -d '\r' <"$INI" | sed -n "s/^$1=//p" | head -1; }
+i=1
+while [ -n "$(val e${i}id)" ] && [ "$(val active$i)" -le 0 ]; do i=$((i + 1)); done
+[ -n "$(val e${i}id)" ] || die "monster 1 offers no part"
+DX=$(val e${i}dx); DY=$(val e${i}dy)
+GX=$(( ($(val e${i}x2) - $(val e${i}x1)) / 2 )); GY=$(( ($(val e${i}y2) - $(val e${i}y1)) / 2 ))
+# The last program ended on the press of its way out, before it could see the
+# release: Wine may still hold the button as down, so the next program starts
+# with the pointer where a held button does nothing.
+xdotool mousemove 320 60
+(cd "$(dirname "$BIN")" && exec wine "$(basename "$BIN")" >"$HOMEDIR/out-monster.log" 2>&1) &
+PID=$!
+wait_window '^Pabrix$'
+focus_game
+sleep 2
+geometry
+soon_like menu-monster "$DATA/pabrix.bmp" 640x120+0+0
+click 505 240    # the monster button
+soon_like monster-screen "$DATA/misterback.bmp" 150x40+300+60
+move_to $(( DX + GX )) $(( DY + GY ))
+xdotool mousedown 1; sleep 0.3
+for step in 1 2 3 4; do
+  move_to $(( DX + GX + (440 - DX - GX) * step / 4 )) $(( DY + GY + (290 - DY - GY) * step / 4 ))
+done
+xdotool mouseup 1; sleep 0.5
+shot monster >/dev/null
+press_key Escape
+sleep 0.5
+click 320 240    # the garden button
+move_to 620 20
+soon_like garden "$DATA/sky.bmp" 280x40+260+200
+press_key Escape
+sleep 0.5
+quit_menu
+wait_exit 20 || die "the program failed after the monster and the garden"
+F="$DOCS/mistermon.dat"
+[ "$(stat -c %s "$F" 2>/dev/null)" = 120000 ] || die "no whole monster file"
+slot=$(( (500 * 1 + 1) * 3 ))   # monster 1, slot 1: partID, x, y
+[ "$(le32 "$F" $slot)" = "$i" ] || die "slot 1 holds part $(le32 "$F" $slot), expected $i"
+[ "$(le32 "$F" $((slot + 1)))" = $(( 440 - GX )) ] && [ "$(le32 "$F" $((slot + 2)))" = $(( 290 - GY )) ] ||
+  die "the part is at $(le32 "$F" $((slot + 1))),$(le32 "$F" $((slot + 2)))"
+log "the monster file holds part $i where it was let go; the garden showed its sky"
+
 # The display mode, in a virtual desktop whose window shows the mode's size. It
 # needs a screen larger than itself (Wine keeps a desktop within the screen), so
 # this part has an Xvfb of its own.
+xdotool mousemove 320 60
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$HOMEDIR/display" >/dev/null 2>&1 &
 XVFB_PID=$!
 for _ in $(seq 1 100); do [ -s "$HOMEDIR/display" ] && break; sleep 0.1; done
@@ -122,13 +200,13 @@ switch() {
 }
 wait_mode 640x480
 wait_window '^Pabrix$'
-xdotool windowfocus --sync "$WID" 2>/dev/null || true
+focus_game
 sleep 1
 switch w 800x600
 switch f 640x480
 sleep 0.5
 geometry
-click 600 450    # quit from the menu
+quit_menu
 wait_exit 20 || die "the program failed in the virtual desktop"
 # The desktop goes with its last program; while it shows, it has its own mode.
 size=$(desk_size) || true
