@@ -176,3 +176,28 @@ wait_exit() {
 
 # le32 FILE INDEX: the INDEX-th little-endian 32-bit signed integer of FILE.
 le32() { od -An -t d4 -j $(( $2 * 4 )) -N 4 "$1" | tr -d ' '; }
+
+# focus_game: the game window has the keyboard focus, so it is in front (a
+# window in the background pauses the game). Windows made and dropped while the
+# program starts may be found first: search again until one takes the focus.
+focus_game() {
+  local n
+  for n in $(seq 1 50); do
+    WID=$(xdotool search --onlyvisible --name '^Pabrix$' 2>/dev/null | tail -1) || true
+    [ -n "$WID" ] && timeout 5 xdotool windowfocus --sync "$WID" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  die "the game window did not take the focus in 10 s"
+}
+
+# soon_like NAME PICTURE GEOMETRY: the screen comes to look like the picture
+# within 30 s (a loaded machine may take a while to show the first frames).
+soon_like() {
+  local n
+  for n in $(seq 1 30); do
+    (looks_like "$(shot "$1")" "$2" "$3") 2>/dev/null && { log "$1 looks like $(basename "$2")"; return 0; }
+    focus_game
+    sleep 1
+  done
+  looks_like "$(shot "$1")" "$2" "$3"
+}
