@@ -7,6 +7,11 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 # ReplaceFileA, MoveFileExA), ANSI entry points by name.
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 
+# The Direct3D backend's device header is the system's DirectDraw here: this
+# folder's platform/swd3d/SwD3D.h stands, for every target, where the software
+# device's is on Linux, so the backend's sources and their users are the same.
+include_directories(BEFORE ${PROJECT_SOURCE_DIR}/engine/platform/win32/ddraw)
+
 # stb: never -I/usr/include, which would drag the Linux system headers in; a
 # folder holding only a link to the stb headers stands in for it.
 set(PABRIX_STB_ROOT ${CMAKE_BINARY_DIR}/stb-include)

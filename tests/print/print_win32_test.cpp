@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/print/KPrinter.h"
+#include "print/KPrinter.h"
 
 namespace {
 

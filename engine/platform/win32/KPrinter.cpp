@@ -4,7 +4,7 @@
 // Application thread only; the dialog is modal over the game window.
 #include <vector>
 
-#include "platform/print/KPrinter.h"
+#include "print/KPrinter.h"
 #include "platform/KNativeWindow.h"
 #include "platform/win32/KWin32.h"
 #include "platform/win32/KWin32Window.h"

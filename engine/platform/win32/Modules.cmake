@@ -17,11 +17,10 @@ pabrix_module(input        input        DEPS platform graphic)
 pabrix_module(window       window       EXCLUDE KQMX DEPS platform input tools)
 pabrix_module(gl           gl           DEPS window graphic input platform tools LIBS opengl32 stb_lib)
 target_compile_definitions(engine_gl PRIVATE ${gl_defs})
-# The backend's device header is the system's DirectDraw here (ddraw/platform:
-# the folder put first on its include path stands where the software device's is).
+# The backend's device header is the system's DirectDraw here (see
+# cmake/DependenciesWin32.cmake).
 pabrix_module(d3d          d3d          DEPS window graphic input platform tools
                                         LIBS ddraw dxguid ${win32_libs})
-target_include_directories(engine_d3d BEFORE PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/ddraw)
 target_link_libraries(engine_d3d PUBLIC engine_platform_win32)
 pabrix_module(sound        sound        DEPS tools mixer LIBS Threads::Threads)
 target_include_directories(engine_sound PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/codec)
@@ -32,8 +31,8 @@ target_link_libraries(engine_print_api INTERFACE engine_print)
 # and its events (Win32 events).
 pabrix_module(mixer        platform/mixer PLATFORM EXCLUDE MixOutputSdl MixEvent LIBS Threads::Threads)
 
-# The platform: Win32, WGL, the shell; stb_vorbis for Ogg Vorbis; printing not
-# offered yet.
+# The platform: Win32, WGL, the shell, DirectSound and GDI printing; stb_vorbis
+# for Ogg Vorbis.
 pabrix_module(platform_win32 platform/win32 PLATFORM DEPS platform input tools mixer print_api
                                            LIBS ${win32_libs} dsound dxguid comdlg32 stb_lib Threads::Threads)
 target_include_directories(engine_platform_win32 PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/codec)
