@@ -98,7 +98,12 @@ sy() { awk -v f="$FY" -v s="$SCALE" -v y="$1" 'BEGIN { printf "%d", f + (y + 0.5
 
 # PUMPED: how many times the program has taken in events so far (no fork, as
 # the waits below read it often).
-read_pumps() { PUMPED=0; read -r PUMPED <"$PUMPS" 2>/dev/null || PUMPED=${PUMPED:-0}; }
+# A Windows program writes the count as text, ending it with a carriage return.
+read_pumps() {
+  PUMPED=0
+  read -r PUMPED <"$PUMPS" 2>/dev/null || PUMPED=${PUMPED:-0}
+  PUMPED=${PUMPED%$'\r'}
+}
 
 # wait_pumps N: waits until the program has taken in events N more times, so it
 # has had what was just done for N - 1 frames (a screen it opened meanwhile
