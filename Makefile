@@ -31,7 +31,8 @@ run: build
 windows: build
 	@cmake -S . -B $(WINBUILD) -G "$(GENERATOR)" \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	  -DPABRIX_NATIVE_DATA_DIR=$(abspath $(BUILD))/bin/data
+	  -DPABRIX_NATIVE_DATA_DIR=$(abspath $(BUILD))/bin/data \
+	  -DPABRIX_NATIVE_BUILD_DIR=$(abspath $(BUILD))
 	@cmake --build $(WINBUILD) -j $(JOBS)
 
 # The whole suite: the Linux build under one Xvfb display that the run starts and
@@ -44,10 +45,11 @@ test: build windows
 test-windows: windows
 	@bash scripts/wine-ctest.sh $(WINBUILD) --output-on-failure --timeout 120
 
-# The installable package of this system (a .deb here) in $(BUILD)/packages,
-# checked by lintian where it is installed.
-package: build
+# The installable packages in $(BUILD)/packages: the .deb, checked by lintian
+# where it is installed, and the Windows zip from the MinGW-w64 build.
+package: build windows
 	@rm -rf $(BUILD)/packages && cd $(BUILD) && cpack
+	@cd $(WINBUILD) && cpack -B $(abspath $(BUILD))/packages
 	@if command -v lintian >/dev/null; then \
 	  for p in $(BUILD)/packages/*.deb; do echo "lintian $$p"; lintian --fail-on error "$$p" || exit 1; done; fi
 

@@ -39,6 +39,18 @@ endforeach()
 # asset generator is a Linux tool and gives the same bytes for both programs.
 set(PABRIX_NATIVE_DATA_DIR "${PROJECT_SOURCE_DIR}/build/bin/data" CACHE PATH
     "The data folder of the native build, copied beside the Windows program")
+# The rest the native build makes for this one (its windows/ folder): the
+# program's icon and the list of the data files the zip ships.
+set(PABRIX_NATIVE_BUILD_DIR "${PROJECT_SOURCE_DIR}/build" CACHE PATH
+    "The native build, whose icon and data file list the Windows program and its zip take")
+set(PABRIX_WINDOWS_ICON ${PABRIX_NATIVE_BUILD_DIR}/windows/pabrix.ico)
+set(PABRIX_WINDOWS_DATA_LIST ${PABRIX_NATIVE_BUILD_DIR}/windows/data-files.txt)
+if(NOT EXISTS ${PABRIX_WINDOWS_DATA_LIST})
+  message(FATAL_ERROR "${PABRIX_WINDOWS_DATA_LIST} is missing: build the native build first "
+                      "(make windows does)")
+endif()
+# The program's icon and version information are a resource script.
+enable_language(RC)
 
 if(PABRIX_BENCH)
   set(PABRIX_BENCH OFF)

@@ -354,6 +354,46 @@ TEST_F(Files, PicturesAndOggAreWrittenTheSameEveryTime) {
   EXPECT_FALSE(std::ifstream(dir + "/a.ogg.tmp").good()) << "no temporary file is left";
 }
 
+TEST_F(Files, IconsKeepEachSizeAsWindowsReadsThem) {
+  Image small;
+  small.width = small.height = 2;
+  // Top row red and clear; bottom row half-transparent green and blue.
+  small.rgba = {255, 0, 0, 255, 0, 0, 0, 0, 0, 255, 0, 128, 0, 0, 255, 255};
+  Image large;
+  large.width = large.height = 256;
+  large.rgba.assign(256 * 256 * 4, 200);
+  std::string error, ico;
+  ASSERT_TRUE(writeIcon({small, large}, dir + "/a.ico", error)) << error;
+  ASSERT_TRUE(readFile(dir + "/a.ico", ico));
+  auto le = [&](size_t at, int n) {
+    uint32_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = v << 8 | uint8_t(ico[at + i]);
+    return v;
+  };
+  EXPECT_EQ(le(2, 2), 1u) << "an icon";
+  ASSERT_EQ(le(4, 2), 2u);
+  // The small one: a 32-bit bitmap whose height counts its mask, rows bottom up,
+  // blue first, then the mask with the clear pixel set.
+  EXPECT_EQ(le(6, 1), 2u);
+  EXPECT_EQ(le(12, 2), 32u);
+  const size_t bmp = le(18, 4);
+  ASSERT_EQ(bmp, 6u + 2 * 16);
+  EXPECT_EQ(le(14, 4), 40u + 16 + 2 * 4);
+  EXPECT_EQ(le(bmp + 8, 4), 4u);
+  EXPECT_EQ(ico.substr(bmp + 40, 8), std::string("\0\xff\0\x80\xff\0\0\xff", 8));
+  EXPECT_EQ(le(bmp + 56, 4), 0u);
+  EXPECT_EQ(le(bmp + 60, 1), 0x40u);
+  // The large one: its size written as 0, PNG, running to the end of the file.
+  EXPECT_EQ(le(22, 1), 0u);
+  const size_t png = le(34, 4);
+  EXPECT_EQ(png, bmp + le(14, 4));
+  EXPECT_EQ(ico.substr(png, 4), "\x89PNG");
+  EXPECT_EQ(png + le(30, 4), ico.size());
+  small.width = 4;
+  small.height = 1;
+  EXPECT_FALSE(writeIcon({small}, dir + "/b.ico", error)) << "not square";
+}
+
 TEST(Compose, LayersBlendOverTheCanvasAndClip) {
   Image canvas;
   canvas.width = 2;

@@ -6,6 +6,7 @@
 //   assetgen compose LAYERS OUT.png DATADIR   (a screen picture for the documentation)
 //   assetgen icon SVG OUT.png SIZE   (a desktop icon: the square drawing scaled)
 //   assetgen icon SVG OUT.svg        (the scalable icon: includes resolved, checked)
+//   assetgen icon SVG OUT.ico        (the Windows program's icon, every size it shows)
 // One output per run, so the build can rebuild exactly what changed. Exit 1 with a
 // message naming the source on any error; nothing half-written is left behind.
 #include <cstdio>
@@ -33,7 +34,7 @@ int usage() {
                "       assetgen music SCORE OUT.ogg SOUNDFONT\n"
                "       assetgen ini IN OUT\n"
                "       assetgen compose LAYERS OUT.png DATADIR\n"
-               "       assetgen icon SVG OUT.png SIZE | assetgen icon SVG OUT.svg\n"
+               "       assetgen icon SVG OUT.png SIZE | assetgen icon SVG OUT.svg|OUT.ico\n"
                "       assetgen measure FILE.ogg...\n");
   return 2;
 }
@@ -141,20 +142,38 @@ int compose(int argc, char **argv) {
   return 0;
 }
 
+// The sizes Windows shows a program's icon at: title bar and lists, the
+// taskbar, the desktop, Explorer's larger views.
+const int kWindowsIconSizes[] = {16, 24, 32, 48, 64, 256};
+
+bool endsWith(const std::string &s, const char *suffix) {
+  const size_t n = std::strlen(suffix);
+  return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+}
+
 // The desktop icons. The scalable one is the source itself with its includes
 // resolved, so it stands alone once installed; it is rendered once first so a
 // drawing the desktop could not show is refused here rather than shipped.
 int icon(int argc, char **argv) {
   if (argc != 4 && argc != 5) return usage();
   const std::string svgPath = argv[2], out = argv[3];
-  const bool scalable = out.size() > 4 && out.compare(out.size() - 4, 4, ".svg") == 0;
-  if (scalable != (argc == 4)) return usage();
-  int size = scalable ? 256 : std::atoi(argv[4]);
+  const bool scalable = endsWith(out, ".svg"), windows = endsWith(out, ".ico");
+  if ((scalable || windows) != (argc == 4)) return usage();
+  int size = argc == 4 ? 256 : std::atoi(argv[4]);
   if (size < 16 || size > 1024) return failed(svgPath, "bad icon size " + std::to_string(size));
   std::string svg, error;
   std::vector<std::string> deps;
   if (!expandIncludes(svgPath, svg, deps, error)) return failed(svgPath, error);
   Image img;
+  if (windows) {
+    std::vector<Image> sizes;
+    for (int s : kWindowsIconSizes) {
+      if (!renderSvg(svg, s, s, "", img, error, true)) return failed(svgPath, error);
+      sizes.push_back(img);
+    }
+    if (!writeIcon(sizes, out, error)) return failed(svgPath, error);
+    return 0;
+  }
   if (!renderSvg(svg, size, size, "", img, error, true)) return failed(svgPath, error);
   if (scalable) {
     if (!writeFileAtomic(out, svg.data(), svg.size(), error)) return failed(svgPath, error);

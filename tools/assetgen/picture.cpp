@@ -249,6 +249,86 @@ bool writePicture(const Image &img, const std::string &path, std::string &error)
   return writeFileAtomic(path, bytes.data(), bytes.size(), error);
 }
 
+namespace {
+
+void putLe(std::string &out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out += char((value >> (8 * i)) & 0xFF);
+}
+
+// One icon picture as Windows stores it: a 32-bit bitmap (rows bottom up, blue
+// first, straight alpha) followed by its one-bit mask (set where transparent),
+// each row padded to four bytes; the header counts both halves in its height.
+std::string iconBitmap(const Image &img) {
+  const int w = img.width, h = img.height, maskRow = (w + 31) / 32 * 4;
+  std::string out;
+  putLe(out, 40, 4);
+  putLe(out, uint32_t(w), 4);
+  putLe(out, uint32_t(2 * h), 4);
+  putLe(out, 1, 2);   // planes
+  putLe(out, 32, 2);  // bits per pixel
+  putLe(out, 0, 4);   // uncompressed
+  putLe(out, uint32_t(w * h * 4 + maskRow * h), 4);
+  out.append(16, '\0');  // resolution and palette: unused
+  for (int y = h - 1; y >= 0; --y) {
+    for (int x = 0; x < w; ++x) {
+      const uint8_t *p = img.rgba.data() + (static_cast<size_t>(y) * w + x) * 4;
+      out += char(p[2]);
+      out += char(p[1]);
+      out += char(p[0]);
+      out += char(p[3]);
+    }
+  }
+  for (int y = h - 1; y >= 0; --y) {
+    std::string row(maskRow, '\0');
+    for (int x = 0; x < w; ++x)
+      if (img.rgba[(static_cast<size_t>(y) * w + x) * 4 + 3] == 0) row[x / 8] |= char(0x80 >> (x % 8));
+    out += row;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool writeIcon(const std::vector<Image> &images, const std::string &path, std::string &error) {
+  if (images.empty() || images.size() > 16) {
+    error = "an icon holds 1 to 16 pictures";
+    return false;
+  }
+  std::string head, body;
+  putLe(head, 0, 2);
+  putLe(head, 1, 2);  // an icon, not a cursor
+  putLe(head, uint32_t(images.size()), 2);
+  size_t offset = 6 + 16 * images.size();
+  for (const Image &img : images) {
+    if (img.width != img.height || img.width < 1 || img.width > 256 ||
+        img.rgba.size() != static_cast<size_t>(img.width) * img.height * 4) {
+      error = "an icon picture must be square, 1 to 256 pixels";
+      return false;
+    }
+    std::string data;
+    if (img.width == 256) {
+      if (!stbi_write_png_to_func(appendBytes, &data, img.width, img.height, 4, img.rgba.data(),
+                                  img.width * 4)) {
+        error = "cannot encode " + path;
+        return false;
+      }
+    } else {
+      data = iconBitmap(img);
+    }
+    head += char(img.width == 256 ? 0 : img.width);  // 0 stands for 256
+    head += char(img.height == 256 ? 0 : img.height);
+    putLe(head, 0, 2);  // no palette, reserved
+    putLe(head, 1, 2);
+    putLe(head, 32, 2);
+    putLe(head, uint32_t(data.size()), 4);
+    putLe(head, uint32_t(offset), 4);
+    offset += data.size();
+    body += data;
+  }
+  head += body;
+  return writeFileAtomic(path, head.data(), head.size(), error);
+}
+
 bool parseRect(const std::string &s, Rect &r) {
   char tail = 0;
   return std::sscanf(s.c_str(), "%d,%d,%d,%d%c", &r.x, &r.y, &r.w, &r.h, &tail) == 4 && r.w > 0 &&

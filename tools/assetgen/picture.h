@@ -51,6 +51,11 @@ void bleedColour(Image &img, int passes);
 // temporary file renamed into place so an interrupted build leaves no half file.
 bool writePicture(const Image &img, const std::string &path, std::string &error);
 
+// Writes a Windows icon file holding the given square pictures (1 to 256 pixels):
+// the 256-pixel one compressed as PNG, as Windows keeps large icons, the others
+// as 32-bit bitmaps with their transparency mask, which every reader takes.
+bool writeIcon(const std::vector<Image> &images, const std::string &path, std::string &error);
+
 // Parses "x,y,w,h" and "WxH".
 bool parseRect(const std::string &s, Rect &r);
 bool parseSize(const std::string &s, int &w, int &h);
