@@ -62,9 +62,13 @@ if(WIN32)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   install(TARGETS pabrix RUNTIME DESTINATION bin)
+  # The print module, where the program looks for it (../lib/pabrix from bin/);
+  # the package's dependencies on GTK are computed from it.
+  install(TARGETS pabrix_print_gtk LIBRARY DESTINATION lib/pabrix)
   pabrix_install_data(share/pabrix/data)
-  # Relocations resolved and made read-only at start, as distributions link.
-  target_link_options(pabrix PRIVATE LINKER:-z,relro,-z,now)
+  # Relocations resolved and made read-only at start, as distributions link; and
+  # only the libraries the program calls are named, so none is loaded for nothing.
+  target_link_options(pabrix PRIVATE LINKER:-z,relro,-z,now LINKER:--as-needed)
 
   # Menu entry, AppStream data, manual page, icons at the sizes desktops ask
   # for (rendered from the program's own SVG by the asset generator).

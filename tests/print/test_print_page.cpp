@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/print/KPrintPage.h"
+#include "platform/print/gtk/KPrintPage.h"
 
 namespace {
 

@@ -1,34 +1,9 @@
 // The printed page: a picture scaled to fit the printable area with its aspect kept,
 // centred in it, drawn with cairo (printer, PDF or image surface).
 // Pure drawing, no toolkit or display. Application thread only.
-#include "platform/print/KPrintPage.h"
+#include "platform/print/gtk/KPrintPage.h"
 
-#include <algorithm>
-
-bool printablePicture(const uint32_t *pixels, int width, int height) {
-  return pixels != nullptr && width > 0 && height > 0 && width <= KPrinter::kMaxSide &&
-         height <= KPrinter::kMaxSide;
-}
-
-KPrintRect KPrinter::fitPicture(int width, int height, double areaWidth, double areaHeight) {
-  KPrintRect r;
-  // The negated comparisons also reject NaN areas.
-  if (width <= 0 || height <= 0 || !(areaWidth > 0) || !(areaHeight > 0)) return r;
-  // One printer dot per picture pixel would shrink the picture to an inch or two on a
-  // fine printer; fill the width instead, or the height when the page is too short.
-  const double scale = std::min(areaWidth / width, areaHeight / height);
-  r.width = width * scale;
-  r.height = height * scale;
-  r.x = (areaWidth - r.width) / 2;
-  r.y = (areaHeight - r.height) / 2;
-  return r;
-}
-
-bool KPrinter::turnPage(int width, int height, double areaWidth, double areaHeight) {
-  const KPrintRect as = fitPicture(width, height, areaWidth, areaHeight);
-  const KPrintRect turned = fitPicture(width, height, areaHeight, areaWidth);
-  return turned.width > as.width;
-}
+#include <cstddef>
 
 KPrintRect drawPicturePage(cairo_t *cr, const uint32_t *pixels, int width, int height,
                            double areaWidth, double areaHeight) {

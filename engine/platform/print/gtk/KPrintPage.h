@@ -7,11 +7,7 @@
 
 #include <cstdint>
 
-#include "print/KPrinter.h"
-
-// Whether a picture of width × height can be put on a page (non-null, sides in
-// 1..kMaxSide).
-bool printablePicture(const uint32_t *pixels, int width, int height);
+#include "platform/print/KPrintBackend.h"
 
 // Paints the picture, scaled to fit areaWidth × areaHeight (cairo user units, origin
 // at the area's top-left), centred in the area. Returns where it went in
