@@ -1,7 +1,8 @@
 #!/bin/bash
 # End to end: the real program on the software device maps no OpenGL library, no
 # DRI driver and no LLVM, windowed and after switching to scaled full screen, and
-# the scaled frame shows what the windowed one showed.
+# the scaled frame shows what the windowed one showed. Nor is the print toolkit
+# mapped at the menu: it is loaded on the first print only.
 . "$(dirname "$0")/lib.sh"
 need_display "$@"
 BIN=${1:?usage: no_gl.sh path/to/pabrix}
@@ -15,10 +16,19 @@ no_gl_mapped() {
   log "$1: no OpenGL, DRI or LLVM mapped"
 }
 
+no_toolkit_mapped() {
+  local found
+  found=$(grep -oE '/[^ ]*(libgtk-|libgdk-|libgdk_pixbuf|libcairo|libpango|libatk|libharfbuzz|libglib-|libgobject-|libgio-|pabrix-print)[^ ]*' \
+    "/proc/$PID/maps" | sort -u)
+  [ -z "$found" ] || die "the print toolkit is mapped at the menu: $found"
+  log "no GTK, GLib, cairo or pango mapped at the menu"
+}
+
 start_pabrix "$BIN" 2c010000180100000000000000000000
 move_to 630 470   # the pointer out of the way
 windowed=$(shot windowed)
 no_gl_mapped windowed
+no_toolkit_mapped
 
 xdotool keydown shift keydown f; wait_pumps 4; xdotool keyup f keyup shift
 wide() { eval "$(xdotool getwindowgeometry --shell "$WID")"; [ "$WIDTH" -gt 640 ]; }
