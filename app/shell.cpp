@@ -116,13 +116,20 @@ static bool startUp() {
   if (surf_mouse) surf_mouse->loadPicture(KMiscTools::makeFilePath("data\\gfx\\mouse.tga"), true, true);
   KInput::hidePointer();
   initMenu();
+  return true;
+}
+
+// The shared effects and the menu's music. Decoding them takes longer than
+// drawing a frame, so the main loop loads them once the first menu frame is on
+// the screen; the music then starts with the next frame.
+static void startSounds() {
+  if (snd_click) return;
   snd_grow = loadSharedSample("data\\audio\\grow.ogg");
   snd_click = loadSharedSample("data\\audio\\click.ogg");
   snd_clear = loadSharedSample("data\\audio\\clear.ogg");
   snd_clear->setVolume(50);
   snd_cloud = loadSharedSample("data\\audio\\cloud.ogg");
   playMusic("data\\audio\\musicintro.ogg");
-  return true;
 }
 
 // Leaves the menu for a screen and comes back to it: the menu's pictures are
@@ -144,6 +151,8 @@ static void mainLoop(const PabrixScreens &screens) {
   while (!gameWindow->isQuit()) {
     gameWindow->setDefaultWorldView();
     long code = doMenu();
+    // A choice on the very first frame comes before the sounds are there.
+    if (code != MENU_NOTHING) startSounds();
     switch (code) {
       case MENU_PABGLOW:
         runScreen(screens.pabglow, "data\\audio\\game2.ogg");
@@ -174,6 +183,7 @@ static void mainLoop(const PabrixScreens &screens) {
     if (KInput::isPressed(K_VK_F) && KInput::isPressed(K_VK_L_SHIFT))
       gameWindow->toggleFullScreen(true);
     gameWindow->flipBackBuffer(true, true);
+    startSounds();
   }
 }
 

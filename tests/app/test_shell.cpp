@@ -44,7 +44,13 @@ protected:
 
 TEST_F(Shell, QuitAreaEndsTheRunAndWritesDefaults) {
   int live = rec.livePictures;
-  EXPECT_EQ(run({kQuit, kUp, kQuit}), 0);
+  // The sounds are loaded after the first frame is presented, before the second.
+  bool musicAtFirstPresent = true, musicAtSecond = false;
+  EXPECT_EQ(run({kQuit, {600, 450, false, {}, [&] { musicAtFirstPresent = snd_music; }},
+                 {600, 450, true, {}, [&] { musicAtSecond = snd_music; }}}),
+            0);
+  EXPECT_FALSE(musicAtFirstPresent);
+  EXPECT_TRUE(musicAtSecond);
   ASSERT_FALSE(rec.windowCalls.empty());
   EXPECT_EQ(rec.windowCalls[0], "create 640 480 -1 fullscreen Pabrix");
   EXPECT_EQ(rec.frames, 3);  // asked, released, quit: the quitting pass still presents its frame
