@@ -283,7 +283,7 @@ SwSurface::SwSurface(std::shared_ptr<SwDDCore> core, int width, int height, SwFm
     : _core(std::move(core)), _width(width), _height(height), _fmt(fmt), _caps(caps),
       _caps2(caps2) {
   _pitch = (long(width) * swBytesPerPixel(fmt) + 3) & ~3L;
-  _mem.assign(size_t(_pitch) * size_t(height), 0);
+  _mem = SwPixels(size_t(_pitch) * size_t(height));
   _bits = _mem.data();
   _core->surfaces.push_back(this);
 }
@@ -302,7 +302,7 @@ void SwSurface::useScreenMemory() {
   _onScreen = true;
   _screenHwnd = _core->hwnd;
   onScreen().push_back(this);
-  std::vector<uint8_t>().swap(_mem);
+  _mem.reset();
 }
 
 void SwSurface::leaveScreenMemory() {
@@ -313,7 +313,7 @@ void SwSurface::leaveScreenMemory() {
   }
   if (!_onScreen) return;
   long pitch = (long(_width) * swBytesPerPixel(_fmt) + 3) & ~3L;
-  std::vector<uint8_t> own(size_t(pitch) * size_t(_height));
+  SwPixels own(size_t(pitch) * size_t(_height));
   for (int y = 0; y < _height; ++y)
     std::memcpy(own.data() + y * pitch, _bits + y * _pitch, size_t(_width) * swBytesPerPixel(_fmt));
   _mem.swap(own);
@@ -343,7 +343,7 @@ bool SwSurface::canShare(const SwSurface *src, const RECT &d, const RECT &s) con
 }
 
 void SwSurface::share(SwSurface *src) {
-  std::vector<uint8_t>().swap(src->_mem);
+  src->_mem.reset();
   src->_bits = _bits;
   src->_pitch = _pitch;
   src->_onScreen = true;  // its pixels are not its own
@@ -399,7 +399,7 @@ void SwSurface::presentIfPrimary() {
     if (p && pitch == _pitch) {
       _bits = static_cast<uint8_t *>(p);
     } else {
-      std::vector<uint8_t> own(size_t(_pitch) * size_t(_height), 0);
+      SwPixels own(size_t(_pitch) * size_t(_height));
       _mem.swap(own);
       _bits = _mem.data();
       _onScreen = false;

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "platform/swd3d/SwD3D.h"
@@ -53,6 +55,26 @@ HRESULT swQuerySelf(I *object, REFIID riid, REFIID own, void **out) {
   *out = object;
   return S_OK;
 }
+
+// A surface's own pixels, zeroed. They come from calloc, which takes large blocks
+// straight from the system already zeroed: the parts never drawn (the unused
+// rows of a square texture) then take no memory and no time to clear.
+class SwPixels {
+public:
+  SwPixels() = default;
+  explicit SwPixels(size_t bytes) : _p(static_cast<uint8_t *>(std::calloc(bytes ? bytes : 1, 1))) {
+    if (!_p) throw std::bad_alloc();
+  }
+  uint8_t *data() const { return _p.get(); }
+  void swap(SwPixels &other) noexcept { _p.swap(other._p); }
+  void reset() { _p.reset(); }
+
+private:
+  struct Free {
+    void operator()(uint8_t *p) const { std::free(p); }
+  };
+  std::unique_ptr<uint8_t, Free> _p;
+};
 
 // ---------------------------------------------------------------------------
 // DirectDraw objects
@@ -131,7 +153,7 @@ private:
   SwFmt _fmt;
   long _pitch;
   uint32_t _caps, _caps2;
-  std::vector<uint8_t> _mem;  // own pixels, unless they live in screen memory
+  SwPixels _mem;              // own pixels, unless they live in screen memory
   uint8_t *_bits = nullptr;   // where the pixels are: _mem or screen memory
   bool _onScreen = false;
   HWND _screenHwnd = nullptr;
