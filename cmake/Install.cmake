@@ -62,9 +62,10 @@ if(WIN32)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   install(TARGETS pabrix RUNTIME DESTINATION bin)
-  # The print module, where the program looks for it (../lib/pabrix from bin/);
+  # The print module, where the program looks for it (../lib/pabrix/modules from bin/:
+  # a folder of its own, so the package runs no ldconfig for a private module);
   # the package's dependencies on GTK are computed from it.
-  install(TARGETS pabrix_print_gtk LIBRARY DESTINATION lib/pabrix)
+  install(TARGETS pabrix_print_gtk LIBRARY DESTINATION lib/pabrix/modules)
   pabrix_install_data(share/pabrix/data)
   # Relocations resolved and made read-only at start, as distributions link; and
   # only the libraries the program calls are named, so none is loaded for nothing.

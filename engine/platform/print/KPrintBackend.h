@@ -17,7 +17,7 @@
 // The module's file name, beside the program (the build tree) or in
 // K_PRINT_BACKEND_DIR relative to the program's folder (an installed copy).
 #define K_PRINT_BACKEND_FILE "pabrix-print-gtk.so"
-#define K_PRINT_BACKEND_DIR "../lib/pabrix"
+#define K_PRINT_BACKEND_DIR "../lib/pabrix/modules"
 
 // What the program lends the module.
 struct KPrintHost {
