@@ -1,6 +1,8 @@
 // KMiscTools: data-file paths, the documents folder, message boxes, the year,
 // the millisecond clock and opening a web address. Static; application thread
-// only (makeFilePath and getUserFolder return shared buffers).
+// only (makeFilePath and getUserFolder return shared buffers). What every system
+// shares is tools/KMiscTools.cpp; the rest is each system's own
+// (engine/platform/<system>/KMiscTools.cpp, see tools/KMiscToolsSystem.h).
 #pragma once
 
 #include <cstddef>

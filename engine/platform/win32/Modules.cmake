@@ -11,7 +11,7 @@ set(win32_libs user32 gdi32 shell32 winmm opengl32 ole32 uuid)
 set(gl_defs "WINGDIAPI=__declspec(dllimport)" "APIENTRY=__stdcall")
 
 # Portable modules.
-pabrix_module(tools        tools        EXCLUDE KMiscTools DEPS platform LIBS Threads::Threads)
+pabrix_module(tools        tools        DEPS platform LIBS Threads::Threads)
 pabrix_module(graphic      graphic      DEPS tools LIBS stb_lib)
 pabrix_module(input        input        DEPS platform graphic)
 pabrix_module(window       window       EXCLUDE KQMX DEPS platform input tools)
