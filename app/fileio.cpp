@@ -17,6 +17,7 @@
 #include <set>
 
 #include "tools/KLog.h"
+#include "tools/KPlatformServices.h"
 
 // Files whose last read failed although they exist (application thread only).
 static std::set<std::string> &unreadableFiles() {
@@ -75,19 +76,6 @@ long readFilePrefix(const char *path, void *buffer, size_t size) {
   return (long)got;
 }
 
-static bool writeAll(int fd, const unsigned char *p, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= (size_t)n;
-  }
-  return true;
-}
-
 static std::string folderOf(const std::string &path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -135,7 +123,7 @@ bool writeFileAtomically(const char *path, const void *data, size_t size) {
   // 0666 under the umask, as a plain fopen("wb") would create it.
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
   if (fd < 0) return saveFailed(path, std::strerror(errno));
-  bool ok = writeAll(fd, static_cast<const unsigned char *>(data), size);
+  bool ok = kplatform::writeAll(fd, data, size);
   // The data must be on disk before the rename makes it the file.
   if (ok && ::fsync(fd) != 0) ok = false;
   int err = errno;

@@ -1,7 +1,8 @@
 // The few services of the operating system itself that portable code needs:
 // the close requests of the session (Ctrl+C, logout, shutdown), replacing a file
-// whole, and the thread priority of the music worker. Each platform folder
-// implements them (posix/ on Linux, win32/ on Windows).
+// whole, writing all of a buffer to an open file, and the thread priority of the
+// music worker. Each platform folder implements them (sdl/ on Linux, where they
+// are POSIX, and win32/ on Windows).
 #pragma once
 
 #include <cstddef>
@@ -22,6 +23,10 @@ bool closeRequested();
 // a crash leaves either the old file or the new one. False, with the old file
 // untouched, on any failure.
 bool replaceFileWhole(const char *path, const void *data, size_t size);
+
+// Writes all `size` bytes to the open file descriptor `fd`, going on after short
+// writes and interrupted calls. False when a write fails.
+bool writeAll(int fd, const void *data, size_t size);
 
 // Opens a file for binary reading only when it is a regular file: a folder or a
 // device fails like a missing file, and opening a named pipe never blocks.

@@ -1,5 +1,6 @@
 // Resource files: result codes, seek/tell/read on plain files, archive members
-// served through the archive hook, and the intrusive list under it.
+// served through the archive hook, and the intrusive list under it; the
+// platform's whole-buffer write that saves use.
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "tools/KList.h"
+#include "tools/KPlatformServices.h"
 #include "tools/KResource.h"
 #include "tools/ToolsTestUtil.h"
 
@@ -135,6 +137,26 @@ TEST_F(ResourceTest, DestroyingAnOpenHandleClosesItsFile) {
     EXPECT_TRUE(descriptorIsOpen(fd));
   }
   EXPECT_FALSE(descriptorIsOpen(fd));
+}
+
+// Every byte lands, in order, however the system splits the write; a
+// descriptor open only for reading reports the failure.
+TEST_F(ResourceTest, WriteAllPutsTheWholeBufferInTheFileOrFails) {
+  const std::string bytes = patternBytes(300000), out = scratch_ / "written.bin";
+  FILE *f = fopen(out.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(kplatform::writeAll(fileno(f), bytes.data(), bytes.size()));
+  fclose(f);
+  std::string back(bytes.size() + 1, '\0');
+  FILE *in = fopen(out.c_str(), "rb");
+  ASSERT_NE(in, nullptr);
+  back.resize(fread(&back[0], 1, back.size(), in));
+  fclose(in);
+  EXPECT_TRUE(back == bytes) << back.size() << " bytes read back";
+  FILE *readOnly = fopen(file_.c_str(), "rb");
+  ASSERT_NE(readOnly, nullptr);
+  EXPECT_FALSE(kplatform::writeAll(fileno(readOnly), "x", 1));
+  fclose(readOnly);
 }
 
 // An archive of one file holding named members at offsets.

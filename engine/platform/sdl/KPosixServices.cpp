@@ -1,5 +1,5 @@
 // The operating-system services of tools/KPlatformServices.h on Linux (POSIX):
-// signals, fsync + rename, nice values.
+// signals, fsync + rename, write(2) to the end, nice values.
 #include "tools/KPlatformServices.h"
 
 #include <fcntl.h>
@@ -40,19 +40,6 @@ void onSignal(int sig, siginfo_t *info, void *ctx) {
   chain(sig, sig == SIGTERM ? previousTerm : previousInt, info, ctx);
 }
 
-bool writeAll(int fd, const unsigned char *p, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= (size_t)n;
-  }
-  return true;
-}
-
 }  // namespace
 
 namespace kplatform {
@@ -78,6 +65,20 @@ void removeCloseRequests() {
 
 bool closeRequested() { return requestCount > 0; }
 
+bool writeAll(int fd, const void *data, size_t size) {
+  const auto *p = static_cast<const unsigned char *>(data);
+  while (size > 0) {
+    ssize_t n = ::write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    size -= (size_t)n;
+  }
+  return true;
+}
+
 // The temporary name carries the process id so two running copies never share one.
 bool replaceFileWhole(const char *path, const void *data, size_t size) {
   if (!path || !*path) return false;
@@ -85,7 +86,7 @@ bool replaceFileWhole(const char *path, const void *data, size_t size) {
   // 0666 under the umask, as a plain fopen("wb") would create it.
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;
-  bool ok = writeAll(fd, static_cast<const unsigned char *>(data), size);
+  bool ok = writeAll(fd, data, size);
   // The data must be on disk before the rename makes it the file.
   if (ok && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;

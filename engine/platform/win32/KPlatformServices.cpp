@@ -1,5 +1,5 @@
 // kplatform services on Windows: console and session close events, crash-safe
-// file replacement, thread priority.
+// file replacement, whole writes to a C runtime file, thread priority.
 #include "tools/KPlatformServices.h"
 
 #include <io.h>
@@ -79,6 +79,19 @@ bool replaceFileWhole(const char *name, const void *data, size_t size) {
   }
   if (!ok) DeleteFileA(tmp.c_str());
   return ok;
+}
+
+// _write takes an unsigned count: at most a gigabyte a call.
+bool writeAll(int fd, const void *data, size_t size) {
+  const auto *p = static_cast<const unsigned char *>(data);
+  while (size > 0) {
+    const unsigned chunk = size > 0x40000000u ? 0x40000000u : (unsigned)size;
+    const int n = _write(fd, p, chunk);
+    if (n <= 0) return false;
+    p += n;
+    size -= (size_t)n;
+  }
+  return true;
 }
 
 FILE *openRegularFile(const char *name) {
