@@ -14,9 +14,9 @@
 #include <ctime>
 #include <thread>
 
+#include "app/closeAwareSource.h"
 #include "app/fileio.h"
 #include "app/shell.h"
-#include "input/KInput.h"
 #include "tools/KLog.h"
 #include "tools/KMiscTools.h"
 #include "window/KWindow.h"
@@ -81,28 +81,7 @@ static void emergencyLoop(int fd) {
   }
 }
 
-// Every screen polls input and flips frames, so routing the input source
-// through the check reaches every frame loop and every wait for a release.
-namespace {
-class CloseAwareSource : public KInputSource {
-public:
-  KInputSource *inner = nullptr;
-  void pointerPosition(int &x, int &y) override { inner->pointerPosition(x, y); }
-  bool leftButtonDown() override {
-    pollCloseRequest();
-    // A window that is closing has no button held: waits for a release end.
-    return !closeRequested() && inner->leftButtonDown();
-  }
-  unsigned long leftButtonPresses() override { return inner->leftButtonPresses(); }
-  bool keyDown(uint16_t virtualKey) override { return inner->keyDown(virtualKey); }
-  void setSystemPointerVisible(bool visible) override { inner->setSystemPointerVisible(visible); }
-  void frameFlipped() override {
-    inner->frameFlipped();
-    pollCloseRequest();
-  }
-};
-CloseAwareSource closeAware;
-}  // namespace
+static CloseAwareSource closeAware;
 
 void installCloseRequestHandlers() {
   if (installed) return;
@@ -117,11 +96,7 @@ void installCloseRequestHandlers() {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGTERM, &sa, &previousTerm);
   sigaction(SIGINT, &sa, &previousInt);
-  KInputSource *current = KInput::source();
-  if (current && current != &closeAware) {
-    closeAware.inner = current;
-    KInput::setSource(&closeAware);
-  }
+  closeAware.route();
   KMiscTools::_closeModal = closeRequested;
   installed = true;
 }
@@ -130,8 +105,7 @@ void removeCloseRequestHandlers() {
   if (!installed) return;
   sigaction(SIGTERM, &previousTerm, nullptr);
   sigaction(SIGINT, &previousInt, nullptr);
-  if (KInput::source() == &closeAware) KInput::setSource(closeAware.inner);
-  closeAware.inner = nullptr;
+  closeAware.unroute();
   KMiscTools::_closeModal = nullptr;
   if (emergencyThread.joinable()) {
     const char quit = 'q';
