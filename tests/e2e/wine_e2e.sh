@@ -36,10 +36,30 @@ wait_window() {
   for _ in $(seq 1 150); do
     WID=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
     [ -n "$WID" ] && return 0
-    kill -0 "$PID" 2>/dev/null || { cat "$HOMEDIR/out.log"; die "the program ended at start"; }
+    kill -0 "$PID" 2>/dev/null || { cat "$OUT"; die "the program ended at start"; }
     sleep 0.2
   done
   die "no window named $1 in 30 s"
+}
+
+# launch NAME [WINE ARGUMENTS...]: starts pabrix.exe from its folder under Wine
+# (after the arguments: a virtual desktop), its event pumps counted in
+# pumps-NAME (lib.sh waits on them) and its output in out-NAME.log; sets PID.
+launch() {
+  local name=$1
+  shift
+  PUMPS="$HOMEDIR/pumps-$name"
+  OUT="$HOMEDIR/out-$name.log"
+  (cd "$(dirname "$BIN")" && exec env PABRIX_PUMP_FILE="$PUMPS" wine "$@" "$(basename "$BIN")" >"$OUT" 2>&1) &
+  PID=$!
+}
+
+# start_game NAME: launches the program and waits until its window shows and
+# has the focus.
+start_game() {
+  launch "$1"
+  wait_window '^Pabrix$'
+  focus_game
 }
 
 # The menu's way out, however many clicks it asks for.
@@ -47,11 +67,7 @@ quit_menu() {
   if declare -F quit_from_menu >/dev/null; then quit_from_menu; else click 600 450; fi
 }
 
-PUMPS="$HOMEDIR/pumps-out"  # where the program counts its event pumps (lib.sh waits on it)
-(cd "$(dirname "$BIN")" && exec env PABRIX_PUMP_FILE="$PUMPS" wine "$(basename "$BIN")" >"$HOMEDIR/out.log" 2>&1) &
-PID=$!
-wait_window '^Pabrix$'
-focus_game
+start_game board
 sleep 2
 geometry
 [ "$WIDTH" = 640 ] && [ "$HEIGHT" = 480 ] && [ "$X" = 0 ] && [ "$Y" = 0 ] ||
@@ -104,11 +120,7 @@ GX=$(( ($(val e${i}x2) - $(val e${i}x1)) / 2 )); GY=$(( ($(val e${i}y2) - $(val 
 # release: Wine may still hold the button as down, so the next program starts
 # with the pointer where a held button does nothing.
 xdotool mousemove 320 60
-PUMPS="$HOMEDIR/pumps-out-monster"  # where the program counts its event pumps (lib.sh waits on it)
-(cd "$(dirname "$BIN")" && exec env PABRIX_PUMP_FILE="$PUMPS" wine "$(basename "$BIN")" >"$HOMEDIR/out-monster.log" 2>&1) &
-PID=$!
-wait_window '^Pabrix$'
-focus_game
+start_game monster
 sleep 2
 geometry
 soon_like menu-monster "$DATA/pabrix.bmp" 640x120+0+0
@@ -141,11 +153,7 @@ log "the monster file holds part $i where it was let go; the garden showed its s
 # That program ended on the press of its way out, so Wine may still hold the
 # button down for the tests that follow: one more start takes a whole click.
 xdotool mousemove 320 60
-PUMPS="$HOMEDIR/pumps-out-settle"  # where the program counts its event pumps (lib.sh waits on it)
-(cd "$(dirname "$BIN")" && exec env PABRIX_PUMP_FILE="$PUMPS" wine "$(basename "$BIN")" >"$HOMEDIR/out-settle.log" 2>&1) &
-PID=$!
-wait_window '^Pabrix$'
-focus_game
+start_game settle
 sleep 1
 click 320 60     # the title: nothing there
 kill "$PID" 2>/dev/null; wait "$PID" 2>/dev/null
@@ -160,11 +168,7 @@ XVFB_PID=$!
 for _ in $(seq 1 100); do [ -s "$HOMEDIR/display" ] && break; sleep 0.1; done
 [ -s "$HOMEDIR/display" ] || die "no display for the virtual desktop in 10 s"
 export DISPLAY=":$(head -n1 "$HOMEDIR/display")"
-PUMPS="$HOMEDIR/pumps-desktop"
-(cd "$(dirname "$BIN")" &&
- exec env PABRIX_PUMP_FILE="$PUMPS" wine explorer /desktop=pabe2e,800x600 "$(basename "$BIN")" \
-   >"$HOMEDIR/out2.log" 2>&1) &
-PID=$!
+launch desktop explorer /desktop=pabe2e,800x600
 wait_window '^pabe2e - Wine desktop$'
 DESK=$WID
 desk_size() { xdotool getwindowgeometry "$DESK" 2>/dev/null | awk '/Geometry/ {print $2}'; }
