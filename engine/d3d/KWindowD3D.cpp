@@ -28,19 +28,7 @@ void release(T *&p) {
 
 }  // namespace
 
-KWindowD3D::KWindowD3D(bool use3d) {
-  _lpDD = nullptr;
-  _lpDDSPrimary = nullptr;
-  _lpDDSBack = nullptr;
-  _lpD3D = nullptr;
-  _lpD3DDevice = nullptr;
-  _clearColor = 0;
-  hasRectangleText = false;
-  isAccelerated = false;
-  _use3d = use3d;  // kept; this backend has no depth buffer
-  _isWaitVBLSupported = false;
-  _sourceScreenDepth = _gameScreenDepth = 0;
-  _windowID = 0;
+KWindowD3D::KWindowD3D(bool use3d) : _use3d(use3d) {
   _windowDepth = -1;
   KMiscTools::initMillisecond();
 }

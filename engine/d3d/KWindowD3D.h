@@ -43,16 +43,17 @@ public:
   long framesShown() const;
 
   KDisplayMode dv;
-  IDirectDraw7 *_lpDD;
-  IDirectDrawSurface7 *_lpDDSPrimary;
-  IDirectDrawSurface7 *_lpDDSBack;
-  IDirect3D7 *_lpD3D;
-  IDirect3DDevice7 *_lpD3DDevice;
-  unsigned long _clearColor;
-  bool hasRectangleText, isAccelerated, _use3d;
-  bool _isWaitVBLSupported;
-  int16_t _sourceScreenDepth, _gameScreenDepth;
-  int _windowID;
+  IDirectDraw7 *_lpDD = nullptr;
+  IDirectDrawSurface7 *_lpDDSPrimary = nullptr;
+  IDirectDrawSurface7 *_lpDDSBack = nullptr;
+  IDirect3D7 *_lpD3D = nullptr;
+  IDirect3DDevice7 *_lpD3DDevice = nullptr;
+  unsigned long _clearColor = 0;
+  bool hasRectangleText = false, isAccelerated = false;
+  bool _use3d;  // kept; this backend has no depth buffer
+  bool _isWaitVBLSupported = false;
+  int16_t _sourceScreenDepth = 0, _gameScreenDepth = 0;
+  int _windowID = 0;
 
 private:
   bool createRealWindow(short width, short height, short depth, const char *windowTitle);

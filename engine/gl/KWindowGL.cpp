@@ -103,30 +103,9 @@ bool isSoftwareRenderer() {
 
 }  // namespace
 
-KWindowGL::KWindowGL() { init(false); }
+KWindowGL::KWindowGL() : KWindowGL(false) {}
 
-KWindowGL::KWindowGL(bool use3D) { init(use3D); }
-
-void KWindowGL::init(bool use3D) {
-  _clearR = _clearG = _clearB = _clearA = 0.0f;
-  dv = KDisplayMode();
-  _openGLContext = nullptr;
-  _silent = false;
-  _capsDetected = false;
-  _isWaitVBLSupported = false;
-  _fullscreen = false;
-  _sourceScreenDepth = _gameScreenDepth = 0;
-  _windowID = 0;
-  _windowWidth = _windowHeight = _windowDepth = 0;
-  _maxFrameRate = 0;
-  hasRectangleText = false;
-  isAccelerated = false;
-  _use3d = use3D;
-  _gamma = 1.0f;
-  _quit = false;
-  _displayQMXMouse = false;
-  KMiscTools::initMillisecond();
-}
+KWindowGL::KWindowGL(bool use3D) : _use3d(use3D) { KMiscTools::initMillisecond(); }
 
 KWindowGL::~KWindowGL() {
   // A capability probe must not take the pointer picture or the hidden pointer

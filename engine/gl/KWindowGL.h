@@ -62,20 +62,19 @@ public:
   // Whether frames go through the off-screen buffer (false: straight to the window).
   bool usesOffscreenBuffer() const { return _fbo != 0; }
 
-  float _clearR, _clearG, _clearB, _clearA;
+  float _clearR = 0.0f, _clearG = 0.0f, _clearB = 0.0f, _clearA = 0.0f;
   KDisplayMode dv;
-  void *_openGLContext;
-  bool _silent;
-  bool _capsDetected;
-  bool _isWaitVBLSupported;
-  int16_t _sourceScreenDepth, _gameScreenDepth;
-  int _windowID;
-  bool hasRectangleText;
-  bool isAccelerated;
-  bool _use3d;
+  void *_openGLContext = nullptr;
+  bool _silent = false;
+  bool _capsDetected = false;
+  bool _isWaitVBLSupported = false;
+  int16_t _sourceScreenDepth = 0, _gameScreenDepth = 0;
+  int _windowID = 0;
+  bool hasRectangleText = false;
+  bool isAccelerated = false;
+  bool _use3d = false;
 
 private:
-  void init(bool use3D);
   bool createFramebuffers();
   void releaseFramebuffers();
   void present();
