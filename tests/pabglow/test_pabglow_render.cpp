@@ -13,6 +13,7 @@
 #include "activities/pabglow.h"
 #include "app/shell.h"
 #include "d3d/KGraphicD3D.h"
+#include "d3d/d3d_fixture.h"
 #include "input/KScriptedInput.h"
 #include "platform/KNativeWindow.h"
 #include "window/KQMX.h"
@@ -22,19 +23,8 @@ namespace {
 
 // The frame last drawn, 0xRRGGBB row by row from the top.
 std::vector<uint32_t> backBuffer() {
-  std::vector<uint32_t> out;
-  IDirectDrawSurface7 *s = KGraphicD3D::_backBuffer;
-  DDSURFACEDESC2 d;
-  std::memset(&d, 0, sizeof d);
-  d.dwSize = sizeof d;
-  if (!s || s->Lock(nullptr, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) != DD_OK) return out;
-  for (uint32_t y = 0; y < d.dwHeight; ++y)
-    for (uint32_t x = 0; x < d.dwWidth; ++x) {
-      uint32_t v = 0;
-      std::memcpy(&v, static_cast<uint8_t *>(d.lpSurface) + y * d.lPitch + x * 4, 4);
-      out.push_back(v & 0xFFFFFF);
-    }
-  s->Unlock(nullptr);
+  std::vector<uint32_t> out = readSurface(KGraphicD3D::_backBuffer);
+  for (uint32_t &v : out) v &= 0xFFFFFF;
   return out;
 }
 
