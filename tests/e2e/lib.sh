@@ -128,6 +128,13 @@ press() { xdotool mousedown "${1:-1}"; wait_pumps 4; xdotool mouseup "${1:-1}"; 
 # click X Y: moves there and presses; the program has then seen the release.
 click() { move_to "$1" "$2"; press; wait_pumps 4; }
 
+# click_holes "C,R ...": clicks each peg-board hole (column, row); the middle of
+# each is 70 + 16c + 8, 37 + 16r + 8.
+click_holes() {
+  local cell
+  for cell in $1; do click $(( 78 + 16 * ${cell%,*} )) $(( 45 + 16 * ${cell#*,} )); done
+}
+
 # The menu's way out asks once: the first click makes it glow, the second quits.
 quit_from_menu() { click 600 450; click 600 450; }
 

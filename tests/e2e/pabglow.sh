@@ -12,12 +12,8 @@ click 140 230    # the peg-board button, inside it at every point of its bobbing
 move_to 400 300
 looks_like "$(shot board)" "$DATA/pabglowback.tga" 440x30+200+0
 
-# Holes (column, row): the middle of each is 70 + 16c + 8, 37 + 16r + 8.
-CELLS="0,0 10,5 31,20"
-for cell in $CELLS; do
-  c=${cell%,*}; r=${cell#*,}
-  click $(( 78 + 16 * c )) $(( 45 + 16 * r ))
-done
+CELLS="0,0 10,5 31,20"  # holes (column, row)
+click_holes "$CELLS"
 move_to 400 300
 shot board-painted >/dev/null
 press_key Escape
@@ -41,7 +37,7 @@ cleanup
 # preferences are saved as when Escape and the quit area are used.
 start_pabrix "$BIN" 2c010000180100000000000000000000
 click 140 230
-click $(( 78 + 16 * 20 )) $(( 45 + 16 * 7 ))
+click_holes 20,7
 kill -TERM "$PID"
 wait_exit 15 || die "the program failed after SIGTERM"
 F="$DOCS/pabglow.dat"

@@ -77,11 +77,7 @@ soon_like menu "$DATA/pabrix.bmp" 640x120+0+0
 click 140 230    # the peg-board button
 move_to 400 300
 soon_like board "$DATA/pabglowback.tga" 440x30+200+0
-CELLS="0,0 10,5 31,20"
-for cell in $CELLS; do
-  c=${cell%,*}; r=${cell#*,}
-  click $(( 78 + 16 * c )) $(( 45 + 16 * r ))
-done
+click_holes "0,0 10,5 31,20"
 move_to 400 300
 shot board-painted >/dev/null
 press_key Escape
