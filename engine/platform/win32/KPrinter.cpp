@@ -114,6 +114,16 @@ PRINTDLGA printRequest(DWORD flags, HWND owner) {
   return pd;
 }
 
+// Prints the page on the device context the dialog gave (to the file at path
+// when there is one), lets the dialog's records go and notes the outcome.
+bool printOn(PRINTDLGA &pd, const uint32_t *pixels, int width, int height,
+             const char *documentName, const char *path) {
+  const bool ok = pd.hDC && printPage(pd.hDC, pixels, width, height, documentName, path);
+  freeDialogRecords(pd);
+  gOutcome = ok ? K_PRINT_DONE : K_PRINT_FAILED;
+  return ok;
+}
+
 }  // namespace
 
 // The same fit as the Linux page's: as large as the area allows, aspect kept.
@@ -140,10 +150,7 @@ bool KPrinter::printPicture(const uint32_t *pixels, int width, int height, const
     freeDialogRecords(pd);
     return false;
   }
-  const bool ok = pd.hDC && printPage(pd.hDC, pixels, width, height, documentName, nullptr);
-  freeDialogRecords(pd);
-  gOutcome = ok ? K_PRINT_DONE : K_PRINT_FAILED;
-  return ok;
+  return printOn(pd, pixels, width, height, documentName, nullptr);
 }
 
 // Without a dialog: the default printer, its job written to the file at path in
@@ -158,10 +165,7 @@ bool KPrinter::exportPicture(const uint32_t *pixels, int width, int height, cons
     freeDialogRecords(pd);
     return false;
   }
-  const bool ok = pd.hDC && printPage(pd.hDC, pixels, width, height, documentName, path);
-  freeDialogRecords(pd);
-  gOutcome = ok ? K_PRINT_DONE : K_PRINT_FAILED;
-  return ok;
+  return printOn(pd, pixels, width, height, documentName, path);
 }
 
 // The dialog's "Print to file" asks for its own file name.
