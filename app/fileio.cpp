@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -175,15 +174,4 @@ int removeStaleTemporaries(const char *path) {
   }
   ::closedir(dir);
   return removed;
-}
-
-static std::atomic<bool (*)()> emergencySaves[2];
-
-void setEmergencySave(EmergencySlot slot, bool (*save)()) { emergencySaves[slot] = save; }
-
-bool runEmergencySaves() {
-  bool ok = true;
-  for (auto &slot : emergencySaves)
-    if (bool (*save)() = slot.load()) ok = save() && ok;
-  return ok;
 }

@@ -4,7 +4,6 @@
 // links to follow, and no leftovers of killed saves are cleared yet.
 #include "app/fileio.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <set>
@@ -56,14 +55,3 @@ bool writeFileAtomically(const char *path, const void *data, size_t size) {
 std::string finalTarget(const char *path) { return path ? path : ""; }
 
 int removeStaleTemporaries(const char *) { return 0; }
-
-static std::atomic<bool (*)()> emergencySaves[2];
-
-void setEmergencySave(EmergencySlot slot, bool (*save)()) { emergencySaves[slot] = save; }
-
-bool runEmergencySaves() {
-  bool ok = true;
-  for (auto &slot : emergencySaves)
-    if (bool (*save)() = slot.load()) ok = save() && ok;
-  return ok;
-}

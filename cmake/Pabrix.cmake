@@ -35,7 +35,9 @@ else()
   set(PABRIX_SHELL_OTHER_SRCS ${CMAKE_SOURCE_DIR}/app/fileio_services.cpp
       ${CMAKE_SOURCE_DIR}/app/closeRequest_services.cpp)
 endif()
+# The file helpers alone, for tests that run screens without the rest of the shell.
 list(GET PABRIX_SHELL_SYSTEM_SRCS 0 PABRIX_SHELL_FILEIO_SRC)
+list(APPEND PABRIX_SHELL_FILEIO_SRC ${CMAKE_SOURCE_DIR}/app/emergencySaves.cpp)
 macro(pabrix_shell_sources var)
   list(REMOVE_ITEM ${var} ${PABRIX_SHELL_OTHER_SRCS})
 endmacro()
