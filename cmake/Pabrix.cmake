@@ -138,6 +138,22 @@ function(pabrix_test name)
     PROPERTIES TIMEOUT ${T_TIMEOUT} ${lock})
 endfunction()
 
+# pabrix_asset_seeds(VAR REGEX SELECTOR...): appends to VAR, as SEEDS items for
+# pabrix_fuzz_target, "SELECTOR:file" for every generated asset whose path
+# matches REGEX, once per selector.
+function(pabrix_asset_seeds var regex)
+  get_property(assets GLOBAL PROPERTY PABRIX_ASSET_FILES)
+  set(items ${${var}})
+  foreach(f ${assets})
+    if(f MATCHES "${regex}")
+      foreach(selector ${ARGN})
+        list(APPEND items ${selector}:${f})
+      endforeach()
+    endif()
+  endforeach()
+  set(${var} ${items} PARENT_SCOPE)
+endfunction()
+
 # pabrix_fuzz_target(NAME SOURCES... [LIBS ...] [CORPUS dir...] [MAX_LEN n] [SEEDS item...])
 # A fuzz target. With clang it is a libFuzzer binary; with another compiler it is
 # linked with a small driver that replays the corpus and random inputs. Either
