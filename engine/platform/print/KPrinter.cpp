@@ -40,16 +40,12 @@ void hostDialogClosed() {
 
 const KPrintHost kHost = {K_PRINT_BACKEND_VERSION, hostTrouble, hostCloseAsked, hostDialogClosed};
 
-// The folder the running program was started from, with its trailing slash; empty
-// when the system does not say.
+// The program's folder, as KMiscTools found it, with its trailing slash.
 std::string programFolder() {
-  char exe[4096];
-  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n <= 0) return std::string();
-  exe[n] = '\0';
-  std::string path(exe);
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  if (KMiscTools::currentFilePath[0] == 0) KMiscTools::initMiscTools();
+  std::string folder = KMiscTools::currentFilePath;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
 }
 
 // Opens the module beside the program (the build tree) or where an installed copy
