@@ -2,7 +2,9 @@
 // the close requests of the session (Ctrl+C, logout, shutdown), replacing a file
 // whole, writing all of a buffer to an open file, and the thread priority of the
 // music worker. Each platform folder implements them (sdl/ on Linux, where they
-// are POSIX, and win32/ on Windows).
+// are POSIX, and win32/ on Windows), but for the close requests and the whole
+// replacement, which only the Windows shell takes: on POSIX the shell handles
+// signals and saves itself, following links and waiting out a stuck screen.
 #pragma once
 
 #include <cstddef>
