@@ -336,7 +336,7 @@ double median(std::vector<double> v) {
 int main(int argc, char **argv) {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
-  KFramePacer::setEnabled(false);  // measure the work, not the display's pace
+  KFrameClock::setEnabled(false);  // measure the work, not the display's pace
   KInput::setSource(nullptr);
   benchmark::Initialize(&argc, argv);
   Scene scene;

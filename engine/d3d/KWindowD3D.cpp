@@ -340,7 +340,7 @@ void KWindowD3D::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
   if (!_lpD3DDevice) {
     // Nothing to show, but the messages still flow and the loop keeps its pace,
     // so the program can still be closed.
-    _hwnd->pace(false);
+    paceFrame();
     KInput::frameFlipped();
     processEvents();
     return;
@@ -350,7 +350,6 @@ void KWindowD3D::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
     KInput::displayMouse();
   }
   _lpD3DDevice->EndScene();
-  const uint32_t t2 = (uint32_t)KMiscTools::getMilliseconds();
 
   if (_lpDDSPrimary && _lpDDSPrimary->IsLost() == DDERR_SURFACELOST) {
     _lpDDSPrimary->Restore();
@@ -359,28 +358,31 @@ void KWindowD3D::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
   }
   if (_gamma < 1.0f) doGammaAdjustment();
 
-  if (_lpDDSPrimary && _lpDDSBack) {
-    if (!_fullscreen) {
-      _lpDD->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
-      // The windowed primary is the desktop (on the software device, the client
-      // area): the frame goes where the client area is.
-      long x = 0, y = 0;
-      D3DClientOrigin(_hwnd, x, y);
-      RECT src = {0, 0, _windowWidth, _windowHeight};
-      RECT dst = {x, y, x + _windowWidth, y + _windowHeight};
-      if (_lpDDSPrimary->Blt(&dst, _lpDDSBack, &src, DDBLT_WAIT, nullptr) == DD_OK) ++_framesShown;
-    } else if (_lpDDSPrimary->Flip(nullptr, DDFLIP_WAIT) == DD_OK) {
-      ++_framesShown;
-    }
-  }
+  present(paceFrame());
   KInput::frameFlipped();
 
   if (restoreView) setDefaultWorldView();
   processEvents();
   if (_lpD3DDevice) _lpD3DDevice->BeginScene();
-
-  capFrameRate(t2);
   if (waitForBackWindow) waitWhileInBackground();
+}
+
+void KWindowD3D::present(bool onTime) {
+  if (!_lpDDSPrimary || !_lpDDSBack) return;
+  // A frame behind the clock goes out at once instead of waiting for the display.
+  if (!_fullscreen) {
+    if (onTime) _lpDD->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+    // The windowed primary is the desktop (on the software device, the client
+    // area): the frame goes where the client area is.
+    long x = 0, y = 0;
+    D3DClientOrigin(_hwnd, x, y);
+    RECT src = {0, 0, _windowWidth, _windowHeight};
+    RECT dst = {x, y, x + _windowWidth, y + _windowHeight};
+    if (_lpDDSPrimary->Blt(&dst, _lpDDSBack, &src, DDBLT_WAIT, nullptr) == DD_OK) ++_framesShown;
+  } else if (_lpDDSPrimary->Flip(nullptr, onTime ? DDFLIP_WAIT : DDFLIP_WAIT | DDFLIP_NOVSYNC) ==
+             DD_OK) {
+    ++_framesShown;
+  }
 }
 
 long KWindowD3D::framesShown() const { return _framesShown; }
@@ -409,9 +411,7 @@ void KWindowD3D::toggleFullScreen(bool fullscreen) {
 
 void KWindowD3D::terminate() { _quit = true; }
 
-void KWindowD3D::setMaxFrameRate(long desiredFrameRate) {
-  _maxFrameRate = desiredFrameRate > 0 ? (unsigned long)(1000 / desiredFrameRate) : 0;
-}
+void KWindowD3D::setMaxFrameRate(long desiredFrameRate) { setFrameCap(desiredFrameRate); }
 
 bool KWindowD3D::getRectangleTexCap() { return true; }
 bool KWindowD3D::getAccelerationCap() { return true; }

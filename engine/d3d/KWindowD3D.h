@@ -66,6 +66,8 @@ private:
   void releaseDevice();
   void ClearSurface(IDirectDrawSurface7 *surface);
   void doGammaAdjustment();
+  // Shows the back buffer: a blit to the windowed primary, or a flip.
+  void present(bool onTime);
   bool SwitchToResolution(short width, short height, short depth);
   bool setViewport();
 

@@ -424,16 +424,14 @@ void KWindowGL::doGammaAdjustment() {
   glColor4f(1, 1, 1, 1);
 }
 
-void KWindowGL::waitForVerticalBlank() {
-  if (!hasWindow()) return;
-  if (_isWaitVBLSupported && gHasSwapInterval && _openGLContext) {
-    if (_swapInterval != 1) {
-      KPlatform::glSetSwapInterval(1);
-      _swapInterval = 1;
-    }
-    _hwnd->pace(true);
-  } else {
-    _hwnd->pace(false);
+void KWindowGL::waitForVerticalBlank(bool onTime) {
+  if (!hasWindow() || !_isWaitVBLSupported || !gHasSwapInterval || !_openGLContext) return;
+  // The swap waits for the blank only while frames are on time: a display slower
+  // than the frame clock must not slow the game.
+  const int interval = onTime ? 1 : 0;
+  if (_swapInterval != interval) {
+    KPlatform::glSetSwapInterval(interval);
+    _swapInterval = interval;
   }
 }
 
@@ -479,16 +477,13 @@ void KWindowGL::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
     setDefaultWorldView();
     KInput::displayMouse();
   }
-  const uint32_t t2 = (uint32_t)KMiscTools::getMilliseconds();
-  waitForVerticalBlank();
   if (_gamma < 1.0f) doGammaAdjustment();
+  waitForVerticalBlank(paceFrame());
   present();
   KInput::frameFlipped();
   if (restoreView) setDefaultWorldView();
   processEvents();
   if (!hasWindow()) return;
-
-  capFrameRate(t2);
   // A paint inside the wait presents again but does not start a wait of its own.
   if (waitForBackWindow) waitWhileInBackground();
 }
@@ -502,15 +497,11 @@ void KWindowGL::terminate() {
 }
 
 void KWindowGL::setMaxFrameRate(long desiredFrameRate) {
-  if (desiredFrameRate > 0) {
-    _maxFrameRate = (uint32_t)(1000 / desiredFrameRate);
-  } else {
-    _maxFrameRate = 0;
-    if (desiredFrameRate < 0 && _isWaitVBLSupported && gHasSwapInterval && _openGLContext) {
-      makeCurrent();
-      KPlatform::glSetSwapInterval(0);
-      _swapInterval = 0;
-    }
+  setFrameCap(desiredFrameRate);
+  if (desiredFrameRate < 0 && _isWaitVBLSupported && gHasSwapInterval && _openGLContext) {
+    makeCurrent();
+    KPlatform::glSetSwapInterval(0);
+    _swapInterval = 0;
   }
 }
 

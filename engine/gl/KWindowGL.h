@@ -80,7 +80,7 @@ private:
   void present();
   void bindFrame();
   void makeCurrent();
-  void waitForVerticalBlank();
+  void waitForVerticalBlank(bool onTime);
   void detectCapabilities();
 
   bool _pixelFormatFound = false;  // the window was made with a GL visual

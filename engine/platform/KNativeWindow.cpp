@@ -1,12 +1,11 @@
 // The platform-independent half of KNativeWindow: the registry of open windows, the
-// per-window message queue, frame geometry and presentation pacing. Application
+// per-window message queue, and frame geometry. Application
 // thread only.
 #include "platform/KNativeWindow.h"
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
 #include <cmath>
-#include <thread>
 
 namespace {
 
@@ -15,40 +14,11 @@ std::deque<KNativeWindow *> &registry() {
   return windows;
 }
 
-std::atomic<bool> gPacingEnabled{true};
-
 // A flood of input (a stuck key repeating while the game is paused) must not grow
 // the queue without bound; the oldest ordinary messages give way first.
 constexpr size_t kMaxQueued = 4096;
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// Pacing
-
-void KFramePacer::setEnabled(bool enabled) { gPacingEnabled = enabled; }
-bool KFramePacer::enabled() { return gPacingEnabled; }
-
-void KFramePacer::wait(int refreshHz, bool hardwareSync) {
-  if (refreshHz <= 0) refreshHz = 60;
-  const Clock::duration period = std::chrono::duration_cast<Clock::duration>(
-      std::chrono::duration<double>((hardwareSync ? 0.9 : 1.0) / refreshHz));
-  Clock::time_point now = Clock::now();
-  if (!_started || !gPacingEnabled) {
-    _started = true;
-    _last = now;
-    return;
-  }
-  const Clock::time_point deadline = _last + period;
-  if (now < deadline) {
-    std::this_thread::sleep_until(deadline);
-    _last = deadline;  // keep the cadence even when the sleep overshoots a little
-  } else if (now - deadline < period) {
-    _last = deadline;
-  } else {
-    _last = now;  // a long frame: start again from here rather than rush to catch up
-  }
-}
 
 // ---------------------------------------------------------------------------
 // Registry

@@ -1,21 +1,18 @@
 // KNativeWindow: the platform window under every game window (OpenGL and software
 // Direct3D): a window whose client area is the game frame, centred or scaled full
 // screen with its aspect kept; pointer positions in frame pixels; focus, minimise,
-// title; presentation pacing; and a message queue that turns the platform's events
+// title; and a message queue that turns the platform's events
 // into the classic window-message stream (KWindowMessages.h) one message at a time.
 //
 // This header is the window half of the one platform interface. The queue, the
-// registry of open windows and the pacing are shared (KNativeWindow.cpp); everything
+// registry of open windows are shared (KNativeWindow.cpp); everything
 // marked "platform" is implemented once per platform folder (engine/platform/sdl
 // today), and the build links exactly one of them. Application thread only.
 //
-// Notes for backends:
-// - Present the frame into frameRect() (drawable pixels).
-// - Call pace() right before presenting, unless the driver really waits for the
-//   vertical blank; it sleeps so a frame loop never outruns the display.
+// Note for backends: present the frame into frameRect() (drawable pixels). The
+// game windows pace frames themselves (window/KFrameClock.h).
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -41,24 +38,6 @@ struct KNativeWindowOptions {
 // The desktop's own mode (never changed by the engine).
 struct KDesktopMode {
   int bitsPerPixel = 0, width = 0, height = 0, refreshHz = 0;
-};
-
-// Sleeps so that calls to wait() are at least one refresh period apart, without
-// drifting: a late frame restarts the cadence instead of being followed by a burst.
-class KFramePacer {
-public:
-  typedef std::chrono::steady_clock Clock;
-  // hardwareSync: the swap itself waits for the vertical blank; the pacer then only
-  // stops a driver that claims it but does not, so it allows 10% slack.
-  void wait(int refreshHz, bool hardwareSync);
-  void reset() { _started = false; }
-  // Off for whole-screen tests that run headless as fast as they can.
-  static void setEnabled(bool enabled);
-  static bool enabled();
-
-private:
-  Clock::time_point _last{};
-  bool _started = false;
 };
 
 struct KNativeWindow {
@@ -118,8 +97,6 @@ public:
   // Where the frame is drawn inside the window, in drawable pixels (letterboxed in
   // full screen).
   void frameRect(int &x, int &y, int &w, int &h) const;
-  // Paces presentation to the refresh rate (see KFramePacer).
-  void pace(bool hardwareSync) { _pacer.wait(refreshRate(), hardwareSync); }
 
   // --- platform: one window ------------------------------------------------------
   virtual void setTitle(const char *title) = 0;
@@ -164,5 +141,4 @@ private:
   int _frameW = 640, _frameH = 480;
   bool _hidden = false;
   std::deque<KMessage> _queue;
-  KFramePacer _pacer;
 };

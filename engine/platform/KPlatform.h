@@ -5,6 +5,8 @@
 // only.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/KWindowHandle.h"
 
 class SwDisplay;
@@ -23,6 +25,10 @@ public:
   // Whether a desktop display is there to show windows and boxes on (false for the
   // headless video drivers tests use).
   static bool hasDisplay();
+  // Sleeps about `micros` microseconds (the frame clock's wait). Never returns at
+  // once for a positive time: rounding goes up, so a caller waiting for a
+  // deadline sleeps rather than spins.
+  static void sleepMicros(int64_t micros);
 
   // OpenGL, for windows made with an OpenGL visual. A context is current on the
   // application thread only.

@@ -5,12 +5,8 @@
 #include <cstdlib>
 
 #include "input/KInput.h"
-#include "tools/KMiscTools.h"
 
 namespace {
-// End of the previous flip in milliseconds, shared by every window (frame cap).
-uint32_t gLastFlip = 0;
-
 // Off unless PABRIX_PUMP_FILE names a file: how many times the events have been
 // pumped (once a frame, and on and on while a press is held to its release),
 // rewritten each time, so scripts driving the program can wait until it has
@@ -76,20 +72,21 @@ long KWindowBase::defaultMessage(HWND hwnd, unsigned int message, unsigned int w
   return KNativeWindow::defaultProc(hwnd, message, wParam, lParam);
 }
 
-void KWindowBase::capFrameRate(uint32_t frameStart) {
-  if (_maxFrameRate != 0 && (uint32_t)(frameStart - gLastFlip) <= _maxFrameRate) {
-    while ((uint32_t)((uint32_t)KMiscTools::getMilliseconds() - gLastFlip) < _maxFrameRate) {
-    }
-  }
-  gLastFlip = (uint32_t)KMiscTools::getMilliseconds();
+void KWindowBase::setFrameCap(long desiredFrameRate) {
+  _maxFrameRate = desiredFrameRate > 0 ? (unsigned long)(1000 / desiredFrameRate) : 0;
+  _clock.setRate(desiredFrameRate > 0 && desiredFrameRate <= 1000 ? int(desiredFrameRate) : 0);
 }
 
 void KWindowBase::waitWhileInBackground() {
   if (_inBackgroundWait) return;
   _inBackgroundWait = true;
+  bool paused = false;
   KMessage msg;
   while (!_quit && hasWindow() && !_hwnd->isForeground()) {
     if (_hwnd->waitMessage(msg, 100)) KNativeWindow::dispatchMessage(msg);
+    paused = true;
   }
+  // The time away is not made up for.
+  if (paused) _clock.restart();
   _inBackgroundWait = false;
 }

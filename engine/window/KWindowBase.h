@@ -1,13 +1,15 @@
 // KWindowBase: what the two game windows (OpenGL and software Direct3D) do alike:
 // the window handle and its state, the message hooks and the front half of the
-// window procedure, message processing, focus, minimise and restore, the frame-rate
-// cap and the pause while another program is in front. Backends add creation,
+// window procedure, message processing, focus, minimise and restore, the frame
+// clock (which also keeps the frame-rate cap) and the pause while another program
+// is in front. Backends add creation,
 // drawing and presentation. Application thread only.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/KNativeWindow.h"
+#include "window/KFrameClock.h"
 #include "window/KEventTranslate.h"
 #include "window/KWindow.h"
 
@@ -57,10 +59,12 @@ protected:
   // The back half for messages a backend does not handle itself.
   static long defaultMessage(HWND hwnd, unsigned int message, unsigned int wParam, long lParam);
   bool hasWindow() const { return KNativeWindow::isWindow(_hwnd); }
-  // The frame-rate cap, a busy wait on the millisecond clock from the end of the
-  // previous flip; a frame that already took longer than the budget does not wait.
-  // frameStart is the clock when the flip began.
-  void capFrameRate(uint32_t frameStart);
+  // Called right before presenting: sleeps until the frame is due on the frame
+  // clock. True when it is on time, so the present may wait for the vertical
+  // blank; false when it is a frame or more behind (present at once).
+  bool paceFrame() { return _clock.waitForFrame(); }
+  // The cap: a positive rate below the clock's slows it; anything else leaves 60.
+  void setFrameCap(long desiredFrameRate);
   // Paused while another program is in front. A message handled inside the wait
   // does not start a wait of its own, and a close request ends it.
   void waitWhileInBackground();
@@ -74,6 +78,7 @@ protected:
   int16_t _windowWidth = 0, _windowHeight = 0, _windowDepth = 0;
   unsigned long _maxFrameRate = 0;  // milliseconds per frame, 0 for no cap
   float _gamma = 1.0f;
+  KFrameClock _clock;
 
 private:
   bool _inBackgroundWait = false;

@@ -163,7 +163,7 @@ protected:
     // a renderer here, SDL's software one keeps off the OpenGL window's context.
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
 #endif
-    KFramePacer::setEnabled(false);
+    KFrameClock::setEnabled(false);
     KInput::setSource(nullptr);
     gDir = ::testing::TempDir();
     gD3D.window = new KWindowD3D(false);

@@ -43,7 +43,7 @@ protected:
   std::vector<KGraphic *> pictures;
 
   void SetUp() override {
-    KFramePacer::setEnabled(false);
+    KFrameClock::setEnabled(false);
     KInput::setSource(nullptr);
     window = static_cast<KWindowD3D *>(KQMX::createKWindow(K_DIRECTX, false));
     ASSERT_NE(nullptr, window);

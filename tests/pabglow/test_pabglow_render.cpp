@@ -38,7 +38,7 @@ protected:
             ("pabrix-render-" + std::to_string(::getpid()))).string();
     std::filesystem::create_directories(docs);
     setenv("XDG_DOCUMENTS_DIR", docs.c_str(), 1);
-    KFramePacer::setEnabled(false);
+    KFrameClock::setEnabled(false);
     KInput::setSource(&script);
     gameWindow = KQMX::createKWindow(K_DIRECTX, false);
     ASSERT_NE(gameWindow, nullptr);

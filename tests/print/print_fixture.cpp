@@ -16,6 +16,7 @@
 #include "graphic/KGraphic.h"
 #include "input/KInput.h"
 #include "platform/KNativeWindow.h"
+#include "window/KFrameClock.h"
 #include "window/KQMX.h"
 #include "window/KWindow.h"
 
@@ -85,7 +86,7 @@ void PrintTest::SetUp() {
   dir = made;
   setenv("XDG_DOCUMENTS_DIR", dir.c_str(), 1);
 
-  KFramePacer::setEnabled(false);
+  KFrameClock::setEnabled(false);
   KInput::setSource(nullptr);
   const char *pick = getenv("PRINT_TEST_RENDERER");
   const bool gl = pick && std::strcmp(pick, "opengl") == 0;

@@ -29,6 +29,10 @@ bool KPlatform::hasDisplay() {
   return (x && *x) || (w && *w);
 }
 
+void KPlatform::sleepMicros(int64_t micros) {
+  if (micros > 0) std::this_thread::sleep_for(std::chrono::microseconds(micros));
+}
+
 namespace {
 
 // SDL shows its box in a child process forked by the calling thread and waits

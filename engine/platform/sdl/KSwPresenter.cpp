@@ -130,6 +130,15 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
     src = _converted.data();
     srcPitch = long(width) * 4;
   }
+  // Only what changed since the last frame goes to the window: at rest, nothing.
+  const std::vector<KTileRect> &changed =
+      _diff.update(static_cast<const uint32_t *>(src), srcPitch, width, height);
+  if (_wholeStale) {
+    _areas.assign(1, KTileRect{0, 0, width, height});
+  } else {
+    _areas.assign(changed.begin(), changed.end());
+    if (_areas.empty()) return;
+  }
 
   if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return;
   if (_wholeStale) {  // the bars
@@ -138,6 +147,28 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
     fillRect(s, 0, y, x, h);
     fillRect(s, x + w, y, s->w - x - w, h);
   }
+  _updates.clear();
+  for (const KTileRect &r : _areas) {
+    const KTileRect d = showArea(s, src, srcPitch, width, height, x, y, w, h, r);
+    if (d.w > 0 && d.h > 0) _updates.push_back(SDL_Rect{x + d.x, y + d.y, d.w, d.h});
+  }
+  if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+
+  if (_wholeStale) {
+    if (SDL_UpdateWindowSurface(kSdlWindow(_hwnd)) != 0) return;
+    _wholeStale = false;
+    _exposures = sdl()->exposures();
+    _pixelsShown += long(s->w) * s->h;
+  } else {
+    if (SDL_UpdateWindowSurfaceRects(kSdlWindow(_hwnd), _updates.data(), int(_updates.size())) != 0)
+      return;
+    for (const SDL_Rect &u : _updates) _pixelsShown += long(u.w) * u.h;
+  }
+  ++_frames;
+}
+
+KTileRect KSwPresenter::showArea(SDL_Surface *s, const void *src, long srcPitch, int width,
+                                 int height, int x, int y, int w, int h, const KTileRect &r) {
   uint8_t *at = static_cast<uint8_t *>(s->pixels) + long(y) * s->pitch +
                 long(x) * s->format->BytesPerPixel;
   // A window whose pixels are not XRGB (other visuals) gets the frame converted
@@ -146,30 +177,24 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
   if (!xrgb) _staging.resize(size_t(w) * size_t(h));
   uint8_t *to = xrgb ? at : reinterpret_cast<uint8_t *>(_staging.data());
   const long toPitch = xrgb ? long(s->pitch) : long(w) * 4;
+  KTileRect d = r;  // the area in the frame rectangle
   if (w == width && h == height) {
     if (src != to) {
-      for (int row = 0; row < height; ++row)
-        std::memcpy(to + long(row) * toPitch,
-                    static_cast<const uint8_t *>(src) + long(row) * srcPitch, size_t(width) * 4);
+      for (int row = r.y; row < r.y + r.h; ++row)
+        std::memcpy(to + long(row) * toPitch + long(r.x) * 4,
+                    static_cast<const uint8_t *>(src) + long(row) * srcPitch + long(r.x) * 4,
+                    size_t(r.w) * 4);
     }
   } else {
-    scaler().scale(static_cast<const uint32_t *>(src), srcPitch, width, height,
-                   reinterpret_cast<uint32_t *>(to), toPitch, w, h);
+    scaler().affectedArea(width, height, w, h, r.x, r.y, r.w, r.h, d.x, d.y, d.w, d.h);
+    scaler().scaleArea(static_cast<const uint32_t *>(src), srcPitch, width, height,
+                       reinterpret_cast<uint32_t *>(to), toPitch, w, h, d.x, d.y, d.w, d.h);
   }
-  if (!xrgb)
-    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, _staging.data(), w * 4, s->format->format, at,
-                      s->pitch);
-  if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
-
-  if (_wholeStale) {
-    if (SDL_UpdateWindowSurface(kSdlWindow(_hwnd)) != 0) return;
-    _wholeStale = false;
-    _exposures = sdl()->exposures();
-  } else {
-    SDL_Rect r = {x, y, w, h};
-    if (SDL_UpdateWindowSurfaceRects(kSdlWindow(_hwnd), &r, 1) != 0) return;
-  }
-  ++_frames;
+  if (!xrgb && d.w > 0 && d.h > 0)
+    SDL_ConvertPixels(d.w, d.h, SDL_PIXELFORMAT_RGB888, to + long(d.y) * toPitch + long(d.x) * 4,
+                      int(toPitch), s->format->format,
+                      at + long(d.y) * s->pitch + long(d.x) * s->format->BytesPerPixel, s->pitch);
+  return d;
 }
 
 // ---------------------------------------------------------------------------
@@ -285,9 +310,9 @@ void KSwPresenter::present(const void *pixels, long pitch, int width, int height
   showTexture();
 }
 
-void KSwPresenter::waitForVerticalBlank() {
-  if (KNativeWindow::isWindow(_hwnd)) _hwnd->pace(false);
-}
+// The window surface and X11 know no vertical blank: nothing to wait for (the
+// game window's frame clock paces the frames).
+void KSwPresenter::waitForVerticalBlank() {}
 
 void KSwPresenter::clientSize(int &width, int &height) {
   width = height = 0;

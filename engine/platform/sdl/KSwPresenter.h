@@ -4,18 +4,19 @@
 // full-screen frame is scaled on the processor into it (bilinear, aspect kept,
 // bars around). Only where the kernel reports a GPU and the renderer SDL gives is
 // not a software OpenGL is the frame handed to a GPU renderer that scales it.
-// Also the emulated vertical blank (a sleep to the display's refresh rate).
 // Application thread only.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "platform/swd3d/KFrameDiff.h"
 #include "platform/swd3d/SwD3D.h"
 
 struct SDL_Renderer;
 struct SDL_Texture;
 struct SDL_Surface;
+struct SDL_Rect;
 
 class KSwPresenter : public SwDisplay {
 public:
@@ -34,8 +35,10 @@ public:
   // The window surface keeps its pixels when shown; a GPU texture is handed over.
   bool screenMemoryKept() override { return _path == Path::Surface; }
 
-  // Frames handed to the window so far.
+  // Frames that changed something on the screen so far (a frame equal to the
+  // one before is not handed to the window), and the window pixels they pushed.
   long framesShown() const override { return _frames; }
+  long long pixelsShown() const { return _pixelsShown; }
   // Whether frames go through a GPU renderer rather than the window surface.
   bool usesGpuRenderer() const { return _renderer != nullptr; }
 
@@ -48,6 +51,11 @@ private:
   // Window surface path.
   SDL_Surface *windowSurface();  // current, revoking screen memory when it changes
   void presentToSurface(const void *pixels, long pitch, int width, int height, int bits);
+  // Puts area r of the frame (width x height) into the frame rectangle (x, y, w,
+  // h) of the surface, scaled when the sizes differ; returns where it landed,
+  // relative to the frame rectangle.
+  KTileRect showArea(SDL_Surface *s, const void *src, long srcPitch, int width, int height,
+                     int x, int y, int w, int h, const KTileRect &r);
 
   // GPU renderer path.
   bool ensureTexture(int width, int height, int bitsPerPixel);
@@ -67,6 +75,10 @@ private:
   std::vector<uint32_t> _converted;  // a 16-bit frame widened for the surface
   std::vector<uint32_t> _resized;    // a frame saved from a surface being replaced
   std::vector<uint32_t> _staging;    // the shown frame, for windows not in XRGB
+  KFrameDiff _diff;                  // the last frame shown, to find what changed
+  std::vector<KTileRect> _areas;     // of the frame, to show now
+  std::vector<SDL_Rect> _updates;    // of the window, to push
+  long long _pixelsShown = 0;
 
   SDL_Renderer *_renderer = nullptr;
   SDL_Texture *_texture = nullptr;

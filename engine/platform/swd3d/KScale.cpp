@@ -113,8 +113,8 @@ void KBilinearScaler::prepare(int sw, int sh, int dw, int dh) {
   _rowOf[0] = _rowOf[1] = -1;
 }
 
-void KBilinearScaler::horizontal(const uint32_t *s, uint32_t *out) const {
-  int i = 0;
+void KBilinearScaler::horizontal(const uint32_t *s, uint32_t *out, int i0, int i1) const {
+  int i = i0;
 #if defined(__SSE2__)
   if (_sw >= 2) {
     // Four outputs at a time: each loads its two neighbouring source pixels as one
@@ -122,7 +122,7 @@ void KBilinearScaler::horizontal(const uint32_t *s, uint32_t *out) const {
     const __m128i zero = _mm_setzero_si128();
     const __m128i half = _mm_set1_epi16(64);
     const int16_t *wt = _xw16.data();
-    for (; i + 4 <= _dw; i += 4) {
+    for (; i + 4 <= i1; i += 4) {
       __m128i p0 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + _x0[size_t(i)])), zero);
       __m128i p1 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + _x0[size_t(i) + 1])), zero);
       __m128i p2 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + _x0[size_t(i) + 2])), zero);
@@ -138,7 +138,7 @@ void KBilinearScaler::horizontal(const uint32_t *s, uint32_t *out) const {
   }
 #endif
   const int last = _sw - 1;
-  for (; i < _dw; ++i) {
+  for (; i < i1; ++i) {
     const int x = _x0[size_t(i)];
     const uint32_t w = _xw[size_t(i)];
     const uint32_t pa = s[x], pb = s[std::min(x + 1, last)];
@@ -150,9 +150,18 @@ void KBilinearScaler::horizontal(const uint32_t *s, uint32_t *out) const {
 
 void KBilinearScaler::scale(const uint32_t *src, long srcPitch, int sw, int sh, uint32_t *dst,
                             long dstPitch, int dw, int dh) {
+  scaleArea(src, srcPitch, sw, sh, dst, dstPitch, dw, dh, 0, 0, dw, dh);
+}
+
+void KBilinearScaler::scaleArea(const uint32_t *src, long srcPitch, int sw, int sh,
+                                uint32_t *dst, long dstPitch, int dw, int dh, int ax, int ay,
+                                int aw, int ah) {
   if (!src || !dst || sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+  ax = std::max(ax, 0), ay = std::max(ay, 0);
+  aw = std::min(aw, dw - ax), ah = std::min(ah, dh - ay);
+  if (aw <= 0 || ah <= 0) return;
   prepare(sw, sh, dw, dh);
-  _rowOf[0] = _rowOf[1] = -1;  // the source changes between frames
+  _rowOf[0] = _rowOf[1] = -1;  // the source changes between frames, the area between calls
   const auto row = [&](int y) -> const uint32_t * {
     for (int k = 0; k < 2; ++k)
       if (_rowOf[k] == y) return _rows[k].data();
@@ -160,16 +169,35 @@ void KBilinearScaler::scale(const uint32_t *src, long srcPitch, int sw, int sh, 
     const int k = (_rowOf[0] == y - 1) ? 1 : 0;
     horizontal(reinterpret_cast<const uint32_t *>(reinterpret_cast<const uint8_t *>(src) +
                                                   long(y) * srcPitch),
-               _rows[k].data());
+               _rows[k].data(), ax, ax + aw);
     _rowOf[k] = y;
     return _rows[k].data();
   };
-  for (int j = 0; j < dh; ++j) {
+  for (int j = ay; j < ay + ah; ++j) {
     const int y = _y0[size_t(j)];
     const int w = _yw[size_t(j)];
     uint32_t *out = reinterpret_cast<uint32_t *>(reinterpret_cast<uint8_t *>(dst) + long(j) * dstPitch);
     const uint32_t *a = row(y);
     const uint32_t *b = w ? row(std::min(y + 1, sh - 1)) : a;
-    blendRows(a, b, w, out, dw);
+    blendRows(a + ax, b + ax, w, out + ax, aw);
   }
+}
+
+namespace {
+// Outputs [first, end) whose sample pair (s, s + 1) touches source pixels [s0, s1).
+void affectedSpan(const std::vector<int> &first, int s0, int s1, int &d0, int &n) {
+  const auto lo = std::lower_bound(first.begin(), first.end(), s0 - 1);
+  const auto hi = std::upper_bound(first.begin(), first.end(), s1 - 1);
+  d0 = int(lo - first.begin());
+  n = std::max(0, int(hi - lo));
+}
+}  // namespace
+
+void KBilinearScaler::affectedArea(int sw, int sh, int dw, int dh, int sx, int sy, int sWidth,
+                                   int sHeight, int &ax, int &ay, int &aw, int &ah) {
+  ax = ay = aw = ah = 0;
+  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+  prepare(sw, sh, dw, dh);
+  affectedSpan(_x0, sx, sx + sWidth, ax, aw);
+  affectedSpan(_y0, sy, sy + sHeight, ay, ah);
 }

@@ -13,9 +13,16 @@ public:
   // are clamped. All four bytes are blended alike.
   void scale(const uint32_t *src, long srcPitch, int sw, int sh, uint32_t *dst, long dstPitch,
              int dw, int dh);
+  // Only the destination area a (inside dw x dh; dst still points at the whole
+  // destination's top-left pixel): the same pixels the whole scale gives there.
+  void scaleArea(const uint32_t *src, long srcPitch, int sw, int sh, uint32_t *dst,
+                 long dstPitch, int dw, int dh, int ax, int ay, int aw, int ah);
+  // The destination area whose pixels read any of the source rectangle's pixels.
+  void affectedArea(int sw, int sh, int dw, int dh, int sx, int sy, int sWidth, int sHeight,
+                    int &ax, int &ay, int &aw, int &ah);
 
 private:
-  void horizontal(const uint32_t *srcRow, uint32_t *out) const;
+  void horizontal(const uint32_t *srcRow, uint32_t *out, int i0, int i1) const;
   void prepare(int sw, int sh, int dw, int dh);
 
   int _sw = 0, _sh = 0, _dw = 0, _dh = 0;

@@ -356,7 +356,8 @@ public:
   // bitsPerPixel is 32, RGB 565 when it is 16.
   virtual void present(const void *pixels, long pitch, int width, int height,
                        int bitsPerPixel) = 0;
-  // Returns at the start of the next vertical blank (emulated).
+  // Returns at the start of the next vertical blank, where the display has one
+  // to wait for; at once otherwise.
   virtual void waitForVerticalBlank() = 0;
   // Size of the client area in frame pixels: the windowed primary surface's size.
   virtual void clientSize(int &width, int &height) = 0;

@@ -25,6 +25,15 @@ HDC dcOf(HWND window) {
 
 bool KPlatform::hasDisplay() { return true; }
 
+void KPlatform::sleepMicros(int64_t micros) {
+  if (micros <= 0) return;
+  // Sleep's default granularity is the 15.6 ms system tick, which would turn a
+  // 16.7 ms frame into two ticks: ask for 1 ms once, for the rest of the run.
+  static const bool fine = timeBeginPeriod(1) == TIMERR_NOERROR;
+  (void)fine;
+  Sleep(DWORD((micros + 999) / 1000));
+}
+
 bool KPlatform::messageBox(const char *title, const char *text, bool (*closeEarly)(),
                            bool *closedEarly) {
   gCloseEarly = closeEarly;

@@ -1,0 +1,87 @@
+// Tile comparison of successive frames (see KFrameDiff.h). A band of tile rows is
+// compared a whole row at a time first: at rest almost every row is unchanged,
+// and one memcmp per row is then all a frame costs.
+#include "platform/swd3d/KFrameDiff.h"
+
+#include <algorithm>
+#include <cstring>
+
+const std::vector<KTileRect> &KFrameDiff::update(const uint32_t *pixels, long pitch, int w,
+                                                  int h) {
+  _rects.clear();
+  if (!pixels || w <= 0 || h <= 0) return _rects;
+  const uint8_t *bytes = reinterpret_cast<const uint8_t *>(pixels);
+  const bool fresh = w != _w || h != _h;
+  if (fresh) {
+    _w = w, _h = h;
+    _kept.assign(size_t(w) * size_t(h), 0);
+  }
+  _dirty.assign(size_t((w + kTile - 1) / kTile), 0);
+  for (int y0 = 0; y0 < h; y0 += kTile) {
+    const int y1 = std::min(h, y0 + kTile);
+    if (fresh)
+      std::fill(_dirty.begin(), _dirty.end(), 1);
+    else
+      compareBand(bytes, pitch, y0, y1);
+    keepBand(bytes, pitch, y0, y1);
+    addRuns(y0, y1);
+  }
+  return _rects;
+}
+
+void KFrameDiff::compareBand(const uint8_t *pixels, long pitch, int y0, int y1) {
+  std::fill(_dirty.begin(), _dirty.end(), 0);
+  const size_t tiles = _dirty.size();
+  for (int y = y0; y < y1; ++y) {
+    const uint32_t *row = reinterpret_cast<const uint32_t *>(pixels + long(y) * pitch);
+    const uint32_t *kept = &_kept[size_t(y) * size_t(_w)];
+    if (std::memcmp(row, kept, size_t(_w) * 4) == 0) continue;
+    for (size_t t = 0; t < tiles; ++t) {
+      if (_dirty[t]) continue;
+      const size_t x = t * kTile, n = std::min(size_t(kTile), size_t(_w) - x);
+      if (std::memcmp(row + x, kept + x, n * 4) != 0) _dirty[t] = 1;
+    }
+  }
+}
+
+void KFrameDiff::keepBand(const uint8_t *pixels, long pitch, int y0, int y1) {
+  const size_t tiles = _dirty.size();
+  for (size_t t = 0; t < tiles;) {
+    if (!_dirty[t]) {
+      ++t;
+      continue;
+    }
+    size_t end = t;
+    while (end < tiles && _dirty[end]) ++end;
+    const size_t x = t * kTile, n = std::min(end * kTile, size_t(_w)) - x;
+    for (int y = y0; y < y1; ++y)
+      std::memcpy(&_kept[size_t(y) * size_t(_w) + x],
+                  reinterpret_cast<const uint32_t *>(pixels + long(y) * pitch) + x, n * 4);
+    t = end;
+  }
+}
+
+void KFrameDiff::addRuns(int y0, int y1) {
+  const size_t above = _rects.size();
+  const size_t tiles = _dirty.size();
+  for (size_t t = 0; t < tiles;) {
+    if (!_dirty[t]) {
+      ++t;
+      continue;
+    }
+    size_t end = t;
+    while (end < tiles && _dirty[end]) ++end;
+    const int x = int(t) * kTile, w = std::min(int(end) * kTile, _w) - x;
+    // The same run in the band above grows down instead of adding a rectangle.
+    bool merged = false;
+    for (size_t i = 0; i < above && !merged; ++i) {
+      KTileRect &r = _rects[i];
+      if (r.x == x && r.w == w && r.y + r.h == y0) {
+        r.h += y1 - y0;
+        merged = true;
+      }
+    }
+    if (!merged) _rects.push_back(KTileRect{x, y0, w, y1 - y0});
+    t = end;
+  }
+}

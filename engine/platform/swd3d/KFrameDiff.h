@@ -1,0 +1,33 @@
+// What a new frame changes on the screen: keeps a copy of the last frame shown and
+// compares each new one with it in 32x32 tiles, so a display pushes (and scales)
+// only the tiles that changed and nothing at all for a frame that did not. 32-bit
+// pixels only. Portable code; one thread.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct KTileRect {
+  int x, y, w, h;
+};
+
+class KFrameDiff {
+public:
+  static constexpr int kTile = 32;
+
+  // Compares the frame (w x h pixels, rows pitch bytes apart) with the one kept,
+  // keeps it, and returns the changed area as tile-aligned rectangles clipped to
+  // the frame (neighbouring tiles merged). The whole frame when nothing of that
+  // size is kept yet.
+  const std::vector<KTileRect> &update(const uint32_t *pixels, long pitch, int w, int h);
+
+private:
+  void compareBand(const uint8_t *pixels, long pitch, int y0, int y1);
+  void keepBand(const uint8_t *pixels, long pitch, int y0, int y1);
+  void addRuns(int y0, int y1);
+
+  std::vector<uint32_t> _kept;
+  int _w = 0, _h = 0;
+  std::vector<uint8_t> _dirty;  // per tile of the current band
+  std::vector<KTileRect> _rects;
+};
