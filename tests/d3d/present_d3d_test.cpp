@@ -1,6 +1,7 @@
 // What reaches the window: the frame itself when unscaled, scaled smoothly with
-// black bars when the window is larger, back to sharp when it shrinks again; and
-// the processor's bilinear scaler against a plain floating-point one.
+// black bars when the window is larger, back to sharp when it shrinks again; only
+// the tiles that changed, nothing for an unchanged frame; and the processor's
+// bilinear scaler against a plain floating-point one.
 #include <SDL.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 #include "platform/swd3d/KScale.h"
 #include "d3d_fixture.h"
 #include "platform/sdl/KSdlWindow.h"
+#include "platform/sdl/KSwPresenter.h"
 
 namespace {
 
@@ -45,6 +47,51 @@ TEST_F(D3DTest, TheWindowShowsTheFrameUnscaledOrScaledBetweenBars) {
   clear(1, 1, 0);
   window->flipBackBuffer(false, true);
   EXPECT_EQ(0xFFFF00u, shown(window, 320, 240));
+}
+
+TEST_F(D3DTest, AnUnchangedFramePresentsNothingAndASpriteOnlyItsTiles) {
+  auto *presenter = dynamic_cast<KSwPresenter *>(SwDisplayFor(window->getWindowHandle()));
+  ASSERT_NE(nullptr, presenter);
+  for (const bool scaled : {false, true}) {
+    SCOPED_TRACE(scaled ? "scaled" : "windowed");
+    resize(window, scaled ? 1600 : 640, scaled ? 960 : 480);
+    clear(0, 0, 1);
+    window->flipBackBuffer(false, true);
+    const long frames = presenter->framesShown();
+    const long long pixels = presenter->pixelsShown();
+    clear(0, 0, 1);  // drawn again, the same
+    window->flipBackBuffer(false, true);
+    EXPECT_EQ(frames, presenter->framesShown());
+    EXPECT_EQ(pixels, presenter->pixelsShown());
+
+    // A 10x10 sprite inside one 32x32 tile: that tile (scaled: with the pixels
+    // that blend it with its neighbours) and nothing else.
+    D3DRECT sprite = {100, 70, 110, 80};
+    window->_lpD3DDevice->Clear(1, &sprite, D3DCLEAR_TARGET, 0xFFFF0000u, 1, 0);
+    window->flipBackBuffer(false, true);
+    EXPECT_EQ(frames + 1, presenter->framesShown());
+    const long long pushed = presenter->pixelsShown() - pixels;
+    if (!scaled) {
+      EXPECT_EQ(32 * 32, pushed);
+      EXPECT_EQ(0xFF0000u, shown(window, 105, 75));
+    } else {
+      EXPECT_GE(pushed, 64 * 64);
+      EXPECT_LE(pushed, 66 * 66) << "twice the tile, a pixel more each side";
+    }
+  }
+  // What the partial updates built up is what a whole frame would have shown.
+  SDL_Surface *s = SDL_GetWindowSurface(kSdlWindow(window->getWindowHandle()));
+  std::vector<uint32_t> partial(static_cast<uint32_t *>(s->pixels),
+                                static_cast<uint32_t *>(s->pixels) + s->pitch / 4 * s->h);
+  resize(window, 1601, 960);  // a new surface: shown whole
+  resize(window, 1600, 960);
+  window->flipBackBuffer(false, true);
+  s = SDL_GetWindowSurface(kSdlWindow(window->getWindowHandle()));
+  for (int y = 0; y < s->h; ++y)
+    for (int x = 0; x < s->w; ++x)
+      ASSERT_EQ(partial[size_t(y) * (s->pitch / 4) + x] & 0xFFFFFF, shown(window, x, y))
+          << x << "," << y;
+  resize(window, 640, 480);
 }
 
 // Centre-aligned bilinear sampling with clamped edges, per byte.

@@ -81,11 +81,16 @@ void translateWindowEvent(const SDL_WindowEvent &e) {
     case SDL_WINDOWEVENT_HIDDEN: post(w, WM_SHOWWINDOW, 0, 0); break;
     case SDL_WINDOWEVENT_MOVED: post(w, WM_MOVE, 0, makePointerLParam(e.data1, e.data2)); break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
+      // SDL makes the window surface again: the picture must be shown whole.
+      w->countExposure();
       post(w, WM_SIZE, SIZE_RESTORED, makePointerLParam(e.data1, e.data2));
       break;
     case SDL_WINDOWEVENT_MINIMIZED: post(w, WM_SIZE, SIZE_MINIMIZED, 0); break;
     case SDL_WINDOWEVENT_MAXIMIZED: post(w, WM_SIZE, SIZE_MAXIMIZED, 0); break;
-    case SDL_WINDOWEVENT_RESTORED: post(w, WM_SIZE, SIZE_RESTORED, 0); break;
+    case SDL_WINDOWEVENT_RESTORED:
+      w->countExposure();
+      post(w, WM_SIZE, SIZE_RESTORED, 0);
+      break;
     case SDL_WINDOWEVENT_LEAVE: post(w, WM_MOUSELEAVE, 0, 0); break;
     case SDL_WINDOWEVENT_FOCUS_GAINED: post(w, WM_ACTIVATEAPP, 1, 0); break;
     case SDL_WINDOWEVENT_FOCUS_LOST: post(w, WM_ACTIVATEAPP, 0, 0); break;

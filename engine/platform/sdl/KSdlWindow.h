@@ -31,7 +31,8 @@ public:
   void pointerInFrame(int &x, int &y) const override;
   int refreshRate() const override;
 
-  // How many times the platform asked for the window to be redrawn (exposed).
+  // How many times the window's picture had to be shown whole again (exposed,
+  // resized, restored).
   unsigned long exposures() const { return _exposures; }
   void countExposure() { ++_exposures; }
   // Whether the system has a GPU driver that a renderer could use (a kernel
