@@ -1,6 +1,8 @@
 // KWindowD3D headless: packed settings, clearing and presenting, the gamma
 // overlay, full-screen switches, the window procedure, and the matrix helpers.
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 
 #include "d3d/KD3DMatrix.h"
 #include "d3d_fixture.h"
@@ -54,6 +56,28 @@ TEST_F(D3DTest, GammaBelowOneDarkensEachPresentedFrame) {
   window->setGamma(0);
   window->flipBackBuffer(false, false);
   EXPECT_EQ(0u, px(10, 10)) << "gamma 0 blacks the screen out";
+}
+
+// On Windows this runs on the system's DirectDraw (under Wine a display that
+// presents well over 60 frames a second): the game still advances 60 a second.
+TEST_F(D3DTest, FramesAdvanceSixtyTimesASecondHoweverFastTheDisplayPresents) {
+  using Clock = std::chrono::steady_clock;
+  const auto secondsFor = [&](int frames) {
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < frames; ++i) window->flipBackBuffer(false, true);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  const double unpaced = 30 / secondsFor(30);
+  KFrameClock::setEnabled(true);
+  window->flipBackBuffer(false, true);  // the clock counts from here
+  const double paced = secondsFor(60);
+  KFrameClock::setEnabled(false);
+  std::printf("the display presents %.0f frames a second; paced: %.1f\n", unpaced, 60 / paced);
+  RecordProperty("unpaced_per_second", int(unpaced));
+  RecordProperty("paced_per_second_x10", int(600 / paced));
+  // A lower bound on time only: a busy machine can slow frames, never hurry them
+  // (beyond the few a late frame may catch up).
+  EXPECT_GE(paced, double(60 - KFrameClock::kMaxCatchUp) / KFrameClock::kFramesPerSecond);
 }
 
 TEST_F(D3DTest, FullScreenSwitchesAreIdempotentAndKeepTheDeviceWorking) {
