@@ -4,9 +4,10 @@ time from exec to the first drawn frame (the screen centre polled with XGetImage
 every 2 ms), with the processor time the program had used by then (which a
 loaded machine does not stretch) and the time its threads waited for a processor
 (which it does), resident memory, and processor time (utime + stime)
-over 5 s.
+over 5 s; with --server-pid, also the display server's over the same 5 s (what
+presenting costs it: a frame pushed to it is copied there).
 
-  measure_program.py path/to/pabrix [--fullscreen] [--runs N]
+  measure_program.py path/to/pabrix [--fullscreen] [--runs N] [--server-pid PID]
 
 Run it under an Xvfb of the screen size wanted, e.g.
   xvfb-run -a -s "-screen 0 1920x1080x24" bench/d3d/measure_program.py build/bin/pabrix --fullscreen
@@ -89,7 +90,7 @@ def rss_kb(pid):
     return 0
 
 
-def run(binary, fullscreen):
+def run(binary, fullscreen, server=None):
     home = tempfile.mkdtemp(prefix="pabrix-measure-")
     os.makedirs(os.path.join(home, "Documents"))
     prefs = bytes.fromhex("2c010000180100000000000000000000")
@@ -118,13 +119,15 @@ def run(binary, fullscreen):
         time.sleep(0.002)
     time.sleep(3)  # the menu settles
     rss = rss_kb(p.pid)
+    s0 = cpu_seconds(server) if server else 0
     c0, w0 = cpu_seconds(p.pid), time.monotonic()
     time.sleep(5)
     c1, w1 = cpu_seconds(p.pid), time.monotonic()
+    s1 = cpu_seconds(server) if server else 0
     p.terminate()
     p.wait(10)
     shutil.rmtree(home, ignore_errors=True)
-    return first, first_cpu, rss, (c1 - c0) / (w1 - w0)
+    return first, first_cpu, rss, (c1 - c0) / (w1 - w0), (s1 - s0) / (w1 - w0)
 
 
 def main():
@@ -134,16 +137,21 @@ def main():
     if "--runs" in sys.argv:
         runs = int(sys.argv[sys.argv.index("--runs") + 1])
         args = [a for a in args if a != str(runs)]
+    server = None
+    if "--server-pid" in sys.argv:
+        server = int(sys.argv[sys.argv.index("--server-pid") + 1])
+        args = [a for a in args if a != str(server)]
     if not args:
         print(__doc__)
         return 2
     for _ in range(runs):
-        first, first_cpu, rss, cpu = run(args[0], fullscreen)
+        first, first_cpu, rss, cpu, server_cpu = run(args[0], fullscreen, server)
         ff = (f"{first * 1000:.0f} ms ({first_cpu[0] * 1000:.0f} ms on a processor, "
               f"{first_cpu[1] * 1000:.0f} ms waiting for one)"
               if first is not None else "none within 10 s")
         print(f"{'full screen' if fullscreen else 'windowed'}: first frame {ff}, "
-              f"resident {rss / 1024:.1f} MB, processor at rest {cpu * 100:.1f} % of a core",
+              f"resident {rss / 1024:.1f} MB, processor at rest {cpu * 100:.1f} % of a core"
+              + (f", display server {server_cpu * 100:.1f} %" if server else ""),
               flush=True)
     return 0
 

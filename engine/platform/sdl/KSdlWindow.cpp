@@ -40,6 +40,33 @@ void watchLeftPresses() {
   watching = true;
 }
 
+// Sets an environment variable for a while (replacing a value already there
+// only when asked), and puts back what was there.
+class ScopedEnv {
+public:
+  ScopedEnv(const char *name, const char *value, bool replace) : _name(name) {
+    const char *old = getenv(name);
+    _had = old != nullptr;
+    if (_had) _old = old;
+    _set = replace || !_had;
+    if (_set) setenv(name, value, 1);
+  }
+  ~ScopedEnv() { restore(); }
+  void restore() {
+    if (!_set) return;
+    _set = false;
+    if (_had)
+      setenv(_name, _old.c_str(), 1);
+    else
+      unsetenv(_name);
+  }
+
+private:
+  const char *_name;
+  std::string _old;
+  bool _had = false, _set = false;
+};
+
 bool driverHasFocus() {
   const char *driver = SDL_GetCurrentVideoDriver();
   if (!driver) return false;
@@ -81,17 +108,16 @@ bool KNativeWindow::initVideo() {
   // unset, SDL probes OpenGL with a hidden window to decide, which loads and starts
   // a software OpenGL on every machine without a GPU.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  // The program takes no text, but SDL opens an input method on X11 at start-up,
-  // and libX11 then parses the locale's whole compose table (thousands of lines,
-  // about 7 ms before the first frame). An empty table instead, for that call only.
-  const char *compose = getenv("XCOMPOSEFILE");
-  const std::string savedCompose = compose ? compose : "";
-  setenv("XCOMPOSEFILE", "/dev/null", 1);
+  // Two things SDL starts with video that the first frame does not need. The
+  // program takes no text, but SDL opens an input method, and libX11 then parses
+  // the locale's whole compose table (about 7 ms): an empty one instead. Without a
+  // session bus, SDL's input-method and screen-saver helpers would fork a
+  // dbus-launch to start a bus of their own, on which nothing listens: no bus.
+  ScopedEnv compose("XCOMPOSEFILE", "/dev/null", true);
+  ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "disabled:", false);
   const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
-  if (compose)
-    setenv("XCOMPOSEFILE", savedCompose.c_str(), 1);
-  else
-    unsetenv("XCOMPOSEFILE");
+  compose.restore();
+  bus.restore();
   if (started != 0) {
     logTrouble("video", "start-up failed: %s", SDL_GetError());
     return false;
