@@ -67,7 +67,8 @@ TEST_F(D3DTest, FramesAdvanceSixtyTimesASecondHoweverFastTheDisplayPresents) {
     for (int i = 0; i < frames; ++i) window->flipBackBuffer(false, true);
     return std::chrono::duration<double>(Clock::now() - start).count();
   };
-  const double unpaced = 30 / secondsFor(30);
+  secondsFor(10);  // the display's own start-up is not its rate
+  const double unpaced = 60 / secondsFor(60);
   KFrameClock::setEnabled(true);
   window->flipBackBuffer(false, true);  // the clock counts from here
   const double paced = secondsFor(60);
