@@ -14,7 +14,7 @@ const std::vector<KTileRect> &KFrameDiff::update(const uint32_t *pixels, long pi
   const bool fresh = w != _w || h != _h;
   if (fresh) {
     _w = w, _h = h;
-    _kept.assign(size_t(w) * size_t(h), 0);
+    _kept.reset(new uint32_t[size_t(w) * size_t(h)]);
   }
   _dirty.assign(size_t((w + kTile - 1) / kTile), 0);
   for (int y0 = 0; y0 < h; y0 += kTile) {

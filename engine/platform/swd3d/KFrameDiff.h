@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct KTileRect {
@@ -26,7 +27,7 @@ private:
   void keepBand(const uint8_t *pixels, long pitch, int y0, int y1);
   void addRuns(int y0, int y1);
 
-  std::vector<uint32_t> _kept;
+  std::unique_ptr<uint32_t[]> _kept;  // not cleared when made: a new size keeps the whole frame
   int _w = 0, _h = 0;
   std::vector<uint8_t> _dirty;  // per tile of the current band
   std::vector<KTileRect> _rects;
