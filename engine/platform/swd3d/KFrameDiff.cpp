@@ -23,8 +23,7 @@ const std::vector<KTileRect> &KFrameDiff::update(const uint32_t *pixels, long pi
       std::fill(_dirty.begin(), _dirty.end(), 1);
     else
       compareBand(bytes, pitch, y0, y1);
-    keepBand(bytes, pitch, y0, y1);
-    addRuns(y0, y1);
+    takeBand(bytes, pitch, y0, y1);
   }
   return _rects;
 }
@@ -44,26 +43,9 @@ void KFrameDiff::compareBand(const uint8_t *pixels, long pitch, int y0, int y1) 
   }
 }
 
-void KFrameDiff::keepBand(const uint8_t *pixels, long pitch, int y0, int y1) {
+void KFrameDiff::takeBand(const uint8_t *pixels, long pitch, int y0, int y1) {
   const size_t tiles = _dirty.size();
-  for (size_t t = 0; t < tiles;) {
-    if (!_dirty[t]) {
-      ++t;
-      continue;
-    }
-    size_t end = t;
-    while (end < tiles && _dirty[end]) ++end;
-    const size_t x = t * kTile, n = std::min(end * kTile, size_t(_w)) - x;
-    for (int y = y0; y < y1; ++y)
-      std::memcpy(&_kept[size_t(y) * size_t(_w) + x],
-                  reinterpret_cast<const uint32_t *>(pixels + long(y) * pitch) + x, n * 4);
-    t = end;
-  }
-}
-
-void KFrameDiff::addRuns(int y0, int y1) {
   const size_t above = _rects.size();
-  const size_t tiles = _dirty.size();
   for (size_t t = 0; t < tiles;) {
     if (!_dirty[t]) {
       ++t;
@@ -72,16 +54,22 @@ void KFrameDiff::addRuns(int y0, int y1) {
     size_t end = t;
     while (end < tiles && _dirty[end]) ++end;
     const int x = int(t) * kTile, w = std::min(int(end) * kTile, _w) - x;
-    // The same run in the band above grows down instead of adding a rectangle.
-    bool merged = false;
-    for (size_t i = 0; i < above && !merged; ++i) {
-      KTileRect &r = _rects[i];
-      if (r.x == x && r.w == w && r.y + r.h == y0) {
-        r.h += y1 - y0;
-        merged = true;
-      }
-    }
-    if (!merged) _rects.push_back(KTileRect{x, y0, w, y1 - y0});
+    for (int y = y0; y < y1; ++y)
+      std::memcpy(&_kept[size_t(y) * size_t(_w) + size_t(x)],
+                  reinterpret_cast<const uint32_t *>(pixels + long(y) * pitch) + x, size_t(w) * 4);
+    addRect(KTileRect{x, y0, w, y1 - y0}, above);
     t = end;
   }
+}
+
+void KFrameDiff::addRect(const KTileRect &run, size_t above) {
+  // The same run in the band above grows down instead of adding a rectangle.
+  for (size_t i = 0; i < above; ++i) {
+    KTileRect &r = _rects[i];
+    if (r.x == run.x && r.w == run.w && r.y + r.h == run.y) {
+      r.h += run.h;
+      return;
+    }
+  }
+  _rects.push_back(run);
 }

@@ -4,6 +4,7 @@
 // pixels only. Portable code; one thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -24,8 +25,10 @@ public:
 
 private:
   void compareBand(const uint8_t *pixels, long pitch, int y0, int y1);
-  void keepBand(const uint8_t *pixels, long pitch, int y0, int y1);
-  void addRuns(int y0, int y1);
+  // Keeps the band's changed tiles and adds them to the rectangles.
+  void takeBand(const uint8_t *pixels, long pitch, int y0, int y1);
+  // Adds a run of the band, or grows one of the first `above` rectangles into it.
+  void addRect(const KTileRect &run, size_t above);
 
   std::unique_ptr<uint32_t[]> _kept;  // not cleared when made: a new size keeps the whole frame
   int _w = 0, _h = 0;
