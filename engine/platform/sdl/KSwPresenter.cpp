@@ -130,15 +130,7 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
     src = _converted.data();
     srcPitch = long(width) * 4;
   }
-  // Only what changed since the last frame goes to the window: at rest, nothing.
-  const std::vector<KTileRect> &changed =
-      _diff.update(static_cast<const uint32_t *>(src), srcPitch, width, height);
-  if (_wholeStale) {
-    _areas.assign(1, KTileRect{0, 0, width, height});
-  } else {
-    _areas.assign(changed.begin(), changed.end());
-    if (_areas.empty()) return;
-  }
+  if (!findChanges(static_cast<const uint32_t *>(src), srcPitch, width, height)) return;
 
   if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return;
   if (_wholeStale) {  // the bars
@@ -165,6 +157,29 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
     for (const SDL_Rect &u : _updates) _pixelsShown += long(u.w) * u.h;
   }
   ++_frames;
+}
+
+bool KSwPresenter::findChanges(const uint32_t *src, long srcPitch, int width, int height) {
+  const KTileRect whole = {0, 0, width, height};
+  if (_busyFrames > 0) {
+    // Frames that change almost everywhere are shown whole for a while, without
+    // the comparison, which would only add to their cost.
+    --_busyFrames;
+    _diff.forget();
+    _areas.assign(1, whole);
+    return true;
+  }
+  // Only what changed since the last frame goes to the window: at rest, nothing.
+  const bool compared = _diff.keeps(width, height);
+  const std::vector<KTileRect> &changed = _diff.update(src, srcPitch, width, height);
+  long long area = 0;
+  for (const KTileRect &r : changed) area += (long long)r.w * r.h;
+  if (compared && area * 4 > (long long)width * height * 3) _busyFrames = kBusyFrames;
+  if (_wholeStale)
+    _areas.assign(1, whole);
+  else
+    _areas.assign(changed.begin(), changed.end());
+  return !_areas.empty();
 }
 
 KTileRect KSwPresenter::showArea(SDL_Surface *s, const void *src, long srcPitch, int width,

@@ -39,6 +39,9 @@ public:
   // one before is not handed to the window), and the window pixels they pushed.
   long framesShown() const override { return _frames; }
   long long pixelsShown() const { return _pixelsShown; }
+  // Frames shown whole, without comparing, after one that changed three quarters
+  // of the picture (busy scenes: the comparison would only add to their cost).
+  static constexpr int kBusyFrames = 8;
   // Whether frames go through a GPU renderer rather than the window surface.
   bool usesGpuRenderer() const { return _renderer != nullptr; }
 
@@ -51,6 +54,8 @@ private:
   // Window surface path.
   SDL_Surface *windowSurface();  // current, revoking screen memory when it changes
   void presentToSurface(const void *pixels, long pitch, int width, int height, int bits);
+  // Fills _areas with what of the frame must be shown; false when nothing.
+  bool findChanges(const uint32_t *src, long srcPitch, int width, int height);
   // Puts area r of the frame (width x height) into the frame rectangle (x, y, w,
   // h) of the surface, scaled when the sizes differ; returns where it landed,
   // relative to the frame rectangle.
@@ -76,6 +81,7 @@ private:
   std::vector<uint32_t> _resized;    // a frame saved from a surface being replaced
   std::vector<uint32_t> _staging;    // the shown frame, for windows not in XRGB
   KFrameDiff _diff;                  // the last frame shown, to find what changed
+  int _busyFrames = 0;
   std::vector<KTileRect> _areas;     // of the frame, to show now
   std::vector<SDL_Rect> _updates;    // of the window, to push
   long long _pixelsShown = 0;

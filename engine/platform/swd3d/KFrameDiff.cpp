@@ -11,11 +11,12 @@ const std::vector<KTileRect> &KFrameDiff::update(const uint32_t *pixels, long pi
   _rects.clear();
   if (!pixels || w <= 0 || h <= 0) return _rects;
   const uint8_t *bytes = reinterpret_cast<const uint8_t *>(pixels);
-  const bool fresh = w != _w || h != _h;
-  if (fresh) {
+  const bool fresh = !_valid || w != _w || h != _h;
+  if (w != _w || h != _h) {
     _w = w, _h = h;
     _kept.reset(new uint32_t[size_t(w) * size_t(h)]);
   }
+  _valid = true;
   _dirty.assign(size_t((w + kTile - 1) / kTile), 0);
   for (int y0 = 0; y0 < h; y0 += kTile) {
     const int y1 = std::min(h, y0 + kTile);

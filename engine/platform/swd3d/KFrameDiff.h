@@ -22,6 +22,10 @@ public:
   // the frame (neighbouring tiles merged). The whole frame when nothing of that
   // size is kept yet.
   const std::vector<KTileRect> &update(const uint32_t *pixels, long pitch, int w, int h);
+  // The next update reports the whole frame (frames were shown without it).
+  void forget() { _valid = false; }
+  // Whether a frame of this size is kept, so the next update really compares.
+  bool keeps(int w, int h) const { return _valid && w == _w && h == _h; }
 
 private:
   void compareBand(const uint8_t *pixels, long pitch, int y0, int y1);
@@ -32,6 +36,7 @@ private:
 
   std::unique_ptr<uint32_t[]> _kept;  // not cleared when made: a new size keeps the whole frame
   int _w = 0, _h = 0;
+  bool _valid = false;  // _kept holds the last frame shown
   std::vector<uint8_t> _dirty;  // per tile of the current band
   std::vector<KTileRect> _rects;
 };
