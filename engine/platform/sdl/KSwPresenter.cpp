@@ -162,8 +162,8 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
 bool KSwPresenter::findChanges(const uint32_t *src, long srcPitch, int width, int height) {
   const KTileRect whole = {0, 0, width, height};
   if (_busyFrames > 0) {
-    // Frames that change almost everywhere are shown whole for a while, without
-    // the comparison, which would only add to their cost.
+    // Frames that change over much of the picture are shown whole for a while,
+    // without the comparison, which would only add to their cost.
     --_busyFrames;
     _diff.forget();
     _areas.assign(1, whole);
@@ -174,7 +174,7 @@ bool KSwPresenter::findChanges(const uint32_t *src, long srcPitch, int width, in
   const std::vector<KTileRect> &changed = _diff.update(src, srcPitch, width, height);
   long long area = 0;
   for (const KTileRect &r : changed) area += (long long)r.w * r.h;
-  if (compared && area * 4 > (long long)width * height * 3) _busyFrames = kBusyFrames;
+  if (compared && area * 2 > (long long)width * height) _busyFrames = kBusyFrames;
   if (_wholeStale)
     _areas.assign(1, whole);
   else

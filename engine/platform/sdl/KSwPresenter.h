@@ -39,8 +39,8 @@ public:
   // one before is not handed to the window), and the window pixels they pushed.
   long framesShown() const override { return _frames; }
   long long pixelsShown() const { return _pixelsShown; }
-  // Frames shown whole, without comparing, after one that changed three quarters
-  // of the picture (busy scenes: the comparison would only add to their cost).
+  // Frames shown whole, without comparing, after one that changed more than half
+  // the picture (busy scenes: the comparison would only add to their cost).
   static constexpr int kBusyFrames = 8;
   // Whether frames go through a GPU renderer rather than the window surface.
   bool usesGpuRenderer() const { return _renderer != nullptr; }
