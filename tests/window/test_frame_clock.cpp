@@ -70,7 +70,9 @@ TEST(FrameClock, SixtyFramesASecondOnAnyDisplayBySleeping) {
     // Sleeping, not spinning: one look at the clock per frame; where the display
     // does not hold the loop back, a sleep for every frame.
     EXPECT_LE(r.reads, r.frames + 2) << c.hz << " Hz";
-    if (c.hz != 50) EXPECT_GE(r.sleeps, r.frames - 1) << c.hz << " Hz";
+    if (c.hz != 50) {
+      EXPECT_GE(r.sleeps, r.frames - 1) << c.hz << " Hz";
+    }
   }
 }
 
