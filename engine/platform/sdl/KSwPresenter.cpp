@@ -131,9 +131,12 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
     srcPitch = long(width) * 4;
   }
   if (!findChanges(static_cast<const uint32_t *>(src), srcPitch, width, height)) return;
-
+  const bool pushWhole = _wholeStale;
+  // The comparison already counts this frame as shown: until it is, the next one
+  // would have to be shown whole.
+  _wholeStale = true;
   if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return;
-  if (_wholeStale) {  // the bars
+  if (pushWhole) {  // the bars
     fillRect(s, 0, 0, s->w, y);
     fillRect(s, 0, y + h, s->w, s->h - y - h);
     fillRect(s, 0, y, x, h);
@@ -145,10 +148,12 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
     if (d.w > 0 && d.h > 0) _updates.push_back(SDL_Rect{x + d.x, y + d.y, d.w, d.h});
   }
   if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+  push(s, pushWhole);
+}
 
-  if (_wholeStale) {
+void KSwPresenter::push(SDL_Surface *s, bool whole) {
+  if (whole) {
     if (SDL_UpdateWindowSurface(kSdlWindow(_hwnd)) != 0) return;
-    _wholeStale = false;
     _exposures = sdl()->exposures();
     _pixelsShown += long(s->w) * s->h;
   } else {
@@ -156,6 +161,7 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
       return;
     for (const SDL_Rect &u : _updates) _pixelsShown += long(u.w) * u.h;
   }
+  _wholeStale = false;
   ++_frames;
 }
 

@@ -54,6 +54,8 @@ private:
   // Window surface path.
   SDL_Surface *windowSurface();  // current, revoking screen memory when it changes
   void presentToSurface(const void *pixels, long pitch, int width, int height, int bits);
+  // Hands the window the whole surface or the _updates rectangles.
+  void push(SDL_Surface *s, bool whole);
   // Fills _areas with what of the frame must be shown; false when nothing.
   bool findChanges(const uint32_t *src, long srcPitch, int width, int height);
   // Puts area r of the frame (width x height) into the frame rectangle (x, y, w,
