@@ -11,6 +11,7 @@
 
 #include "d3d/KD3DMatrix.h"
 #include "graphic/KImageCodec.h"
+#include "tools/KLog.h"
 
 IDirectDraw7 *KGraphicD3D::_directX = nullptr;
 IDirect3DDevice7 *KGraphicD3D::_d3d = nullptr;
@@ -215,22 +216,10 @@ void KGraphicD3D::setDirectX(IDirectDraw7 *dd7, IDirect3DDevice7 *d3d,
 // Loading
 
 std::unique_ptr<KImage> KGraphicD3D::LoadGeneric(const char *filename) {
-  if (!filename) return nullptr;
-  // The decoder of the last extension found, tested on the name as given.
-  KImageFormat format = K_IMAGE_NONE;
-  if (std::strstr(filename, ".tga")) format = K_IMAGE_TGA;
-  if (std::strstr(filename, ".jpg")) format = K_IMAGE_JPEG;
-  if (std::strstr(filename, ".bmp")) format = K_IMAGE_BMP;
-  if (std::strstr(filename, ".png")) format = K_IMAGE_PNG;
-  if (format == K_IMAGE_NONE) return nullptr;
-  std::string given(filename), slashed(filename);
-  std::replace(slashed.begin(), slashed.end(), '\\', '/');
-  std::vector<uint8_t> bytes;
-  if (!KImageCodec::readWholeFile(given.c_str(), bytes) &&
-      (slashed == given || !KImageCodec::readWholeFile(slashed.c_str(), bytes)))
-    return nullptr;
+  // The same reader as the OpenGL pictures: the type from the file name's
+  // extension, and one log line naming the file and the reason when it fails.
   std::unique_ptr<KImage> img(new (std::nothrow) KImage());
-  if (!img || !KImageCodec::decode(bytes.data(), bytes.size(), format, *img)) return nullptr;
+  if (!img || !KImageCodec::readFile(filename, *img)) return nullptr;
   return img;
 }
 
@@ -261,6 +250,7 @@ bool KGraphicD3D::loadPicture(const char *filename, bool hiDef, bool hasAlpha) {
   _hidef = hiDef;
   _hasAlpha = hasAlpha;
   if (!fits) {
+    if (filename) logTrouble("pictures", "the picture %s could not be loaded (its name is too long)", filename);
     imageFileName[0] = 0;
     return false;
   }
@@ -298,10 +288,14 @@ bool KGraphicD3D::loadTexture(const char *filename, bool deep, bool hasAlpha) {
   // A deep texture keeps the file's alpha; a 16-bit one only when asked for.
   const bool alpha = img->hasAlpha && (deep || hasAlpha);
   const int side = textureSide(img->width, img->height);
-  if (!createTexture(side, side, deep ? kARGB : (alpha ? k4444 : k555))) return false;
+  if (!createTexture(side, side, deep ? kARGB : (alpha ? k4444 : k555))) {
+    logTrouble("pictures", "the picture %s could not be loaded (no %dx%d texture)", filename, side, side);
+    return false;
+  }
   {
     Locked t(_surface, 0);
     if (!t.ok) {
+      logTrouble("pictures", "the picture %s could not be loaded (its texture cannot be written)", filename);
       freePicture();
       return false;
     }

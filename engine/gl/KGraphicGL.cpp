@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "graphic/KImageCodec.h"
+#include "tools/KLog.h"
 #include "tools/KMiscTools.h"
 
 #ifndef GL_CLAMP
@@ -133,6 +134,7 @@ bool KGraphicGL::loadPicture(const char *filename, bool hiDef, bool hasalpha) {
   std::vector<uint8_t> staging;
   if (!KImageCodec::toTexels(*img, side, bitmap.bpp == 32, _ckActive, _ckr, _ckg, _ckb,
                              staging)) {
+    logTrouble("pictures", "the picture %s could not be loaded (no %dx%d texture)", filename, side, side);
     return false;
   }
   _pixels = staging.data();

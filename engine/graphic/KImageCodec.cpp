@@ -55,11 +55,17 @@ void appendBytes(void *context, void *data, int size) {
 }  // namespace
 
 KImageFormat KImageCodec::formatFromPath(const char *path) {
-  std::string p = lowerAscii(path);
-  if (p.find(".png") != std::string::npos) return K_IMAGE_PNG;
-  if (p.find(".bmp") != std::string::npos) return K_IMAGE_BMP;
-  if (p.find(".jpg") != std::string::npos) return K_IMAGE_JPEG;
-  if (p.find(".tga") != std::string::npos) return K_IMAGE_TGA;
+  // Only the file name's own extension counts: a folder named "Fotos.jpg" says
+  // nothing about the pictures inside it.
+  const std::string p = lowerAscii(path);
+  const size_t name = p.find_last_of("/\\");
+  const size_t dot = p.rfind('.');
+  if (dot == std::string::npos || (name != std::string::npos && dot < name)) return K_IMAGE_NONE;
+  const std::string ext = p.substr(dot + 1);
+  if (ext == "png") return K_IMAGE_PNG;
+  if (ext == "bmp") return K_IMAGE_BMP;
+  if (ext == "jpg" || ext == "jpeg") return K_IMAGE_JPEG;
+  if (ext == "tga") return K_IMAGE_TGA;
   return K_IMAGE_NONE;
 }
 

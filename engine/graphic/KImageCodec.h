@@ -38,8 +38,8 @@ public:
   // Files larger than this are not read into memory.
   static const size_t kMaxFileBytes = 128u * 1024u * 1024u;
 
-  // Decoder for a path: a substring anywhere in the lower-cased path, ".png"
-  // first, then ".bmp", ".jpg" and ".tga"; K_IMAGE_NONE when none matches.
+  // Decoder for a path: the file name's extension, in any case (".png", ".bmp",
+  // ".jpg" or ".jpeg", ".tga"); K_IMAGE_NONE for any other or none.
   static KImageFormat formatFromPath(const char *path);
 
   // Decodes a whole file held in memory as the given format. The data must

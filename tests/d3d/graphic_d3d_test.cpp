@@ -2,10 +2,16 @@
 // exact placement of every blit, blending and tint, flat primitives, and pictures
 // surviving the surface loss of full-screen switches.
 #include <cstdio>
+#include <filesystem>
+
+#include "tools/KLog.h"
 
 #include "d3d_fixture.h"
 
 namespace {
+
+std::vector<std::string> gLogged;
+void keepLine(const char *, const char *message) { gLogged.push_back(message); }
 
 class Pictures : public D3DTest {
 protected:
@@ -45,19 +51,29 @@ TEST_F(Pictures, LoadingGivesPowerOfTwoTexturesAndFailuresLeaveThePictureEmpty) 
   std::string one = writePicture("one.bmp", 1, 1, {0xFF102030u}, K_IMAGE_BMP);
   ASSERT_TRUE(g->loadPicture(one.c_str(), true, true));
   EXPECT_EQ(1.0f, g->_ftextureWIDTH);
-  // Failed loads empty the picture: no file, a name without a known extension,
-  // an upper-case extension (the name is tested as given), garbage in the file.
-  EXPECT_FALSE(g->loadPicture((::testing::TempDir() + "missing.tga").c_str(), true, true));
-  EXPECT_EQ(0.0f, g->getWidth());
-  ASSERT_TRUE(g->loadPicture(one.c_str(), true, true));
+  // The type is the file name's extension in any case, wherever the folder is.
   std::string upper = ::testing::TempDir() + "d3d_ONE.BMP";
   std::rename(one.c_str(), upper.c_str());
-  EXPECT_FALSE(g->loadPicture(upper.c_str(), true, true));
-  EXPECT_EQ(0.0f, g->getHeight());
+  EXPECT_TRUE(g->loadPicture(upper.c_str(), true, true));
+  std::filesystem::create_directories(::testing::TempDir() + "Fotos.jpg");
+  EXPECT_TRUE(g->loadPicture(writePicture("../Fotos.jpg/a.tga", 2, 2, {0xFF0000FFu, 0, 0, 0}).c_str(),
+                             true, true));
+  // Failed loads empty the picture and log one line naming the file: no file, a
+  // name without a known extension, garbage in the file.
   FILE *f = std::fopen((::testing::TempDir() + "d3d_junk.png").c_str(), "wb");
   std::fputs("not a picture at all", f);
   std::fclose(f);
-  EXPECT_FALSE(g->loadPicture((::testing::TempDir() + "d3d_junk.png").c_str(), true, true));
+  for (const char *bad : {"missing.tga", "one.tga.txt", "d3d_junk.png"}) {
+    const std::string path = ::testing::TempDir() + bad;
+    gLogged.clear();
+    KLogSink before = setLogSink(keepLine);
+    EXPECT_FALSE(g->loadPicture(path.c_str(), true, true)) << bad;
+    setLogSink(before);
+    EXPECT_EQ(0.0f, g->getWidth()) << bad;
+    ASSERT_EQ(1u, gLogged.size()) << bad;
+    EXPECT_NE(std::string::npos, gLogged[0].find(path)) << gLogged[0];
+    ASSERT_TRUE(g->loadPicture(upper.c_str(), true, true));
+  }
   // Blits of an empty picture do nothing.
   clear(0, 0, 0);
   g->blitRect(0, 0, 10, 10, 0, 0, false, false);

@@ -82,18 +82,18 @@ const std::vector<uint32_t> kPicture = {0x80FF0000u, 0xFF00FF00u, 0x000000FFu,
 
 }  // namespace
 
-TEST(ImageCodec, FormatComesFromLowerCasedSubstring) {
-  EXPECT_EQ(KImageCodec::formatFromPath("data/gfx/Mouse.TGA"), K_IMAGE_TGA);
-  EXPECT_EQ(KImageCodec::formatFromPath("a.Png"), K_IMAGE_PNG);
-  EXPECT_EQ(KImageCodec::formatFromPath("photo.JPG"), K_IMAGE_JPEG);
-  EXPECT_EQ(KImageCodec::formatFromPath("x.bmp"), K_IMAGE_BMP);
-  // Anywhere in the path, and in the fixed order png, bmp, jpg, tga.
-  EXPECT_EQ(KImageCodec::formatFromPath("dir.tga/file.png"), K_IMAGE_PNG);
-  EXPECT_EQ(KImageCodec::formatFromPath("x.jpg.bmp"), K_IMAGE_BMP);
-  EXPECT_EQ(KImageCodec::formatFromPath("x.tgax"), K_IMAGE_TGA);
-  EXPECT_EQ(KImageCodec::formatFromPath("photo.jpeg"), K_IMAGE_NONE);
-  EXPECT_EQ(KImageCodec::formatFromPath("noext"), K_IMAGE_NONE);
-  EXPECT_EQ(KImageCodec::formatFromPath(nullptr), K_IMAGE_NONE);
+TEST(ImageCodec, FormatComesFromTheFileNamesExtension) {
+  const std::pair<const char *, KImageFormat> cases[] = {
+      {"data/gfx/Mouse.TGA", K_IMAGE_TGA}, {"a.Png", K_IMAGE_PNG},
+      {"photo.JPG", K_IMAGE_JPEG},        {"photo.jpeg", K_IMAGE_JPEG},
+      {"x.bmp", K_IMAGE_BMP},             {"x.jpg.bmp", K_IMAGE_BMP},
+      // A folder's name says nothing about the file, with either separator.
+      {"Fotos.jpg/mouse.tga", K_IMAGE_TGA}, {"C:\\Fotos.jpg\\data\\sky.bmp", K_IMAGE_BMP},
+      {"Fotos.jpg/noext", K_IMAGE_NONE},  {"C:\\x.png\\noext", K_IMAGE_NONE},
+      {"x.tgax", K_IMAGE_NONE},           {"x.png.txt", K_IMAGE_NONE},
+      {"noext", K_IMAGE_NONE},            {"", K_IMAGE_NONE}, {nullptr, K_IMAGE_NONE}};
+  for (const auto &c : cases)
+    EXPECT_EQ(KImageCodec::formatFromPath(c.first), c.second) << (c.first ? c.first : "null");
 }
 
 TEST(ImageCodec, HandMadeTgaAndBmpDecodeTopRowFirst) {
