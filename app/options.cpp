@@ -1,6 +1,9 @@
 // The options screen: two volume sliders, the full-screen and printing boxes and
 // the back area. Each box acts once per press because the screen waits for the
-// button's release. Application thread only.
+// button's release; a knob once grabbed follows the pointer until the release.
+// Application thread only.
+#include <algorithm>
+
 #include "app/navigation.h"
 #include "app/pictures.h"
 #include "app/preferences.h"
@@ -31,6 +34,28 @@ static void waitRelease() {
   } while (KInput::getLeftButtonState() && !gameWindow->isQuit());
 }
 
+// Which knob the held button has grabbed: a quick flick skips most of the track
+// between two frames, so a held knob follows the pointer wherever it goes, and
+// stops at the track's end when the pointer goes past it.
+enum HeldKnob { kNoKnob, kMusicKnob, kSfxKnob };
+
+static HeldKnob knobUnder(int mx, int my) {
+  const int x = mx - 16;
+  if (x <= SLIDER_MIN || x >= SLIDER_MAX) return kNoKnob;
+  if (my > 127 && my < 167) return kMusicKnob;
+  if (my > 203 && my < 243) return kSfxKnob;
+  return kNoKnob;
+}
+
+// True while a knob is held: the boxes and the back area then wait for the release.
+static bool dragKnob(HeldKnob &held, int mx, int my) {
+  if (held == kNoKnob) held = knobUnder(mx, my);
+  const int x = std::min<int>(SLIDER_MAX, std::max<int>(SLIDER_MIN, mx - 16));
+  if (held == kMusicKnob) preferences.music = x;
+  if (held == kSfxKnob) preferences.sfx = x;
+  return held != kNoKnob;
+}
+
 static void click() {
   if (snd_click) snd_click->playSample();
 }
@@ -43,6 +68,7 @@ long doOptions() {
   if (surf_nav) surf_nav->setTextureQuality(true);
   // The press that opened the screen must not move a slider or tick a box.
   KInput::ignoreHeldButton();
+  HeldKnob held = kNoKnob;
 
   do {
     gameWindow->setDefaultWorldView();
@@ -66,12 +92,8 @@ long doOptions() {
     // Escape and the home button leave as the back area does, as on every other screen.
     if (home || KInput::isPressed(K_VK_ESCAPE)) break;
 
-    if (KInput::getLeftButtonState()) {
-      int x = mx - 16;
-      if (x > SLIDER_MIN && x < SLIDER_MAX) {
-        if (my > 127 && my < 167) preferences.music = x;
-        if (my > 203 && my < 243) preferences.sfx = x;
-      }
+    if (!KInput::getLeftButtonState()) held = kNoKnob;
+    if (KInput::getLeftButtonState() && !dragKnob(held, mx, my)) {
       if (inArea(mx, my, 559, 422, 639, 479)) break;
       if (inArea(mx, my, 302, 247, 357, 298)) {
         if (preferences.fullscreen == 1) {
@@ -90,8 +112,6 @@ long doOptions() {
         click();
         waitRelease();
       }
-      // Printing is only offered in a window.
-      if (preferences.fullscreen == 1) preferences.printing = 0;
     }
     gameWindow->flipBackBuffer(true, true);
   } while (!gameWindow->isQuit());

@@ -83,8 +83,8 @@ TEST_F(Shell, WindowedPreferenceOpensAWindowAndHotKeysKeepThePreference) {
 TEST_F(Shell, OptionsChangesAreSavedAtShutdown) {
   // Options, drag the upper knob to 200, back, then quit from the menu. Each
   // screen waits for the press that opened it to end.
-  run({{300, 450, true, {}}, {300, 450, false, {}}, {216, 140, true, {}}, {600, 450, true, {}},
-       {0, 0, false, {}}, kQuit, kUp, kQuit});
+  run({{300, 450, true, {}}, {300, 450, false, {}}, {216, 140, true, {}}, {216, 140, false, {}},
+       {600, 450, true, {}}, {0, 0, false, {}}, kQuit, kUp, kQuit});
   auto saved = readWholeFile(docs.file("pabrix.prf"));
   ASSERT_EQ(saved.size(), 16u);
   EXPECT_EQ(saved[0], 200);
