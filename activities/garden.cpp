@@ -270,8 +270,10 @@ void gardenFrame() {
     if (!bt) {
       long x = KInput::getMouseX();
       long y = KInput::getMouseY();
-      if (x < 169 || y < 390) {
-        doCloud(x, y);  // let go off the soil: the seed is lost
+      // Over visible ground (the grass band included) the seed is planted, at the
+      // nearest place a seed can go in (addSeed); elsewhere it is lost.
+      if (x < 169 || y < kGroundTop) {
+        doCloud(x, y);
       } else {
         if (snd_click) {
           snd_click->setVolume(20);

@@ -10,6 +10,9 @@
 class KGraphic;
 
 constexpr int kSeedPanelWidth = 181;
+// The first row of visible ground (the grass above the soil): a seed let go on or
+// below it is planted.
+constexpr long kGroundTop = 355;
 // The camera button, low on the seed panel.
 constexpr short kGardenCameraX = 116, kGardenCameraY = 418;
 

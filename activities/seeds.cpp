@@ -3,6 +3,7 @@
 // Application thread only.
 #include "activities/seeds.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -81,8 +82,26 @@ void endPlant(sSeedInGame *s) {
 
 }  // namespace
 
-// The left edge of the soil strip in the garden picture.
+// The left edge of the soil strip in the garden picture, and the highest point a
+// seed goes in (a seed let go over the grass above it is planted there).
 static const long kSoilLeft = 181;
+static const long kPlantTop = 390;
+
+// How far right of its seed's x a grown plant's left edge lies (negative: left
+// of it): the stem, the leaves it grows and its flower turned by its tilt
+// (about the flower's centre, as the flower is drawn).
+static float plantLeftReach(const sSeedInGame &s) {
+  const sTige &T = tiges[s.tige];
+  const float stem = -(T.x2 - T.seedX) + 20;
+  float left = stem;
+  for (int k = 1; k <= 5; k++)
+    if (s.leaves[k].progress != -1) left = std::min(left, stem + float(s.leaves[k].decalx));
+  const sTige &F = flowers[s.flower];
+  const float w = F.x2 - F.x1, h = F.y2 - F.y1;
+  const float centre = stem + (T.hotX - T.x1) - (F.x2 - F.hotX) + w / 2;
+  const float a = s.rotation * 3.14159265f / 180;
+  return std::min(left, centre - (w / 2 * std::fabs(std::cos(a)) + h / 2 * std::fabs(std::sin(a))));
+}
 
 void addSeed() {
   long n = _seedInHand;
@@ -103,7 +122,7 @@ void addSeed() {
   // A seed let go over the panel's edge goes into the soil beside it, not onto
   // the panel, where its plant would grow over the seeds.
   s->dx = float(mx - 23 < kSoilLeft ? kSoilLeft : mx - 23);
-  s->dy = float(my - 22);
+  s->dy = float((my < kPlantTop ? kPlantTop : my) - 22);
   s->x1 = menu.x1;
   s->y1 = menu.y1;
   s->x2 = menu.x2;
@@ -132,6 +151,9 @@ void addSeed() {
   s->flowerProgress = 0;
   s->growSpeed = float(rand() % 25) / 100.0f;
   if (s->flower <= 4) s->rotation = 0;  // flowers 1..4 stand upright
+  // Nor may the grown plant reach over the panel: one planted at the soil's left
+  // edge moves right until its leaves and flower stay clear of the seeds.
+  s->dx = std::max(s->dx, std::ceil(float(kSoilLeft) - plantLeftReach(*s)));
 }
 
 void growSeed(sSeedInGame *s) {

@@ -1,6 +1,8 @@
 // Seed growth measured through addSeed and doAllSeed on recording pictures: the
 // phase lengths, the stem's fixed foot, tilts, the mystery seed, leafless plants
 // and the hundred-plant limit.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "activities/garden.h"
@@ -210,4 +212,29 @@ TEST_F(Growth, TheHundredAndFirstSeedIsNotPlanted) {
   addSeed();
   EXPECT_EQ(allSeeds[41].ID, 3);
   EXPECT_EQ(allSeeds[41].dx, 477);
+}
+
+TEST_F(Growth, PlantsAtTheSoilsLeftEdgeGrowClearOfTheSeedPanel) {
+  // Every plant let go at the panel's edge, grown with all the leaves it drew:
+  // nothing it draws (flowers turned about their centre) reaches left of the soil.
+  float leftmost = 640;
+  for (int round = 0; round < 20; round++) {
+    for (long n = 1; n <= 10; n++) {
+      clearGarden();
+      plant(n, 169 + round, 420);
+      allSeeds[0].progress = 99.5f;
+      for (int f = 0; f < 60; f++) {
+        stems.calls.clear();
+        doAllSeed();
+        for (const Blit &b : stems.calls) {
+          const float w = b.x2 - b.x1, h = b.y2 - b.y1, a = b.angle * 3.14159265f / 180;
+          const float left = b.destX + w / 2 -
+                             b.zoom * (w / 2 * std::fabs(std::cos(a)) + h / 2 * std::fabs(std::sin(a)));
+          leftmost = std::min(leftmost, left);
+          ASSERT_GE(left, 181 - 0.5f) << "seed " << n << " round " << round;
+        }
+      }
+    }
+  }
+  EXPECT_LT(leftmost, 200) << "the plants still come close to the edge";
 }
