@@ -180,6 +180,18 @@ TEST_F(GLWindowTest, FullScreenBothWaysKeepsTheFrameAndMapsThePointer) {
   EXPECT_TRUE(pumpUntil([] { return KInput::getMouseX() == 100 && KInput::getMouseY() == 50; }))
       << KInput::getMouseX() << "," << KInput::getMouseY();
 
+  // Over the bars the game cannot draw its pointer: the system's shows there while
+  // the game hides it, and goes again back over the frame.
+  if (rx > 2 || ry > 2) {
+    KNativeWindow::setSystemPointerVisible(false);
+    const int bx = rx > 2 ? rx / 2 : rx + rw / 2, by = rx > 2 ? ry + rh / 2 : ry / 2;
+    ASSERT_TRUE(xdo("mousemove " + std::to_string(bx) + " " + std::to_string(by)));
+    EXPECT_TRUE(pumpUntil([] { return SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE; }));
+    ASSERT_TRUE(xdo("mousemove " + std::to_string(rx + rw / 2) + " " + std::to_string(ry + rh / 2)));
+    EXPECT_TRUE(pumpUntil([] { return SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE; }));
+    KNativeWindow::setSystemPointerVisible(true);
+  }
+
   window->toggleFullScreen(false);
   pump();
   SDL_GetWindowSize(kSdlWindow(hwnd), &w, &h);

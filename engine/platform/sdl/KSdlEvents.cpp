@@ -142,6 +142,8 @@ void translateMotion(const SDL_MouseMotionEvent &e) {
   if (!w) return;
   int fx, fy;
   eventToFrame(w, e.x, e.y, fx, fy);
+  KSdlWindow::pointerOutsideFrame(fx < 0 || fy < 0 || fx >= w->frameWidth() ||
+                                  fy >= w->frameHeight());
   post(w, WM_MOUSEMOVE, modifierFlags(e.state), makePointerLParam(fx, fy));
 }
 

@@ -24,6 +24,7 @@
 namespace {
 
 bool gPointerVisible = true;  // the wanted system pointer state, also for later windows
+bool gPointerOutsideFrame = false;  // last seen over the bars of a scaled frame
 // Left-button presses as SDL takes them from the platform, counted when they are
 // queued, so a press and release between two polls is still known.
 std::atomic<unsigned long> gLeftPresses{0};
@@ -352,7 +353,15 @@ unsigned long KNativeWindow::leftButtonPresses() { return gLeftPresses.load(); }
 
 void KNativeWindow::setSystemPointerVisible(bool visible) {
   gPointerVisible = visible;
-  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+  const bool shown = visible || gPointerOutsideFrame;
+  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void KSdlWindow::pointerOutsideFrame(bool outside) {
+  if (outside == gPointerOutsideFrame) return;
+  gPointerOutsideFrame = outside;
+  if (!gPointerVisible && SDL_WasInit(SDL_INIT_VIDEO))
+    SDL_ShowCursor(outside ? SDL_ENABLE : SDL_DISABLE);
 }
 
 bool KNativeWindow::desktopMode(const KNativeWindow *window, KDesktopMode &out) {

@@ -43,6 +43,10 @@ public:
   static KSdlWindow *fromId(uint32_t id);
   // Moves every SDL event into the queues of the windows it belongs to.
   static void pumpEvents();
+  // Where the pointer is, from its last move: outside the frame (over the bars
+  // beside a scaled full-screen frame) the game cannot draw its own pointer, so
+  // the system's is shown there even while the game hides it.
+  static void pointerOutsideFrame(bool outside);
 
 private:
   friend struct KNativeWindow;
