@@ -31,7 +31,9 @@ void doCloud(long mx, long my) {
   cloud1.timer = 0;
   cloud1.frame = 0;
   if (snd_cloud) {
-    snd_cloud->setVolume(20);
+    // As loud as the other hand sounds (pick, place, pegs): at a fifth of the
+    // effects' volume no poof can carry over the music.
+    snd_cloud->setVolume(kCloudVolume);
     snd_cloud->playSample();
   }
 }

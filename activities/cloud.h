@@ -13,6 +13,8 @@ struct sCloud {
 };
 
 extern sCloud cloud1;
+// The volume the poof plays at.
+constexpr int kCloudVolume = 60;
 extern KGraphic *surf_cloud;
 
 // Create and load, or delete, the cloud picture.

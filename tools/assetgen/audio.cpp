@@ -86,12 +86,9 @@ void kWeighting(Biquad &shelf, Biquad &highPass) {
   }
 }
 
-}  // namespace
 
-double integratedLoudness(const Stereo &s) {
-  const size_t block = kSampleRate * 4 / 10, step = block / 4;
-  if (s.frames() < block) return -200.0;
-  // K-weighted energy per frame, both channels summed.
+// K-weighted energy per frame, both channels summed.
+std::vector<double> weightedEnergy(const Stereo &s) {
   std::vector<double> energy(s.frames());
   Biquad shelf[2], highPass[2];
   kWeighting(shelf[0], highPass[0]);
@@ -101,6 +98,48 @@ double integratedLoudness(const Stereo &s) {
     const double r = highPass[1].run(shelf[1].run(s.right[i]));
     energy[i] = l * l + r * r;
   }
+  return energy;
+}
+
+double lufsOf(double meanSquare) {
+  return meanSquare > 0 ? -0.691 + 10.0 * std::log10(meanSquare) : -200.0;
+}
+
+// Scales by gainDb, but never beyond a peak of peakDb; silence is left alone.
+void applyGain(Stereo &s, double gainDb, double peakDb) {
+  const Levels lv = measure(s);
+  if (lv.peakDb <= -199.0) return;
+  if (lv.peakDb + gainDb > peakDb) gainDb = peakDb - lv.peakDb;
+  const float g = static_cast<float>(std::pow(10.0, gainDb / 20.0));
+  for (size_t i = 0; i < s.frames(); ++i) {
+    s.left[i] *= g;
+    s.right[i] *= g;
+  }
+}
+
+}  // namespace
+
+double momentaryLoudness(const Stereo &s) {
+  const size_t block = kSampleRate * 4 / 10;
+  const std::vector<double> energy = weightedEnergy(s);
+  double sum = 0, loudest = 0;
+  for (size_t i = 0; i < energy.size(); ++i) {
+    sum += energy[i];
+    if (i >= block) sum -= energy[i - block];
+    loudest = std::max(loudest, sum);
+  }
+  return lufsOf(loudest / block);
+}
+
+void normaliseMomentary(Stereo &s, double lufs, double peakDb) {
+  const double now = momentaryLoudness(s);
+  if (now > -199.0) applyGain(s, lufs - now, peakDb);
+}
+
+double integratedLoudness(const Stereo &s) {
+  const size_t block = kSampleRate * 4 / 10, step = block / 4;
+  if (s.frames() < block) return -200.0;
+  const std::vector<double> energy = weightedEnergy(s);
   std::vector<double> blocks;
   double sum = 0;
   for (size_t i = 0; i < block; ++i) sum += energy[i];
@@ -109,9 +148,7 @@ double integratedLoudness(const Stereo &s) {
     if (start + step + block > s.frames()) break;
     for (size_t i = 0; i < step; ++i) sum += energy[start + block + i] - energy[start + i];
   }
-  auto lufs = [](double meanSquare) {
-    return meanSquare > 0 ? -0.691 + 10.0 * std::log10(meanSquare) : -200.0;
-  };
+  auto lufs = lufsOf;
   auto gatedMean = [&](double gate) {
     double total = 0;
     size_t n = 0;
@@ -126,16 +163,8 @@ double integratedLoudness(const Stereo &s) {
 }
 
 void normaliseLoudness(Stereo &s, double lufs, double peakDb) {
-  const Levels lv = measure(s);
   const double now = integratedLoudness(s);
-  if (lv.peakDb <= -199.0 || now <= -199.0) return;
-  double gainDb = lufs - now;
-  if (lv.peakDb + gainDb > peakDb) gainDb = peakDb - lv.peakDb;
-  const float g = static_cast<float>(std::pow(10.0, gainDb / 20.0));
-  for (size_t i = 0; i < s.frames(); ++i) {
-    s.left[i] *= g;
-    s.right[i] *= g;
-  }
+  if (now > -199.0) applyGain(s, lufs - now, peakDb);
 }
 
 void fadeEdges(Stereo &s, double fadeInSeconds, double fadeOutSeconds) {

@@ -35,6 +35,15 @@ void normalise(Stereo &s, double rmsDb, double peakDb);
 // the ungated level. -200 for silence or less than one block.
 double integratedLoudness(const Stereo &s);
 
+// The loudness of the sound's loudest 400 ms (a loudness meter's momentary
+// reading at its highest), silence counted past the end of a shorter sound, so a
+// brief click reads quieter than a held note of the same level, as it sounds.
+double momentaryLoudness(const Stereo &s);
+
+// Scales so the momentary loudness reaches `lufs`, but never beyond a peak of
+// `peakDb`. A silent buffer is left alone.
+void normaliseMomentary(Stereo &s, double lufs, double peakDb);
+
 // Scales so the integrated loudness reaches `lufs`, but never beyond a peak of
 // `peakDb`. A silent buffer is left alone.
 void normaliseLoudness(Stereo &s, double lufs, double peakDb);

@@ -1,5 +1,5 @@
 // assetgen: renders one data file of the program from its editable source.
-//   assetgen picture SVG OUT WxH [--css TEXT] [--crop x,y,w,h]... [--depfile F]
+//   assetgen picture SVG OUT WxH [--css TEXT] [--crop x,y,w,h]... [--scaled] [--depfile F]
 //   assetgen sfx RECIPE OUT.ogg
 //   assetgen music SCORE OUT.ogg SOUNDFONT
 //   assetgen ini IN OUT              (copies with CR LF line ends)
@@ -29,7 +29,7 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: assetgen picture SVG OUT WxH [--css TEXT] [--crop x,y,w,h]... [--depfile F]\n"
+               "usage: assetgen picture SVG OUT WxH [--css TEXT] [--crop x,y,w,h]... [--scaled] [--depfile F]\n"
                "       assetgen sfx RECIPE OUT.ogg\n"
                "       assetgen music SCORE OUT.ogg SOUNDFONT\n"
                "       assetgen ini IN OUT\n"
@@ -51,7 +51,12 @@ int picture(int argc, char **argv) {
   if (!parseSize(argv[4], w, h)) return failed(svgPath, std::string("bad size ") + argv[4]);
   std::string css, depfile;
   std::vector<Rect> crops;
+  bool scaled = false;
   for (int i = 5; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--scaled")) {
+      scaled = true;  // a whole drawing enlarged (the print sheets), not its own size
+      continue;
+    }
     if (i + 1 >= argc) return usage();
     if (!std::strcmp(argv[i], "--css")) {
       css += argv[++i];
@@ -70,7 +75,7 @@ int picture(int argc, char **argv) {
   std::vector<std::string> deps;
   if (!expandIncludes(svgPath, svg, deps, error)) return failed(svgPath, error);
   Image img;
-  if (!renderSvg(svg, w, h, css, img, error)) return failed(svgPath, error);
+  if (!renderSvg(svg, w, h, css, img, error, scaled)) return failed(svgPath, error);
   if (!crops.empty()) {
     Image cropped;
     if (!cropStack(img, crops, cropped, error)) return failed(svgPath, error);
@@ -106,7 +111,7 @@ int music(int argc, char **argv) {
   return 0;
 }
 
-// Prints the peak and the integrated loudness of finished sound files.
+// Prints the peak, the momentary and the integrated loudness of finished sound files.
 int measureFiles(int argc, char **argv) {
   if (argc < 3) return usage();
   for (int i = 2; i < argc; ++i) {
@@ -115,7 +120,8 @@ int measureFiles(int argc, char **argv) {
     if (!readOgg(argv[i], s, error)) return failed(argv[i], error);
     const Levels lv = measure(s);
     const double lufs = integratedLoudness(s);
-    std::printf("%s: %.2f s, peak %.1f dBFS", argv[i], double(s.frames()) / kSampleRate, lv.peakDb);
+    std::printf("%s: %.2f s, peak %.1f dBFS, momentary loudness %.1f LUFS", argv[i],
+                double(s.frames()) / kSampleRate, lv.peakDb, momentaryLoudness(s));
     if (lufs > -199.0) std::printf(", integrated loudness %.1f LUFS", lufs);
     std::printf("\n");
   }

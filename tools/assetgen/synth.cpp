@@ -189,11 +189,6 @@ bool parseRecipe(const std::string &text, Recipe &out, std::string &error) {
     } else if (w[0] == "length") {
       if (v.size() != 1 || v[0] < 0.01 || v[0] > 10) return fail(error, line, "length wants 0.01..10 seconds");
       out.length = v[0];
-    } else if (w[0] == "level") {
-      if (v.size() != 2 || v[0] < -60 || v[0] > 0 || v[1] < -60 || v[1] > 0)
-        return fail(error, line, "level wants an RMS and a peak in dBFS (-60..0)");
-      out.rmsDb = v[0];
-      out.peakDb = v[1];
     } else if (w[0] == "echo") {
       if (v.size() != 3 || v[0] < 0.001 || v[0] > 2 || v[1] < 0 || v[1] > 0.9 || v[2] < 0 || v[2] > 1)
         return fail(error, line, "echo wants delay (0.001..2 s), feedback (0..0.9), mix (0..1)");
@@ -264,7 +259,7 @@ void renderRecipe(const Recipe &r, Stereo &out) {
       out.right[i] += static_cast<float>(r.echoMix) * b[i];
     }
   }
-  normalise(out, r.rmsDb, r.peakDb);
+  normaliseMomentary(out, kEffectLoudness, kEffectPeakDb);
   fadeEdges(out, 0.0005, 0.005);
 }
 

@@ -30,13 +30,17 @@ struct Layer {
 
 struct Recipe {
   double length = 0;  // seconds of output
-  double rmsDb = -14, peakDb = -1;
   double echoDelay = 0, echoFeedback = 0, echoMix = 0;
   std::vector<Layer> layers;
 };
 
 // Parses a recipe. On error `error` reads "line N: what".
 bool parseRecipe(const std::string &text, Recipe &out, std::string &error);
+
+// Every effect is made to one momentary loudness, with a peak ceiling that a
+// sharp, short sound may reach first: no effect is louder than another, and all
+// carry over the music (-18 LUFS) at the volumes the program plays them.
+constexpr double kEffectLoudness = -10.0, kEffectPeakDb = -1.0;
 
 // Renders the recipe at 44.1 kHz stereo, normalised and with click-free ends.
 void renderRecipe(const Recipe &r, Stereo &out);
