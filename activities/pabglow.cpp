@@ -48,17 +48,31 @@ bool saveBoards() {
   return writeFileAtomically(pabglowFileName(), image, sizeof image);
 }
 
+// First x of each pen's band in the colour strip; the eraser runs to 370.
+static const short bandStart[PABGLOW_PENS] = {90, 118, 142, 167, 188, 212,
+                                              235, 260, 283, 307, 332};
+
 void pickAcolor() {
   short x = KInput::getMouseX();
   short y = KInput::getMouseY();
   if (x < 90 || x > 370 || y < 406 || y > 445) return;
-  // First x of each pen's band in the colour strip; the eraser runs to 370.
-  static const short bandStart[PABGLOW_PENS] = {90, 118, 142, 167, 188, 212,
-                                                235, 260, 283, 307, 332};
   long pen = 0;
   for (int i = 0; i < PABGLOW_PENS; i++)
     if (x >= bandStart[i]) pen = i;
   currentPen = pen;
+}
+
+// The chosen colour's band is framed in the strip, in the yellow of the ring
+// that shows the current peg.
+static void markChosenColour() {
+  if (!surf_pabglow || currentPen < 0 || currentPen >= PABGLOW_PENS) return;
+  const float x1 = bandStart[currentPen];
+  const float x2 = currentPen + 1 < PABGLOW_PENS ? bandStart[currentPen + 1] - 1 : 370;
+  const float y1 = 404, y2 = 447, t = 2, r = 1, g = 0.89f, b = 0.36f;
+  surf_pabglow->drawRect(x1, y1, x2, y1 + t, r, g, b, 1);
+  surf_pabglow->drawRect(x1, y2 - t, x2, y2, r, g, b, 1);
+  surf_pabglow->drawRect(x1, y1, x1 + t, y2, r, g, b, 1);
+  surf_pabglow->drawRect(x2 - t, y1, x2, y2, r, g, b, 1);
 }
 
 static void playSample(KSound *s) {
@@ -265,6 +279,7 @@ void doPabglow() {
     }
     if (KGraphic *peg = penPicture(currentPen))
       peg->blitAlphaRect(0, 0, 16, 16, 502, 416, false, false);
+    markChosenColour();
     // Between the colour strip and the current peg.
     doCamera(386, 410, screenSnapshot);
     boardPicker(mx, my, bt);

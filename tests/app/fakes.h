@@ -141,6 +141,10 @@ public:
   void setBlitColor(float r, float g, float b, float a) override {
     log("setBlitColor", {r, g, b, a});
   }
+  void drawRect(float x1, float y1, float x2, float y2, float r, float g, float b,
+                float a) override {
+    log("drawRect", {x1, y1, x2, y2, r, g, b, a});
+  }
 
 private:
   void log(const char *op, std::initializer_list<float> args);

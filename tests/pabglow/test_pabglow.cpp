@@ -158,6 +158,16 @@ TEST_F(Pabglow, ColourStripBands) {
   for (const Probe &p : probes) {
     run({{p.x, p.y, true, {}}, {p.x, p.y, false, {K_VK_ESCAPE}}});
     EXPECT_EQ(currentPen, p.pen) << p.x << "," << p.y;
+    // From the next frame the chosen band is framed: its left edge, and its right
+    // edge where the next band starts (the eraser's at the strip's end).
+    const float left = probes[2 * p.pen].x;
+    const float right = p.pen == 10 ? 370 : probes[2 * p.pen + 2].x - 1;
+    bool leftEdge = false, rightEdge = false;
+    for (const DrawCall &c : rec.find("pabglowback.tga", "drawRect", rec.frames)) {
+      leftEdge |= c.args[0] == left && c.args[2] == left + 2;
+      rightEdge |= c.args[0] == right - 2 && c.args[2] == right;
+    }
+    EXPECT_TRUE(leftEdge && rightEdge) << p.pen;
   }
   // Outside the strip the pen stays.
   for (auto xy : {std::pair<int, int>{89, 420}, {371, 420}, {200, 405}, {200, 446}}) {
