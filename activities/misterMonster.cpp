@@ -78,25 +78,44 @@ bool inDiscardZone(long x, long y) {
 
 }  // namespace
 
-void previousMonster() {
-  if (inHand > 0) return;
+// Shows monster n; one press, one monster: a click lasts several frames.
+void showMonster(long n) {
   play(snd_click);
-  currentAlien -= 1;
-  if (currentAlien <= 0) currentAlien = maxMonsters;
+  currentAlien = n;
   loadMonster(currentAlien);
   waitWhile(leftHeld);
+}
+
+void previousMonster() {
+  if (inHand > 0) return;
+  showMonster(currentAlien <= 1 ? maxMonsters : currentAlien - 1);
   waitWhile(leftKeyHeld);
 }
 
 void nextMonster() {
   if (inHand > 0) return;
-  play(snd_click);
-  currentAlien += 1;
-  if (currentAlien > maxMonsters) currentAlien = 1;
-  loadMonster(currentAlien);
-  // One press, one monster: a click lasts several frames.
-  waitWhile(leftHeld);
+  showMonster(currentAlien >= maxMonsters ? 1 : currentAlien + 1);
   waitWhile(rightKeyHeld);
+}
+
+// Which monster is on show: a numbered light per monster under the arrows (five
+// to a row), the one on show lit, as the peg board shows its boards. A press on
+// another light shows that monster.
+void monsterLights(long mx, long my, bool bt) {
+  constexpr long kPitch = nav::kLightSize + 1, kPerRow = 5, kRight = 636, kTop = 72;
+  const long count = maxMonsters < 10 ? maxMonsters : 10;
+  for (long i = 0; i < count; i++) {
+    const long x = kRight - (kPerRow - i % kPerRow) * kPitch, y = kTop + (i / kPerRow) * kPitch;
+    const bool on = currentAlien == i + 1;
+    if (bt && !on && inHand <= 0 && mx >= x && mx < x + nav::kLightSize && my >= y &&
+        my < y + nav::kLightSize) {
+      showMonster(i + 1);
+      return;  // drawn lit from the next frame
+    }
+    float r[4];
+    nav::light(int(i), on, r);
+    if (surf_nav) surf_nav->blitAlphaRect(r[0], r[1], r[2], r[3], short(x), short(y), false, false);
+  }
 }
 
 void doButtons(KGraphic *surf_btns) {
@@ -192,6 +211,7 @@ void doButtons(KGraphic *surf_btns) {
   } else {
     surf_btns->blitAlphaRect(205, 105, 228, 174, 615, 0, false, false);
   }
+  monsterLights(mx, my, bt);
 }
 
 void dropPiece(long pieceID) {
@@ -227,21 +247,28 @@ void drawPieces() {
   if (!KInput::getLeftButtonState() || inHand > 0) return;
   long mx = KInput::getMouseX();
   long my = KInput::getMouseY();
+  const int s = placedPartAt(mx, my);
+  if (s == 0) return;
+  sMonsterPart &slot = m->allMonsterPart[s];
+  inHand = slot.partID;
+  playScreenSample(snd_pick);
+  decalX = slot.x - mx;
+  decalY = slot.y - my;
+  slot.partID = -1;
+}
+
+int placedPartAt(long mx, long my) {
+  const sMonster *m = shownMonster();
+  if (!m) return 0;
   // From slot 1 up: where parts overlap, the one placed earliest (underneath) wins.
   for (int s = 1; s < kMonsterSlots; s++) {
-    sMonsterPart &slot = m->allMonsterPart[s];
+    const sMonsterPart &slot = m->allMonsterPart[s];
     if (!isPlacedPart(slot.partID)) continue;
     const sRealPart &p = allParts[slot.partID];
     long w = p.x2 - p.x1, h = p.y2 - p.y1;
-    if (slot.x < mx && mx < slot.x + w && slot.y < my && my < slot.y + h) {
-      inHand = slot.partID;
-      playScreenSample(snd_pick);
-      decalX = slot.x - mx;
-      decalY = slot.y - my;
-      slot.partID = -1;
-      return;
-    }
+    if (slot.x < mx && mx < slot.x + w && slot.y < my && my < slot.y + h) return s;
   }
+  return 0;
 }
 
 void displayMonster(bool forprinting) {
@@ -325,10 +352,13 @@ void doMisterMonster() {
     gameWindow->setDefaultWorldView();
     if (surf_back) surf_back->blitRect(0, 0, 640, 480, 0, 0, false, false);
     doButtons(surf_buttons);
+    // The camera lies under the monster, like the other buttons: a part dropped
+    // on it stays in sight and a press on that part picks it up.
+    const bool onPart = placedPartAt(KInput::getMouseX(), KInput::getMouseY()) != 0;
+    // Beside the print button, or in its place when printing is off.
+    doCamera(preferences.printing ? 372 : 286, 418, monsterPicture, inHand > 0 || onPart);
     displayMonster(false);
     animateCloud();
-    // Beside the print button, or in its place when printing is off.
-    doCamera(preferences.printing ? 372 : 286, 418, monsterPicture, inHand > 0);
     const bool home = homeButton(surf_nav, kHomeX, kHomeY) && inHand <= 0;
     drawCameraFlash();
     drawPointer();

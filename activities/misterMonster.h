@@ -16,5 +16,8 @@ void doButtons(KGraphic *surf_btns);
 void displayMonster(bool forprinting);
 void drawPieces();
 void dropPiece(long pieceID);
+// The slot of the placed part under (mx, my) on the monster on show (the earliest
+// placed where parts overlap); 0 when there is none.
+int placedPartAt(long mx, long my);
 void previousMonster();
 void nextMonster();

@@ -49,20 +49,20 @@ bool RecordingGraphic::loadPicture(const char *filename, bool, bool) {
 
 void RecordingGraphic::blitRect(float x1, float y1, float x2, float y2, short dx, short dy, bool,
                                 bool) {
-  calls.push_back({"blitRect", x1, y1, x2, y2, dx, dy, 0, 1, 1});
+  record({"blitRect", x1, y1, x2, y2, dx, dy, 0, 1, 1});
 }
 
 void RecordingGraphic::blitAlphaRect(float x1, float y1, float x2, float y2, short dx, short dy,
                                      bool, bool) {
-  calls.push_back({"blitAlphaRect", x1, y1, x2, y2, dx, dy, 0, 1, 1});
+  record({"blitAlphaRect", x1, y1, x2, y2, dx, dy, 0, 1, 1});
 }
 
 void RecordingGraphic::blitAlphaRectFx(float x1, float y1, float x2, float y2, short dx, short dy,
                                        float angle, float zoom, float blend, bool, bool) {
-  calls.push_back({"blitAlphaRectFx", x1, y1, x2, y2, dx, dy, angle, zoom, blend, quality});
+  record({"blitAlphaRectFx", x1, y1, x2, y2, dx, dy, angle, zoom, blend, quality});
 }
 
 void RecordingGraphic::setBlitColor(float r, float g, float b, float a) {
   // The colour goes in the rectangle fields: r, g, b, then a as blend.
-  calls.push_back({"setBlitColor", r, g, b, 0, 0, 0, 0, 1, a});
+  record({"setBlitColor", r, g, b, 0, 0, 0, 0, 1, a});
 }

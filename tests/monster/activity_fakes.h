@@ -17,6 +17,7 @@ struct Blit {
   int destX = 0, destY = 0;
   float angle = 0, zoom = 1, blend = 1;
   bool smooth = false;  // the picture's texture quality when it was drawn
+  long order = 0;       // when it was drawn, counted over every recording picture
   bool sameSource(float a, float b, float c, float d) const {
     return x1 == a && y1 == b && x2 == c && y2 == d;
   }
@@ -39,13 +40,19 @@ public:
   static std::vector<RecordingGraphic *> &live();
   static RecordingGraphic *find(const std::string &fileTail);
   static int created;
+  // Keeps a call with its place in the order of all drawing.
+  void record(Blit b) {
+    static long drawn = 0;
+    b.order = ++drawn;
+    calls.push_back(b);
+  }
 
   bool loadPicture(const char *filename, bool, bool) override;
   float getWidth() override { return 16; }
   float getHeight() override { return 16; }
   void setTextureQuality(bool q) override { quality = q; }
   void drawRect(float x1, float y1, float x2, float y2, float, float, float, float a) override {
-    calls.push_back({"drawRect", x1, y1, x2, y2, 0, 0, 0, 1, a});
+    record({"drawRect", x1, y1, x2, y2, 0, 0, 0, 1, a});
   }
   void blitRect(float x1, float y1, float x2, float y2, short dx, short dy, bool, bool) override;
   void blitAlphaRect(float x1, float y1, float x2, float y2, short dx, short dy, bool,

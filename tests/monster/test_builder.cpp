@@ -312,3 +312,61 @@ TEST_F(Builder, TheSmokeCloudPlaysNineteenFrames) {
     EXPECT_EQ(smoke.calls[i].destY, 138);
   }
 }
+
+TEST_F(Builder, APartLetGoOnTheCameraStaysInSightAndAPressOnItPicksItUp) {
+  surf_monster = nullptr;
+  preferences.printing = 0;  // the camera in the print button's place, (286, 418)
+  extern int snapshotCalls;
+  snapshotCalls = 0;
+  long partOnTop = 0, heldAfterPress = 0;
+  window->onFlip = [&](int n) {
+    if (n == 1) loadCatalogue(catalogue.c_str());
+    if (n == 5) {  // the frame after the drop: the part is drawn after the button
+      const RecordingGraphic *camera = RecordingGraphic::find("camera.tga");
+      const auto *parts = static_cast<const RecordingGraphic *>(surf_monster);
+      ASSERT_TRUE(camera && parts && !camera->calls.empty() && !parts->calls.empty());
+      const Blit &part = parts->calls.back();
+      EXPECT_TRUE(part.sameSource(0, 0, 40, 30) && part.destX == 300 && part.destY == 430);
+      partOnTop = part.order > camera->calls.back().order;
+    }
+    if (n == 8) heldAfterPress = inHand;
+  };
+  input.push(0, 0, false);
+  input.push(30, 110, true);    // palette part 1, grabbed 10 px in
+  input.push(310, 440, true);
+  input.push(310, 440, false);  // let go on the camera: the part covers (300, 430)-(340, 460)
+  input.push(310, 440, false);
+  input.push(290, 470, true);   // on the camera beside the part: a picture
+  input.push(290, 470, false);
+  input.push(320, 445, true);   // on the part: it is picked up, no picture
+  input.push(320, 445, true, {K_VK_ESCAPE});
+  doMisterMonster();
+  EXPECT_TRUE(partOnTop);
+  EXPECT_EQ(snapshotCalls, 1);
+  EXPECT_EQ(heldAfterPress, 1);
+}
+
+TEST_F(Builder, NumberedLightsShowTheMonsterOnShowAndAPressChoosesOne) {
+  surf_monster = nullptr;
+  currentAlien = 1;
+  bool thirdLit = false;
+  window->onFlip = [&](int n) {
+    if (n == 1) loadCatalogue(catalogue.c_str());
+    if (n != 3) return;
+    const RecordingGraphic *lights = RecordingGraphic::find("nav.tga");
+    ASSERT_NE(lights, nullptr);
+    float on[4];
+    nav::light(2, true, on);
+    for (const Blit &b : lights->calls)
+      thirdLit |= b.sameSource(on[0], on[1], on[2], on[3]) && b.destX == 561 && b.destY == 72;
+  };
+  window->onPump = [&] { input.setLeftButton(false); };  // the choice waits for the release
+  input.push(0, 0, false);
+  input.push(570, 84, true);  // on the third light
+  input.push(570, 84, false);
+  input.push(570, 84, false, {K_VK_ESCAPE});
+  doMisterMonster();
+  ASSERT_GE(maxMonsters, 3);
+  EXPECT_EQ(currentAlien, 3);
+  EXPECT_TRUE(thirdLit);
+}
