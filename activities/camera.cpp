@@ -46,6 +46,14 @@ std::string pictureFolder() {
   return std::string(documents ? documents : ".") + "/Pabrix";
 }
 
+std::string stampedName(std::time_t when) {
+  std::tm local{};
+  if (const std::tm *t = std::localtime(&when)) local = *t;  // application thread only
+  char stamp[64];
+  std::strftime(stamp, sizeof stamp, "Pabrix %Y-%m-%d %H-%M-%S", &local);
+  return stamp;
+}
+
 std::string savePicturePng(const sSnapshot &picture, const std::string &folder,
                            std::time_t when) {
   if (picture.width <= 0 || picture.height <= 0 ||
@@ -75,10 +83,7 @@ std::string savePicturePng(const sSnapshot &picture, const std::string &folder,
   std::filesystem::create_directories(folder, error);
   if (error) return "";
 
-  std::tm local{};
-  if (const std::tm *t = std::localtime(&when)) local = *t;  // application thread only
-  char stamp[64];
-  std::strftime(stamp, sizeof stamp, "Pabrix %Y-%m-%d %H-%M-%S", &local);
+  const std::string stamp = stampedName(when);
   std::string path;
   for (int n = 1; n < 100; n++) {
     path = folder + "/" + stamp + (n > 1 ? " (" + std::to_string(n) + ")" : "") + ".png";

@@ -38,6 +38,10 @@ void drawCameraFlash();
 // The camera button's size on the screen.
 constexpr int kCameraButtonSide = 60;
 
+// "Pabrix YYYY-MM-DD HH-MM-SS" at the local time `when`: the name of a saved
+// picture or a printed page, so a new one never proposes to replace the last.
+std::string stampedName(std::time_t when);
+
 // Saves the picture as "Pabrix YYYY-MM-DD HH-MM-SS.png" (local time `when`) in
 // `folder`, made if missing; " (2)", " (3)"... are added to a name already taken.
 // Written under a temporary name and renamed, so a failure (full disk, no right

@@ -11,10 +11,21 @@
 constexpr int kPrintWidth = 640;
 constexpr int kPrintHeight = 480;
 
-// Shows the system pointer and the print dialog over the game window; prints one
-// page (document "Pabrix") unless the dialog is cancelled or printing fails; then
-// hides the pointer again and brings the game window forward. Nothing is reported.
+// Shows the system pointer and the print dialog over the game window (leaving
+// full screen for it, and going back after); prints one page (document
+// "Pabrix <date time>", see stampedName) of printPicture unless the dialog is
+// cancelled or printing fails; then hides the pointer again and brings the game
+// window forward. Nothing is reported to the user.
 void printMonster();
+
+struct KImage;
+// The monster on show composed for paper: the body and the placed parts of the
+// monster's print sheet (its sprite sheet rendered `scale` times larger),
+// exactly where the screen draws them, on white, cut to monsterBounds() scaled.
+bool composeMonster(const KImage &sheet, int scale, sSnapshot &out);
+// The printed picture: composeMonster on "data\gfx\monstre<n>-print.png"; without
+// a usable print sheet (one log line), monsterPicture's screen-sized one.
+bool printPicture(sSnapshot &out);
 
 // Draws the monster alone on white (displayMonster(true)), reads the frame back into
 // dest (kPrintWidth × kPrintHeight values, top row first, red in the lowest byte,

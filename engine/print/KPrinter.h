@@ -13,6 +13,19 @@ struct KPrintRect {
   double x = 0, y = 0, width = 0, height = 0;
 };
 
+// A sheet of paper as the printer holds it, in points: its size and the margins it
+// cannot print in.
+struct KPaper {
+  double width = 0, height = 0;
+  double left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// What layoutPage decides for one picture on one sheet.
+struct KPageLayout {
+  bool turn = false;    // print on the paper turned a quarter (sides swapped)
+  KPrintRect picture;   // from the top-left corner of the paper as printed; empty: nothing fits
+};
+
 enum KPrintOutcome {
   K_PRINT_DONE = 0,       // the page went to the printer (or the file)
   K_PRINT_CANCELLED = 1,  // the user closed the dialog without printing
@@ -53,9 +66,11 @@ public:
   // kept, centred in the area (the area's origin is 0, 0). Empty when either the
   // picture or the area is.
   static KPrintRect fitPicture(int width, int height, double areaWidth, double areaHeight);
-  // Whether the picture comes out larger with the page turned a quarter (the
-  // printable area's sides swapped).
-  static bool turnPage(int width, int height, double areaWidth, double areaHeight);
+  // The one page geometry every printer uses: whether to turn the paper a quarter
+  // (the picture comes out larger that way), and where the picture goes on the
+  // paper so turned, as large as the printable area allows and centred on the
+  // paper. The picture is already cut to what is printed.
+  static KPageLayout layoutPage(int width, int height, const KPaper &paper);
 
   // Largest side of a picture the page accepts.
   static const int kMaxSide = 16384;

@@ -3,7 +3,8 @@
 # button opens the dialog over the game window; Escape, held as a child holds it,
 # cancels and leaves the builder on screen; "Print to File", chosen already, then
 # writes one page with the monster alone on white, centred and large, into the
-# documents folder.
+# documents folder under the moment's name. From full screen (Shift+F) the
+# dialog opens over a window, and full screen comes back after it.
 . "$(dirname "$0")/../e2e/lib.sh"
 need_display "$@"
 BIN=${1:?usage: print_e2e.sh path/to/pabrix}
@@ -58,17 +59,23 @@ back_in_game
 # Still the builder: the Escape that closed the dialog did not close the screen.
 move_to 600 300
 looks_like "$(shot cancelled)" "$DATA/misterback.bmp" 240x30+260+0
-[ -e "$DOCS/Pabrix.pdf" ] && die "a cancelled print wrote a page"
+ls "$DOCS"/*.pdf >/dev/null 2>&1 && die "a cancelled print wrote a page"
 log "Escape cancelled the print and the builder stayed"
 
 open_dialog
 xdotool key --delay 150 Return   # "Print to File" is preselected: no printer here
-for i in $(seq 1 50); do [ -s "$DOCS/Pabrix.pdf" ] && break; sleep 0.2; done
-[ -s "$DOCS/Pabrix.pdf" ] || die "no page was written to the documents folder"
+PDF=""
+for i in $(seq 1 50); do
+  PDF=$(ls "$DOCS"/Pabrix\ ????-??-??\ ??-??-??.pdf 2>/dev/null | head -1)
+  [ -n "$PDF" ] && [ -s "$PDF" ] && break
+  sleep 0.2
+done
+[ -n "$PDF" ] && [ -s "$PDF" ] || die "no page was written to the documents folder: $(ls "$DOCS")"
+log "printed to $(basename "$PDF")"
 back_in_game
-PAGES=$(pdfinfo "$DOCS/Pabrix.pdf" | awk '/^Pages:/ { print $2 }')
+PAGES=$(pdfinfo "$PDF" | awk '/^Pages:/ { print $2 }')
 [ "$PAGES" = 1 ] || die "the document has $PAGES pages"
-pdftoppm -r 72 -png -singlefile "$DOCS/Pabrix.pdf" "$SHOTS/page"
+pdftoppm -r 72 -png -singlefile "$PDF" "$SHOTS/page"
 # The ink on the page: the monster alone, centred, as large as the paper allows
 # (the body is taller than wide, so the page stays upright).
 read -r PW PH <<<"$(identify -format '%w %h' "$SHOTS/page.png")"
@@ -87,6 +94,25 @@ log "page pixels of the body's green: $GREEN"
 [ "$GREEN" -gt 2000 ] || die "the body's green is missing from the page"
 
 press_key Escape   # back to the menu
+# Full screen with printing on: the dialog gets a window, full screen comes back.
+read -r SW SH <<<"$(xdotool getdisplaygeometry)"
+xdotool keydown Shift_L keydown f; wait_pumps 4; xdotool keyup f keyup Shift_L; wait_pumps 4
+wait_until 5 eval '[ "$(xdotool getwindowgeometry --shell "$WID" | grep WIDTH=)" = "WIDTH=$SW" ]' ||
+  die "Shift+F did not go full screen"
+geometry
+click 505 230   # the monster button
+open_dialog
+eval "$(xdotool getwindowgeometry --shell "$WID" | sed 's/^/G_/')"
+[ "$G_WIDTH" -lt "$SW" ] || die "the dialog opened over full screen (${G_WIDTH}x$G_HEIGHT)"
+log "the game is a ${G_WIDTH}x$G_HEIGHT window while the dialog is open"
+xdotool keydown Escape; sleep 1; xdotool keyup Escape
+back_in_game
+wait_until 5 eval '[ "$(xdotool getwindowgeometry --shell "$WID" | grep WIDTH=)" = "WIDTH=$SW" ]' ||
+  die "full screen did not come back after the dialog"
+geometry
+looks_like "$(shot fullscreen-again)" "$DATA/misterback.bmp" 240x30+260+0
+log "full screen again after the dialog"
+press_key Escape
 quit_from_menu
 wait_exit 15 || die "the program failed"
 [ "$(stat -c %s "$DOCS/mistermon.dat" 2>/dev/null)" = 120000 ] || die "no monster file"

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -28,6 +29,7 @@
 #include "print/print_fixture.h"
 #include "tools/KMiscTools.h"
 #include "window/KWindow.h"
+#include "window/KWindowBase.h"
 
 using namespace printtest;
 
@@ -116,6 +118,14 @@ void expectMonsterPage(const Page &page, const KPrintRect &r) {
   EXPECT_EQ(outside, 0u) << "ink outside the picture's place on the page";
 }
 
+// The PDF files in a folder.
+std::vector<std::string> pdfsIn(const std::string &folder) {
+  std::vector<std::string> out;
+  for (const auto &e : std::filesystem::directory_iterator(folder))
+    if (e.path().extension() == ".pdf") out.push_back(e.path().string());
+  return out;
+}
+
 // The smallest rectangle holding every pixel of the page that is not white.
 KPrintRect inkOf(const Page &page) {
   int x1 = page.w, y1 = page.h, x2 = -1, y2 = -1;
@@ -181,8 +191,11 @@ public:
   bool keyDown(uint16_t key) override { return inner->keyDown(key); }
   void setSystemPointerVisible(bool visible) override {
     changes.push_back(visible);
+    fullScreen.push_back(window && window->isFullScreen());
     inner->setSystemPointerVisible(visible);
   }
+  const KWindowBase *window = nullptr;
+  std::vector<bool> fullScreen;  // the game window's mode at each change
 };
 
 // Runs on the main thread inside the dialog's loop: answers every open dialog.
@@ -293,6 +306,7 @@ protected:
     KInput::setSource(nullptr);
     spy.inner = KInput::source();
     KInput::setSource(&spy);
+    spy.window = dynamic_cast<const KWindowBase *>(window);
     gameId = firstLine(run("xdotool search --name '^Pabrix$' 2>/dev/null"));
     ASSERT_FALSE(gameId.empty());
     game = geometryOf(gameId);
@@ -361,7 +375,7 @@ TEST_F(PrintDialog, OpensOverTheGameWindowAndEscapeCancels) {
   snprintf(hex, sizeof hex, "0x%lx", std::strtoul(gameId.c_str(), nullptr, 10));
   EXPECT_NE(driver.transientFor.find(hex), std::string::npos) << driver.transientFor;
   expectBackInTheGame();
-  EXPECT_FALSE(std::filesystem::exists(dir + "/Pabrix.pdf"));
+  EXPECT_TRUE(pdfsIn(dir).empty());
 }
 
 TEST_F(PrintDialog, PrintToFileWritesTheMonsterPageToTheDocumentsFolder) {
@@ -373,10 +387,28 @@ TEST_F(PrintDialog, PrintToFileWritesTheMonsterPageToTheDocumentsFolder) {
   EXPECT_FALSE(driver.watchdogFired);
   ASSERT_EQ(KPrinter::lastOutcome(), K_PRINT_DONE);
   expectBackInTheGame();
-  const std::string pdf = dir + "/Pabrix.pdf";
-  ASSERT_TRUE(std::filesystem::exists(pdf));
-  EXPECT_EQ(pageCount(pdf), 1);
-  expectMonsterPage(render(pdf, 72), KPrinter::lastPlacement());
+  // Named for the moment it was printed, in the documents folder.
+  const std::vector<std::string> pdfs = pdfsIn(dir);
+  ASSERT_EQ(pdfs.size(), 1u);
+  const std::string name = std::filesystem::path(pdfs[0]).filename().string();
+  EXPECT_TRUE(std::regex_match(name, std::regex("Pabrix \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.pdf")))
+      << name;
+  EXPECT_EQ(pageCount(pdfs[0]), 1);
+  expectMonsterPage(render(pdfs[0], 72), KPrinter::lastPlacement());
+}
+
+TEST_F(PrintDialog, FromFullScreenTheDialogGetsAWindowAndFullScreenComesBack) {
+  window->toggleFullScreen(true);
+  spy.changes.clear();
+  spy.fullScreen.clear();
+  DialogDriver driver("hold Escape");
+  printMonster();
+  driver.finish();
+  ASSERT_TRUE(driver.found) << "no print dialog appeared";
+  EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_CANCELLED);
+  EXPECT_EQ(spy.fullScreen, (std::vector<bool>{false, false})) << "windowed around the dialog";
+  EXPECT_TRUE(spy.window && spy.window->isFullScreen()) << "and full screen again after it";
+  window->toggleFullScreen(false);
 }
 
 TEST_F(PrintDialog, PreviewIsNotReportedAsPrinted) {

@@ -1,7 +1,8 @@
 // Printing on Windows: the common print dialog and GDI. The picture goes into a
 // bitmap compatible with the printer, and that bitmap onto one page of one
-// document, as large as the printable area allows with its aspect kept, centred.
-// Application thread only; the dialog is modal over the game window.
+// document where the shared page layout puts it (the paper turned when that
+// shows the picture larger). Application thread only; the dialog is modal over
+// the game window.
 #include <vector>
 
 #include "print/KPrinter.h"
@@ -23,10 +24,67 @@ bool printable(const uint32_t *pixels, int width, int height) {
          height <= KPrinter::kMaxSide;
 }
 
+// The paper a printer's device context holds, in points, and the way back to
+// its device pixels (origin at the printable area's corner).
+struct PrinterPage {
+  KPaper paper;
+  double dpiX = 0, dpiY = 0, offX = 0, offY = 0;
+  KPrintRect toDevice(const KPrintRect &points) const {
+    KPrintRect r;
+    if (dpiX <= 0 || dpiY <= 0) return r;
+    r.x = points.x * dpiX / 72.0 - offX;
+    r.y = points.y * dpiY / 72.0 - offY;
+    r.width = points.width * dpiX / 72.0;
+    r.height = points.height * dpiY / 72.0;
+    return r;
+  }
+};
+
+PrinterPage pageOf(HDC printer) {
+  PrinterPage p;
+  p.dpiX = GetDeviceCaps(printer, LOGPIXELSX);
+  p.dpiY = GetDeviceCaps(printer, LOGPIXELSY);
+  if (p.dpiX <= 0 || p.dpiY <= 0) return p;
+  p.offX = GetDeviceCaps(printer, PHYSICALOFFSETX);
+  p.offY = GetDeviceCaps(printer, PHYSICALOFFSETY);
+  const double w = GetDeviceCaps(printer, PHYSICALWIDTH), h = GetDeviceCaps(printer, PHYSICALHEIGHT);
+  const double areaW = GetDeviceCaps(printer, HORZRES), areaH = GetDeviceCaps(printer, VERTRES);
+  const double x = 72.0 / p.dpiX, y = 72.0 / p.dpiY;
+  // A driver that gives no paper size: the printable area is the paper.
+  p.paper.width = (w > 0 ? w : areaW) * x;
+  p.paper.height = (h > 0 ? h : areaH) * y;
+  p.paper.left = p.offX * x;
+  p.paper.top = p.offY * y;
+  p.paper.right = w > 0 ? (w - p.offX - areaW) * x : 0;
+  p.paper.bottom = h > 0 ? (h - p.offY - areaH) * y : 0;
+  return p;
+}
+
+// Turns the paper a quarter on the device context before the document starts.
+bool turnPaper(HDC printer, HGLOBAL devMode) {
+  DEVMODEA *dm = devMode ? static_cast<DEVMODEA *>(GlobalLock(devMode)) : nullptr;
+  if (!dm) return false;
+  const bool wide = (dm->dmFields & DM_ORIENTATION) && dm->dmOrientation == DMORIENT_LANDSCAPE;
+  dm->dmFields |= DM_ORIENTATION;
+  dm->dmOrientation = wide ? DMORIENT_PORTRAIT : DMORIENT_LANDSCAPE;
+  const bool ok = ResetDCA(printer, dm) != nullptr;
+  GlobalUnlock(devMode);
+  return ok;
+}
+
 // One page carrying the picture on the printer's device context; output, when
 // given, is the file the printer's job is written to.
-bool printPage(HDC printer, const uint32_t *pixels, int width, int height, const char *documentName,
-               const char *output) {
+bool printPage(HDC printer, HGLOBAL devMode, const uint32_t *pixels, int width, int height,
+               const char *documentName, const char *output) {
+  // The shared layout, on the paper the printer holds; turned when it asks.
+  PrinterPage page = pageOf(printer);
+  KPageLayout layout = KPrinter::layoutPage(width, height, page.paper);
+  if (layout.turn && turnPaper(printer, devMode)) {
+    page = pageOf(printer);
+    layout = KPrinter::layoutPage(width, height, page.paper);
+  }
+  const KPrintRect fit = page.toDevice(layout.picture);
+
   // GDI wants blue, green, red: the picture has red in its lowest byte.
   std::vector<uint32_t> bgr(size_t(width) * size_t(height));
   for (size_t i = 0; i < bgr.size(); ++i) {
@@ -50,22 +108,13 @@ bool printPage(HDC printer, const uint32_t *pixels, int width, int height, const
   HGDIOBJ old = SelectObject(memory, bitmap);
   SetDIBits(memory, bitmap, 0, UINT(height), bgr.data(), &bmi, DIB_RGB_COLORS);
 
-  // The printable area in device pixels, and where it lies on the paper.
-  const double pageW = GetDeviceCaps(printer, HORZRES), pageH = GetDeviceCaps(printer, VERTRES);
-  const double dpiX = GetDeviceCaps(printer, LOGPIXELSX), dpiY = GetDeviceCaps(printer, LOGPIXELSY);
-  const double offX = GetDeviceCaps(printer, PHYSICALOFFSETX);
-  const double offY = GetDeviceCaps(printer, PHYSICALOFFSETY);
-  KPrintRect fit = KPrinter::fitPicture(width, height, pageW, pageH);
-  fit.x = (pageW - fit.width) / 2;
-  fit.y = (pageH - fit.height) / 2;
-
   // 64-bit Windows: the record's size is the structure's own (not a 32-bit constant).
   DOCINFOA doc = {};
   doc.cbSize = sizeof doc;
   doc.lpszDocName = documentName ? documentName : "Pabrix";
   doc.lpszOutput = output;
   bool ok = false;
-  if (fit.width > 0 && dpiX > 0 && dpiY > 0 && StartDocA(printer, &doc) > 0) {
+  if (fit.width > 0 && StartDocA(printer, &doc) > 0) {
     if (StartPage(printer) > 0) {
       SetStretchBltMode(printer, COLORONCOLOR);
       const int x = int(fit.x), y = int(fit.y), w = int(fit.width), h = int(fit.height);
@@ -75,12 +124,7 @@ bool printPage(HDC printer, const uint32_t *pixels, int width, int height, const
       ok = EndPage(printer) > 0 && ok;
     }
     ok = EndDoc(printer) > 0 && ok;
-    if (ok) {
-      gPlacement.x = (offX + fit.x) * 72.0 / dpiX;
-      gPlacement.y = (offY + fit.y) * 72.0 / dpiY;
-      gPlacement.width = fit.width * 72.0 / dpiX;
-      gPlacement.height = fit.height * 72.0 / dpiY;
-    }
+    if (ok) gPlacement = layout.picture;
   }
   SelectObject(memory, old);
   DeleteObject(bitmap);
@@ -118,23 +162,13 @@ PRINTDLGA printRequest(DWORD flags, HWND owner) {
 // when there is one), lets the dialog's records go and notes the outcome.
 bool printOn(PRINTDLGA &pd, const uint32_t *pixels, int width, int height,
              const char *documentName, const char *path) {
-  const bool ok = pd.hDC && printPage(pd.hDC, pixels, width, height, documentName, path);
+  const bool ok = pd.hDC && printPage(pd.hDC, pd.hDevMode, pixels, width, height, documentName, path);
   freeDialogRecords(pd);
   gOutcome = ok ? K_PRINT_DONE : K_PRINT_FAILED;
   return ok;
 }
 
 }  // namespace
-
-// The same fit as the Linux page's: as large as the area allows, aspect kept.
-KPrintRect KPrinter::fitPicture(int width, int height, double areaWidth, double areaHeight) {
-  KPrintRect r;
-  if (width <= 0 || height <= 0 || !(areaWidth > 0) || !(areaHeight > 0)) return r;
-  const double scale = areaWidth / width < areaHeight / height ? areaWidth / width : areaHeight / height;
-  r.width = width * scale;
-  r.height = height * scale;
-  return r;
-}
 
 bool KPrinter::available() { return true; }
 

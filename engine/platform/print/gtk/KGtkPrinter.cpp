@@ -80,18 +80,17 @@ void waitForKeysUp() {
 #endif
 }
 
-// The part of the paper the picture may use: inside the printer's margins, and
-// as far from the opposite edge as from the wider margin, so a picture centred in
-// it is centred on the paper. Points, from the paper's top-left corner, in the
-// setup's orientation.
-KPrintRect usableArea(GtkPageSetup *setup) {
+// The paper and its margins in points, in the setup's orientation.
+KPaper paperOf(GtkPageSetup *setup) {
   const GtkUnit pt = GTK_UNIT_POINTS;
-  const double mx = std::max(gtk_page_setup_get_left_margin(setup, pt),
-                             gtk_page_setup_get_right_margin(setup, pt));
-  const double my = std::max(gtk_page_setup_get_top_margin(setup, pt),
-                             gtk_page_setup_get_bottom_margin(setup, pt));
-  return KPrintRect{mx, my, gtk_page_setup_get_paper_width(setup, pt) - 2 * mx,
-                    gtk_page_setup_get_paper_height(setup, pt) - 2 * my};
+  KPaper p;
+  p.width = gtk_page_setup_get_paper_width(setup, pt);
+  p.height = gtk_page_setup_get_paper_height(setup, pt);
+  p.left = gtk_page_setup_get_left_margin(setup, pt);
+  p.top = gtk_page_setup_get_top_margin(setup, pt);
+  p.right = gtk_page_setup_get_right_margin(setup, pt);
+  p.bottom = gtk_page_setup_get_bottom_margin(setup, pt);
+  return p;
 }
 
 void onDrawPage(GtkPrintOperation *, GtkPrintContext *context, gint, gpointer data) {
@@ -99,17 +98,11 @@ void onDrawPage(GtkPrintOperation *, GtkPrintContext *context, gint, gpointer da
   cairo_t *cr = gtk_print_context_get_cairo_context(context);
   GtkPageSetup *setup = gtk_print_context_get_page_setup(context);
   if (!setup) return;
-  // Full-page mode: the context's origin is the paper's top-left corner.
-  const KPrintRect area = usableArea(setup);
-  cairo_save(cr);
-  cairo_translate(cr, area.x, area.y);
-  const KPrintRect r =
-      drawPicturePage(cr, job->pixels, job->width, job->height, area.width, area.height);
-  cairo_restore(cr);
-  job->placed = r;
-  job->placed.x += area.x;
-  job->placed.y += area.y;
-  job->drawn = r.width > 0;
+  // Full-page mode: the context's origin is the paper's top-left corner, and the
+  // page was turned before drawing when the layout asked for it.
+  const KPageLayout layout = KPrinter::layoutPage(job->width, job->height, paperOf(setup));
+  job->placed = drawPicturePage(cr, job->pixels, job->width, job->height, layout.picture);
+  job->drawn = job->placed.width > 0;
 }
 
 // Turns the page to whichever orientation shows the picture larger. Asked for
@@ -117,8 +110,7 @@ void onDrawPage(GtkPrintOperation *, GtkPrintContext *context, gint, gpointer da
 void onRequestPageSetup(GtkPrintOperation *, GtkPrintContext *, gint, GtkPageSetup *setup,
                         gpointer data) {
   const PageJob *job = static_cast<const PageJob *>(data);
-  const KPrintRect area = usableArea(setup);
-  if (!KPrinter::turnPage(job->width, job->height, area.width, area.height)) return;
+  if (!KPrinter::layoutPage(job->width, job->height, paperOf(setup)).turn) return;
   const GtkPageOrientation now = gtk_page_setup_get_orientation(setup);
   const bool wide = now == GTK_PAGE_ORIENTATION_LANDSCAPE ||
                     now == GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE;
@@ -154,6 +146,16 @@ std::string fileUri(const std::string &path) {
   gchar *uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
   std::string out = uri ? uri : "";
   g_free(uri);
+  return out;
+}
+
+// The folder of a file:// address; empty for any other.
+std::string folderOfUri(const char *uri) {
+  gchar *path = g_filename_from_uri(uri, nullptr, nullptr);
+  gchar *folder = path ? g_path_get_dirname(path) : nullptr;
+  std::string out = folder ? folder : "";
+  g_free(folder);
+  g_free(path);
   return out;
 }
 
@@ -332,15 +334,18 @@ KPrintOutcome print(const uint32_t *pixels, int width, int height, const char *d
   const std::string name = documentName && *documentName ? documentName : "Pabrix";
   if (!gSettings) {
     gSettings = gtk_print_settings_new();
-    // "Print to File" offers the document's name rather than "output".
-    gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_BASENAME, name.c_str());
     gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
   }
-  // The file goes to the documents folder unless the user has picked another.
+  // "Print to File" offers the document's name (new for every print, so it never
+  // proposes to replace the last page), in the documents folder unless the user
+  // has picked another folder since.
+  gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_BASENAME, name.c_str());
   const char *uri = gtk_print_settings_get(gSettings, GTK_PRINT_SETTINGS_OUTPUT_URI);
-  if (!folder.empty() && (!uri || gSuggestedUri == uri)) {
-    gSuggestedUri = fileUri(folder + "/" + name + ".pdf");
-    gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_DIR, folder.c_str());
+  std::string into = folder;
+  if (uri && gSuggestedUri != uri) into = folderOfUri(uri);
+  if (!into.empty()) {
+    gSuggestedUri = fileUri(into + "/" + name + ".pdf");
+    gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_DIR, into.c_str());
     gtk_print_settings_set(gSettings, GTK_PRINT_SETTINGS_OUTPUT_URI, gSuggestedUri.c_str());
   }
   if (!gtk_print_settings_get_printer(gSettings)) {

@@ -1,14 +1,15 @@
-// The printed page: a picture scaled to fit the printable area with its aspect kept,
-// centred in it, drawn with cairo (printer, PDF or image surface).
+// The printed page: a picture scaled into the place the page layout gave it, drawn
+// with cairo (printer, PDF or image surface).
 // Pure drawing, no toolkit or display. Application thread only.
 #include "platform/print/gtk/KPrintPage.h"
 
 #include <cstddef>
 
 KPrintRect drawPicturePage(cairo_t *cr, const uint32_t *pixels, int width, int height,
-                           double areaWidth, double areaHeight) {
-  const KPrintRect where = KPrinter::fitPicture(width, height, areaWidth, areaHeight);
-  if (!cr || !printablePicture(pixels, width, height) || where.width <= 0) return KPrintRect();
+                           const KPrintRect &where) {
+  // The negated comparisons also reject NaN sizes.
+  if (!cr || !printablePicture(pixels, width, height) || !(where.width > 0) || !(where.height > 0))
+    return KPrintRect();
 
   cairo_surface_t *image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
   if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {

@@ -9,8 +9,7 @@
 
 #include "platform/print/KPrintBackend.h"
 
-// Paints the picture, scaled to fit areaWidth × areaHeight (cairo user units, origin
-// at the area's top-left), centred in the area. Returns where it went in
-// user units; empty (nothing painted) when the picture or the area is unusable.
+// Paints the picture scaled into the rectangle where (cairo user units). Returns
+// where; empty (nothing painted) when the picture or the rectangle is unusable.
 KPrintRect drawPicturePage(cairo_t *cr, const uint32_t *pixels, int width, int height,
-                           double areaWidth, double areaHeight);
+                           const KPrintRect &where);
