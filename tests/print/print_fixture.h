@@ -79,6 +79,8 @@ protected:
   KWindow *window = nullptr;
   std::string dir;  // private folder, also the documents folder
   PointerLog input;
+  // The monster's sprite sheet, 512 pixels square, as the renderer has it.
+  const std::vector<uint32_t> &sheet() const { return _sheet; }
 
 private:
   std::vector<uint32_t> _sheet, _background, _buttons;

@@ -2,11 +2,13 @@
 // print attempted where no print dialog can open. Runs without a display (the
 // binary hides any it inherits before the toolkit could see it).
 #include <cstdlib>
+#include <cstring>
 
 #include "activities/misterMonster.h"
 #include "activities/monster.h"
 #include "activities/printMonster.h"
 #include "app/shell.h"
+#include "graphic/KImageCodec.h"
 #include "input/KInput.h"
 #include "print/KPrinter.h"
 #include "print/print_fixture.h"
@@ -119,6 +121,44 @@ TEST_F(PrintPicture, IsCutToTheMonsterWithAMargin) {
   EXPECT_EQ(all.x2 - all.x1, W);
   EXPECT_EQ(all.y2 - all.y1, H);
   monstreX1 = saved[0], monstreY1 = saved[1], monstreX2 = saved[2], monstreY2 = saved[3];
+}
+
+// The fixture's sprite sheet as a decoded picture, every pixel repeated scale
+// times across and down: the sheet as rendered for paper.
+KImage sheetAt(const std::vector<uint32_t> &sheet, int side, int scale) {
+  KImage out;
+  out.width = out.height = side * scale;
+  out.rgba.resize(size_t(out.width) * out.height * 4);
+  for (int y = 0; y < out.height; y++)
+    for (int x = 0; x < out.width; x++)
+      std::memcpy(&out.rgba[(size_t(y) * out.width + x) * 4], &sheet[size_t(y / scale) * side + x / scale], 4);
+  return out;
+}
+
+TEST_F(PrintPicture, ThePrintSheetComposesTheMonsterExactlyAsTheScreenDrawsIt) {
+  drawScreenFrame();
+  sSnapshot screen;
+  ASSERT_TRUE(monsterPicture(screen));
+  // At the screen's own size the composed picture is the renderer's, pixel for
+  // pixel; from a sheet three times larger, each of its pixels three times over.
+  for (int scale : {1, 3}) {
+    SCOPED_TRACE(scale);
+    sSnapshot paper;
+    ASSERT_TRUE(composeMonster(sheetAt(sheet(), 512, scale), scale, paper));
+    ASSERT_EQ(paper.width, screen.width * scale);
+    ASSERT_EQ(paper.height, screen.height * scale);
+    size_t wrong = 0;
+    for (int y = 0; y < paper.height; y++)
+      for (int x = 0; x < paper.width; x++)
+        wrong += paper.pixels[size_t(y) * paper.width + x] !=
+                 screen.pixels[size_t(y / scale) * screen.width + x / scale];
+    EXPECT_EQ(wrong, 0u);
+  }
+  // Without a print sheet of a whole multiple of the screen's, the screen's picture.
+  sSnapshot printed;
+  ASSERT_TRUE(printPicture(printed));
+  EXPECT_EQ(printed.width, screen.width);
+  EXPECT_EQ(printed.pixels, screen.pixels);
 }
 
 TEST_F(PrintPicture, NullDestinationOrNoWindowIsRefused) {

@@ -221,6 +221,22 @@ void compactDialog(GtkWidget *widget) {
   }
 }
 
+// Makes the dialog narrower: a button's long label (the file "Print to File"
+// writes, with its date and time) is shortened in its middle.
+void narrowLabels(GtkWidget *widget, bool inButton) {
+  if (GTK_IS_LABEL(widget) && inButton) {
+    gtk_label_set_ellipsize(GTK_LABEL(widget), PANGO_ELLIPSIZE_MIDDLE);
+    gtk_label_set_max_width_chars(GTK_LABEL(widget), 18);
+    return;
+  }
+  if (GTK_IS_CONTAINER(widget)) {
+    GList *children = gtk_container_get_children(GTK_CONTAINER(widget));
+    for (GList *c = children; c; c = c->next)
+      narrowLabels(GTK_WIDGET(c->data), inButton || GTK_IS_BUTTON(widget));
+    g_list_free(children);
+  }
+}
+
 // Catches the dialog as it is realized (GtkPrintOperation never hands it out) and
 // centres it over the game window. Stacking is left to the transient hint: forcing
 // the dialog above everything would also put it above its own file chooser.
@@ -237,10 +253,14 @@ gboolean onToplevelRealize(GSignalInvocationHint *, guint count, const GValue *p
   const bool screenKnown = screenArea(o->dialog, o, &screen);
   GtkRequisition natural{0, 0};
   gtk_widget_get_preferred_size(o->dialog, nullptr, &natural);
-  if (screenKnown && natural.height > screen.height) {
-    compactDialog(o->dialog);
+  if (screenKnown && (natural.height > screen.height || natural.width > screen.width)) {
+    if (natural.height > screen.height) compactDialog(o->dialog);
+    if (natural.width > screen.width) narrowLabels(o->dialog, false);
     gtk_widget_get_preferred_size(o->dialog, nullptr, &natural);
-    gtk_window_resize(window, natural.width, std::min(natural.height, screen.height));
+    // A long file name can widen it past the screen too: it is cut to fit.
+    natural.width = std::min(natural.width, screen.width);
+    natural.height = std::min(natural.height, screen.height);
+    gtk_window_resize(window, natural.width, natural.height);
   }
   if (o->known) {
     int x = o->x + (o->w - natural.width) / 2;
