@@ -64,7 +64,7 @@ KImageFormat KImageCodec::formatFromPath(const char *path) {
   const std::string ext = p.substr(dot + 1);
   if (ext == "png") return K_IMAGE_PNG;
   if (ext == "bmp") return K_IMAGE_BMP;
-  if (ext == "jpg" || ext == "jpeg") return K_IMAGE_JPEG;
+  if (ext == "jpg") return K_IMAGE_JPEG;
   if (ext == "tga") return K_IMAGE_TGA;
   return K_IMAGE_NONE;
 }

@@ -39,7 +39,7 @@ public:
   static const size_t kMaxFileBytes = 128u * 1024u * 1024u;
 
   // Decoder for a path: the file name's extension, in any case (".png", ".bmp",
-  // ".jpg" or ".jpeg", ".tga"); K_IMAGE_NONE for any other or none.
+  // ".jpg", ".tga"); K_IMAGE_NONE for any other or none.
   static KImageFormat formatFromPath(const char *path);
 
   // Decodes a whole file held in memory as the given format. The data must
