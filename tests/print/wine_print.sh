@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints through the Windows print dialog under Wine into a private CUPS server
 # whose one printer writes to a file, then checks the page: one picture, fitted
-# to the printable width and centred. A second run cancels the dialog and must
+# to the page turned the better way and centred. A second run cancels the dialog and must
 # leave no job. Usage: wine_print.sh PROGRAM. Needs the DISPLAY and Wine prefix
 # of the Windows test run. Everything started here is stopped on the way out.
 set -euo pipefail
@@ -98,8 +98,13 @@ read -r w h x y < <(convert "$work/page.png" -fuzz 10% -trim -format '%w %h %X %
 echo "wine_print: page ${pw}x${ph} points, picture ${w}x${h} at ${x},${y}"
 centre=$(convert "$work/page.png" -format "%[pixel:p{$((x + w / 2)),$((y + h / 2))}]" info:)
 echo "wine_print: colour at the picture's centre: $centre"
+# The wide picture turns the page: the job says landscape, and the renderer
+# draws it turned on the upright sheet, its long side along the sheet's.
+orientation=$(grep -m1 '^%%Orientation:' "$page" || true)
+echo "wine_print: ${orientation:-no orientation}"
+[[ "$orientation" == *Landscape* ]] || { echo "wine_print: a wide picture on an upright page" >&2; exit 1; }
 awk -v pw="$pw" -v ph="$ph" -v w="$w" -v h="$h" -v x="$x" -v y="$y" 'BEGIN {
-  ok = (w > pw * 0.8) && (w / h > 1.30 && w / h < 1.37) &&
+  ok = (h > ph * 0.8) && (h / w > 1.30 && h / w < 1.37) &&
        (x - (pw - x - w))^2 <= 9 && (y - (ph - y - h))^2 <= 9
   exit !ok }' || { echo "wine_print: the picture is not fitted and centred" >&2; exit 1; }
 [[ "$centre" =~ ^srgb\((2[0-9][0-9]),([0-9]+),([0-9]+)\)$ ]] &&
