@@ -75,6 +75,10 @@ log "printed to $(basename "$PDF")"
 back_in_game
 PAGES=$(pdfinfo "$PDF" | awk '/^Pages:/ { print $2 }')
 [ "$PAGES" = 1 ] || die "the document has $PAGES pages"
+# Crisp: the picture on the page holds at least 150 of its pixels per inch.
+PPI=$(pdfimages -list "$PDF" | awk 'NR > 2 { print ($13 < $14 ? $13 : $14); exit }')
+log "the monster is printed at $PPI pixels per inch"
+[ "${PPI:-0}" -ge 150 ] || die "the monster is printed at ${PPI:-no} pixels per inch"
 pdftoppm -r 72 -png -singlefile "$PDF" "$SHOTS/page"
 # The ink on the page: the monster alone, centred, as large as the paper allows
 # (the body is taller than wide, so the page stays upright).
