@@ -1,38 +1,120 @@
-// The few services of the operating system itself that portable code needs:
-// the close requests of the session (Ctrl+C, logout, shutdown), replacing a file
-// whole, writing all of a buffer to an open file, and the thread priority of the
-// music worker. Each platform folder implements them (sdl/ on Linux, where they
-// are POSIX, and win32/ on Windows), but for the close requests and the whole
-// replacement, which only the Windows shell takes: on POSIX the shell handles
-// signals and saves itself, following links and waiting out a stuck screen.
+// The services of the operating system that portable code needs, each implemented
+// completely by every platform (engine/platform/sdl/KPosixServices.cpp on POSIX,
+// engine/platform/win32/KPlatformServices.cpp on Windows): reading and replacing
+// files safely, the user's folders, leftovers of killed saves, close requests with
+// the emergency save, one program per user, and the music worker's priority.
+// Portable code says what must happen (app/fileio.cpp, app/closeRequest.cpp); these
+// say how. Application thread unless a function says otherwise.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace kplatform {
 
-// From install() on, the session's close requests are counted (the handler only
-// counts); a second request while the first is pending ends the process at once,
-// as the system would have. remove() puts the previous handling back and clears
-// the count. Both are for the application thread.
-void installCloseRequests();
-void removeCloseRequests();
-bool closeRequested();
+// ---------------------------------------------------------------------------
+// Files
 
-// Writes `size` bytes as the new content of `path`: a temporary file in the same
-// folder, flushed to the disk, then put in place of the old file in one step, so
-// a crash leaves either the old file or the new one. False, with the old file
-// untouched, on any failure.
-bool replaceFileWhole(const char *path, const void *data, size_t size);
+// Opens a file for binary reading only when it is a regular file: a folder or a
+// device fails like a missing file, and opening a named pipe never blocks.
+FILE *openRegularFile(const char *name);
+
+// What readRegularFile returns instead of a byte count.
+constexpr long kNoFile = -1;       // nothing of that name (or a folder on the way is missing)
+constexpr long kNotReadable = -2;  // it exists but is no regular file or cannot be read
+
+// Reads up to `size` bytes from the start of `path`, through openRegularFile's
+// rules (never blocks, regular files only). Returns the number of bytes read, or
+// kNoFile / kNotReadable with `why` saying what is in the way.
+long readRegularFile(const char *path, void *buffer, size_t size, std::string &why);
+
+// Writes `size` bytes as the new content of `path` so that a crash or a power
+// cut leaves either the old file or the new one: a temporary file with an
+// unpredictable name beside the target, created exclusively (a link or file
+// planted in its place is never written through), flushed, put in place in one
+// step, the folder flushed. A link at `path` is followed only when that is safe:
+// its final target is a regular file owned by this user whose size is exactly
+// `size`, or it does not exist yet and would be created inside one of
+// `safeFolders`. Otherwise nothing is written (the link and its target stay as
+// they are). A target that is not a regular file is refused as well. A moment's
+// refusal by the system (a file another program holds open) is retried briefly.
+// False, with `why`, and the old file untouched on any failure.
+bool replaceFileWhole(const char *path, const void *data, size_t size,
+                      const std::vector<std::string> &safeFolders, std::string &why);
+
+// The user's own data folder for this program, created if missing
+// ($XDG_DATA_HOME/pabrix or ~/.local/share/pabrix; %LOCALAPPDATA%\Pabrix). It
+// takes a file whose save in its usual place failed. Empty when there is none.
+std::string userDataFolder();
+
+// The last modification of `path` in milliseconds of the system's own epoch
+// (comparable between files only), or -1 when it does not exist.
+long long modifiedTime(const char *path);
+
+// The names in `folder` (no "." or ".."); empty when it cannot be listed.
+std::vector<std::string> listFolder(const char *folder);
 
 // Writes all `size` bytes to the open file descriptor `fd`, going on after short
 // writes and interrupted calls. False when a write fails.
 bool writeAll(int fd, const void *data, size_t size);
 
-// Opens a file for binary reading only when it is a regular file: a folder or a
-// device fails like a missing file, and opening a named pipe never blocks.
-FILE *openRegularFile(const char *name);
+// Removes `path` when it is a regular file (never a link, folder or device).
+bool removeRegularFile(const char *path);
+
+// `path` as it exists on disk when some of its components differ from the
+// written name only in ASCII case (data names were written for a file system
+// that ignores case); `path` itself when it exists as written; empty when
+// nothing matches. Slashes separate components.
+std::string existingPathIgnoringCase(const std::string &path);
+
+// The suffix a temporary file of a save carries after the target's name:
+// ".tmp<process id>-<random>" (older versions wrote ".tmp<process id>"). The
+// process id it names, or 0 when `suffix` is no such suffix.
+long temporarySuffixProcess(const char *suffix);
+// True while the process with that id runs (under any user).
+bool processRunning(long pid);
+
+// ---------------------------------------------------------------------------
+// Quitting
+
+// What the platform calls when the session asks the program to close.
+struct CloseHooks {
+  // A close request: a termination signal, Ctrl+C, the session ending. May run
+  // inside a signal handler or on a thread of the system's: it may only touch
+  // lock-free atomics, call monotonicMs() and forceQuit().
+  void (*request)() = nullptr;
+  // Saves what must not be lost, without the application thread's help (it may
+  // be stuck); true when everything was saved. Runs after forceQuit(), when the
+  // display is lost for good, and when the session ends (before the system ends
+  // the process); the process ends after it, except at the session's end.
+  bool (*save)() = nullptr;
+};
+
+// From install() on the hooks get the session's close requests, and the
+// platform's own handlers of those requests (a library's signal handlers) are
+// off. remove() puts the previous handling back.
+void installCloseRequests(const CloseHooks &hooks);
+void removeCloseRequests();
+
+// Asks the platform to run hooks.save on a thread that can, then end the
+// process at once. Safe inside a signal handler and from any thread.
+void forceQuit();
+
+// A monotonic clock in milliseconds. Safe inside a signal handler.
+long monotonicMs();
+
+// ---------------------------------------------------------------------------
+// One program per user
+
+// True when this is the only running copy of the program for this user (the
+// claim lasts until the process ends). False when another copy runs: it has been
+// asked to come to the front, and this one should end without touching files.
+bool claimSingleInstance();
+
+// ---------------------------------------------------------------------------
+// Threads
 
 // The calling thread's system id, and a nudge one step above normal priority for
 // the thread with that id where the system allows it (silently nothing elsewhere).
