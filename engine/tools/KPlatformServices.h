@@ -69,10 +69,26 @@ bool removeRegularFile(const char *path);
 // nothing matches. Slashes separate components.
 std::string existingPathIgnoringCase(const std::string &path);
 
-// The suffix a temporary file of a save carries after the target's name:
-// ".tmp<process id>-<random>" (older versions wrote ".tmp<process id>"). The
-// process id it names, or 0 when `suffix` is no such suffix.
-long temporarySuffixProcess(const char *suffix);
+// A save's temporary file is named after its target with the suffix
+// ".tmp<process id>-<random hex>" (older versions wrote ".tmp<process id>"), so
+// a later start can tell a killed save's leftover from a save in progress.
+// The process id a suffix names, or 0 when `suffix` is no such suffix.
+inline long temporarySuffixProcess(const char *suffix) {
+  if (!suffix || suffix[0] != '.' || suffix[1] != 't' || suffix[2] != 'm' || suffix[3] != 'p')
+    return 0;
+  long pid = 0;
+  int digits = 0;
+  const char *p = suffix + 4;
+  for (; *p >= '0' && *p <= '9'; p++)
+    if (++digits > 9) return 0;
+    else pid = pid * 10 + (*p - '0');
+  if (digits == 0) return 0;
+  if (*p == 0) return pid;
+  if (*p++ != '-' || *p == 0) return 0;
+  for (; *p; p++)
+    if (!((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f'))) return 0;
+  return pid;
+}
 // True while the process with that id runs (under any user).
 bool processRunning(long pid);
 
