@@ -49,8 +49,8 @@ bool replaceFileWhole(const char *path, const void *data, size_t size,
 // takes a file whose save in its usual place failed. Empty when there is none.
 std::string userDataFolder();
 
-// The last modification of `path` in milliseconds of the system's own epoch
-// (comparable between files only), or -1 when it does not exist.
+// When `path` was last modified, in the system's own units (comparable between
+// files only), or -1 when it does not exist.
 long long modifiedTime(const char *path);
 
 // The names in `folder` (no "." or ".."); empty when it cannot be listed.
@@ -59,6 +59,11 @@ std::vector<std::string> listFolder(const char *folder);
 // Writes all `size` bytes to the open file descriptor `fd`, going on after short
 // writes and interrupted calls. False when a write fails.
 bool writeAll(int fd, const void *data, size_t size);
+
+// The file `path` finally names after following links (at most 40 hops; a
+// relative link is resolved against the folder of the link that holds it);
+// `path` itself when it is no link. The target need not exist.
+std::string finalTarget(const char *path);
 
 // Removes `path` when it is a regular file (never a link, folder or device).
 bool removeRegularFile(const char *path);

@@ -8,6 +8,8 @@
 namespace mixer {
 
 std::shared_ptr<Device> Device::open() {
+  // The program owns its termination signals (see the platform services).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
   std::shared_ptr<Device> device(new (std::nothrow) Device());
   if (!device) {

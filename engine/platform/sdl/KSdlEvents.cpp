@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/sdl/KPosixServices.h"
 #include "platform/sdl/KSdlKeys.h"
 #include "platform/sdl/KSdlWindow.h"
 
@@ -210,6 +211,14 @@ void translate(const SDL_Event &e, const std::deque<KNativeWindow *> &windows) {
 
 void KSdlWindow::pumpEvents() {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+  // A second start of the program asked this one to come forward.
+  if (kposix::takeShowRequest()) {
+    for (KNativeWindow *w : windows()) {
+      SDL_Window *window = static_cast<KSdlWindow *>(w)->sdlWindow();
+      SDL_RestoreWindow(window);
+      SDL_RaiseWindow(window);
+    }
+  }
   SDL_PumpEvents();
   SDL_Event events[64];
   int n = 0;

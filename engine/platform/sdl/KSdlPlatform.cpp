@@ -4,7 +4,9 @@
 #include "platform/KPlatform.h"
 
 #include <SDL.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 #include <thread>
 
 #include "platform/sdl/KSdlWindow.h"
+#include "platform/sdl/KSdlX11.h"
 
 bool KPlatform::hasDisplay() {
   const char *driver = nullptr;
@@ -35,27 +38,44 @@ void KPlatform::sleepMicros(int64_t micros) {
 
 namespace {
 
+// True while SDL may fork the process that shows a box (see BoxCloser).
+std::atomic<bool> showingBox{false};
+
+// The box's process must not outlive the program, even one killed outright: it
+// asks the system to end it with the thread that forked it.
+void onFork() {
+  if (!showingBox) return;
+  const pid_t parent = getppid();
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(1);  // the program ended before the request took
+}
+
 // SDL shows its box in a child process forked by the calling thread and waits
 // for it, so the caller cannot answer anything meanwhile. This watcher ends
 // that child (only a child of the waiting thread: nothing else we started) as
 // soon as closeEarly asks for it.
 class BoxCloser {
 public:
-  explicit BoxCloser(bool (*closeEarly)())
-      : _closeEarly(closeEarly), _waiter(pid_t(syscall(SYS_gettid))) {
-    if (_closeEarly) _thread = std::thread([this] { watch(); });
+  BoxCloser(bool (*closeEarly)(), SDL_Window *owner)
+      : _closeEarly(closeEarly), _owner(owner), _waiter(pid_t(syscall(SYS_gettid))) {
+    static const bool forkWatched = pthread_atfork(nullptr, nullptr, onFork) == 0;
+    (void)forkWatched;
+    showingBox = true;
+    _thread = std::thread([this] { watch(); });
   }
   ~BoxCloser() { stop(); }
   void stop() {
     _done = true;
     if (_thread.joinable()) _thread.join();
+    showingBox = false;
   }
   bool closed() const { return _closed; }
 
 private:
   void watch() {
     while (!_done) {
-      if (_closeEarly()) {
+      // The game window's close button, as well as a close request, closes the box.
+      if ((_closeEarly && _closeEarly()) || kX11CloseWaiting(_owner)) {
         char name[64];
         snprintf(name, sizeof name, "/proc/self/task/%ld/children", long(_waiter));
         if (FILE *f = fopen(name, "r")) {
@@ -70,6 +90,7 @@ private:
     }
   }
   bool (*_closeEarly)();
+  SDL_Window *_owner;
   pid_t _waiter;
   std::atomic<bool> _done{false}, _closed{false};
   std::thread _thread;
@@ -77,12 +98,18 @@ private:
 
 }  // namespace
 
+// The window a close button would close while a box is up.
+static SDL_Window *firstGameWindow() {
+  for (KNativeWindow *w : KNativeWindow::windows()) return static_cast<KSdlWindow *>(w)->sdlWindow();
+  return nullptr;
+}
+
 bool KPlatform::messageBox(const char *title, const char *text, bool (*closeEarly)(),
                            bool *closedEarly) {
   if (closedEarly) *closedEarly = false;
   if (!hasDisplay()) return false;
   SDL_Window *owner = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetKeyboardFocus() : nullptr;
-  BoxCloser closer(closeEarly);
+  BoxCloser closer(closeEarly, owner ? owner : firstGameWindow());
   const bool answered =
       SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, owner) == 0;
   closer.stop();

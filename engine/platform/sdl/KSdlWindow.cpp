@@ -109,6 +109,9 @@ bool KNativeWindow::initVideo() {
   // unset, SDL probes OpenGL with a hidden window to decide, which loads and starts
   // a software OpenGL on every machine without a GPU.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // SDL's own SIGTERM/SIGINT handlers would replace the program's (see the
+  // platform services), and a second request would then be lost.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Two things SDL starts with video that the first frame does not need. The
   // program takes no text, but SDL opens an input method, and libX11 then parses
   // the locale's whole compose table (about 7 ms): an empty one instead. Without a
@@ -123,6 +126,7 @@ bool KNativeWindow::initVideo() {
     logTrouble("video", "start-up failed: %s", SDL_GetError());
     return false;
   }
+  kX11WatchDisplayLoss();
   watchLeftPresses();
   return true;
 }

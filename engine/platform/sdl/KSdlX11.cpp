@@ -8,6 +8,9 @@
 #include <X11/Xatom.h>
 #endif
 
+#include <cstring>
+
+#include "platform/sdl/KPosixServices.h"
 #include "platform/sdl/KSdlX11.h"
 
 bool kX11PointerInWindow(SDL_Window *window, int &x, int &y) {
@@ -63,6 +66,41 @@ bool kX11Sync(SDL_Window *window) {
     return false;
   XSync(info.info.x11.display, False);
   return true;
+#else
+  (void)window;
+  return false;
+#endif
+}
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+namespace {
+// Xlib's default ends the process with exit(), which saves nothing and runs
+// destructors under threads that may still be busy: save first, then leave.
+int onDisplayLost(Display *) { kposix::saveAndExit("the display went away: saving and leaving now"); }
+}  // namespace
+#endif
+
+void kX11WatchDisplayLoss() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (SDL_GetCurrentVideoDriver() && strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0)
+    XSetIOErrorHandler(onDisplayLost);
+#endif
+}
+
+bool kX11CloseWaiting(SDL_Window *window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+    return false;
+  Display *dpy = info.info.x11.display;
+  const Atom deleteWindow = XInternAtom(dpy, "WM_DELETE_WINDOW", True);
+  XEvent e;
+  if (deleteWindow == None || !XCheckTypedWindowEvent(dpy, info.info.x11.window, ClientMessage, &e))
+    return false;
+  const bool close = e.xclient.format == 32 && Atom(e.xclient.data.l[0]) == deleteWindow;
+  XPutBackEvent(dpy, &e);  // SDL sees it as usual once the box is gone
+  return close;
 #else
   (void)window;
   return false;
