@@ -15,6 +15,7 @@
 #include "input/KInput.h"
 #include "sound/KSound.h"
 #include "tools/KMiscTools.h"
+#include "tools/KPlatformServices.h"
 #include "window/KQMX.h"
 #include "window/KWindow.h"
 
@@ -96,9 +97,11 @@ static bool dataFolderFound() {
 static bool startUp() {
   KMiscTools::initMiscTools();
   if (!dataFolderFound()) return false;
-  // A save killed half-way leaves its temporary file beside the real one.
+  // A save killed half-way leaves its temporary file beside the real one (the
+  // camera's pictures go to the "Pabrix" folder in the documents folder).
   for (const char *name : {"pabrix.prf", "pabglow.dat", "mistermon.dat"})
     removeStaleTemporaries(userFilePath(name));
+  removeStalePictureTemporaries(userFilePath("Pabrix"));
   loadPrefs();
   setEmergencySave(kEmergencyPreferences, savePrefs);
   // The click that closed a message box or the print dialog is not a click in the game.
@@ -212,6 +215,9 @@ void waitForButtonRelease() {
 }
 
 int runPabrix(const PabrixScreens &screens) {
+  // A second start (a double-clicked icon) brings the running program to the
+  // front and leaves before it touches a file the first one is saving.
+  if (!kplatform::claimSingleInstance()) return 0;
   if (!startUp()) return 1;
   mainLoop(screens);
   shutDown();

@@ -23,24 +23,8 @@ macro(pabrix_instrument)
   endif()
 endmacro()
 
-# The shell's file helpers and close requests: POSIX on Linux, the platform's
-# services where there is no POSIX (Windows). PABRIX_SHELL_SYSTEM_SRCS is the
-# set this build compiles, pabrix_shell_sources() drops the other from a list.
-if(WIN32)
-  set(PABRIX_SHELL_SYSTEM_SRCS ${CMAKE_SOURCE_DIR}/app/fileio_services.cpp
-      ${CMAKE_SOURCE_DIR}/app/closeRequest_services.cpp)
-  set(PABRIX_SHELL_OTHER_SRCS ${CMAKE_SOURCE_DIR}/app/fileio.cpp ${CMAKE_SOURCE_DIR}/app/closeRequest.cpp)
-else()
-  set(PABRIX_SHELL_SYSTEM_SRCS ${CMAKE_SOURCE_DIR}/app/fileio.cpp ${CMAKE_SOURCE_DIR}/app/closeRequest.cpp)
-  set(PABRIX_SHELL_OTHER_SRCS ${CMAKE_SOURCE_DIR}/app/fileio_services.cpp
-      ${CMAKE_SOURCE_DIR}/app/closeRequest_services.cpp)
-endif()
 # The file helpers alone, for tests that run screens without the rest of the shell.
-list(GET PABRIX_SHELL_SYSTEM_SRCS 0 PABRIX_SHELL_FILEIO_SRC)
-list(APPEND PABRIX_SHELL_FILEIO_SRC ${CMAKE_SOURCE_DIR}/app/emergencySaves.cpp)
-macro(pabrix_shell_sources var)
-  list(REMOVE_ITEM ${var} ${PABRIX_SHELL_OTHER_SRCS})
-endmacro()
+set(PABRIX_SHELL_FILEIO_SRC ${CMAKE_SOURCE_DIR}/app/fileio.cpp ${CMAKE_SOURCE_DIR}/app/emergencySaves.cpp)
 
 # pabrix_module(NAME DIR [PLATFORM] [EXCLUDE file...] [DEPS module...] [LIBS lib...])
 # One engine module: every .cpp directly in DIR becomes a static library named

@@ -3,63 +3,11 @@
 // KResource per call.
 #include "graphic/KImageCodec.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <string>
 
 #include "tools/KLog.h"
+#include "tools/KPlatformServices.h"
 #include "tools/KResource.h"
-
-namespace {
-
-std::string lowered(std::string s) {
-  for (char &c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
-bool exists(const std::string &p) {
-  struct stat st;
-  return stat(p.c_str(), &st) == 0;
-}
-
-// Data names were written for a file system that ignores case; resolve each
-// component that does not exist as written against its folder, ignoring ASCII
-// case. Empty when nothing matches.
-std::string resolveIgnoringCase(const std::string &path) {
-  std::string done = path.size() > 0 && path[0] == '/' ? "/" : "";
-  size_t pos = done.size();
-  while (pos <= path.size()) {
-    size_t slash = path.find('/', pos);
-    if (slash == std::string::npos) slash = path.size();
-    std::string part = path.substr(pos, slash - pos);
-    pos = slash + 1;
-    if (part.empty()) continue;
-    std::string next = done + part;
-    if (!exists(next)) {
-      DIR *dir = opendir(done.empty() ? "." : done.c_str());
-      if (dir == nullptr) return std::string();
-      std::string want = lowered(part);
-      std::string found;
-      while (dirent *e = readdir(dir)) {
-        if (lowered(e->d_name) == want) {
-          found = e->d_name;
-          break;
-        }
-      }
-      closedir(dir);
-      if (found.empty()) return std::string();
-      next = done + found;
-    }
-    done = next;
-    if (pos <= path.size()) done += '/';
-  }
-  return done;
-}
-
-}  // namespace
 
 bool KImageCodec::readFile(const char *path, KImage &out) {
   out = KImage();
@@ -75,7 +23,8 @@ bool KImageCodec::readFile(const char *path, KImage &out) {
   for (char &c : slashed) {
     if (c == '\\') c = '/';
   }
-  std::string resolved = resolveIgnoringCase(slashed);
+  // Data names were written for a file system that ignores case.
+  std::string resolved = kplatform::existingPathIgnoringCase(slashed);
   const std::string *candidates[3] = {&given, &slashed, &resolved};
   std::vector<uint8_t> bytes;
   bool found = false;

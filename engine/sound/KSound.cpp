@@ -3,6 +3,7 @@
 // playing them in rotation, restoring lost buffers. Application thread only;
 // setVolume is also used by the stream worker of the same object.
 #include "sound/KSound.h"
+#include "tools/KPlatformServices.h"
 
 #include <dumb.h>
 
@@ -191,7 +192,7 @@ struct OggDecoder {
   OggVorbis_File vf{};
   bool open = false;
   explicit OggDecoder(const char *path) {
-    FILE *file = fopen(path, "rb");
+    FILE *file = kplatform::openRegularFile(path);
     if (!file) return;
     if (ov_open(file, &vf, nullptr, 0) != 0) {
       fclose(file);
@@ -271,7 +272,8 @@ bool KSound::copySampleInto(mixer::Buffer &buffer) {
 
 unsigned long KSound::loadFileToRam(const char *filename) {
   if (!filename) return 0;
-  FILE *file = fopen(filename, "rb");
+  // A pipe or device in a sound file's place must not block the program.
+  FILE *file = kplatform::openRegularFile(filename);
   if (!file) return 0;
   long end = -1;
   if (fseek(file, 0, SEEK_END) == 0) end = ftell(file);

@@ -178,6 +178,13 @@ TempDocuments::TempDocuments() {
   // No folder, no redirection: the clean-up must never reach a shared folder.
   path = made ? made : "";
   if (!path.empty()) kt_setDocumentsFolder(path.c_str());
+#ifndef _WIN32
+  // The data-folder copies of refused saves stay inside the test's own folders.
+  char dataTmpl[] = "/tmp/pabrix-test-data-XXXXXX";
+  const char *data = kt_mkdtemp(dataTmpl);
+  dataHome = data ? data : "";
+  if (!dataHome.empty()) kt_setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+#endif
 }
 
 TempDocuments::~TempDocuments() {
@@ -185,6 +192,10 @@ TempDocuments::~TempDocuments() {
   std::error_code ec;
   std::filesystem::remove_all(path, ec);
   kt_setDocumentsFolder(nullptr);
+  if (!dataHome.empty()) {
+    std::filesystem::remove_all(dataHome, ec);
+    kt_unsetenv("XDG_DATA_HOME");
+  }
 }
 
 size_t TempDocuments::entries() const {

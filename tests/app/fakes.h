@@ -156,6 +156,7 @@ public:
   TempDocuments();
   ~TempDocuments();
   std::string path;
+  std::string dataHome;  // XDG_DATA_HOME while it lives (Linux; empty on Windows)
   std::string file(const std::string &name) const { return path + "/" + name; }
   // How many files and folders it holds.
   size_t entries() const;

@@ -1,7 +1,9 @@
 // The data-file helpers every screen saves through: a file that exists but
 // cannot be read is never replaced by the defaults a screen started from; pipes,
-// folders and links in a save file's place; leftovers of killed saves.
+// folders and links in a save file's place; planted links; a full documents
+// folder; leftovers of killed saves.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -75,9 +77,12 @@ TEST(FileIo, AnythingButARegularFileIsKeptAsItIsAndLogged) {
     unsigned char buf[8] = {};
     testing::internal::CaptureStderr();
     EXPECT_EQ(readFilePrefix(path.c_str(), buf, sizeof buf), kFileUnreadable) << c.name;
-    EXPECT_FALSE(writeFileAtomically(path.c_str(), kSaved.data(), kSaved.size())) << c.name;
+    // The save goes to the data folder instead, and is what the next start reads.
+    EXPECT_TRUE(writeFileAtomically(path.c_str(), kSaved.data(), kSaved.size())) << c.name;
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find(path + " cannot be read"), std::string::npos) << log;
+    EXPECT_EQ(readWholeFile(docs.dataHome + "/pabrix/" + c.name), kSaved) << c.name;
+    EXPECT_EQ(readFilePrefix(path.c_str(), buf, sizeof buf), 8) << c.name;
     struct stat st {};
     ASSERT_EQ(lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(c.stillThere(st.st_mode)) << c.name;
@@ -88,7 +93,7 @@ TEST(FileIo, ASaveThroughALinkUpdatesItsTargetAndKeepsTheLink) {
   TempDocuments docs;
   // A link into a synchronised folder (relative), and a dangling one.
   ASSERT_EQ(mkdir(docs.file("synced").c_str(), 0700), 0);
-  writeWholeFile(docs.file("synced/boards"), {9});
+  writeWholeFile(docs.file("synced/boards"), std::vector<unsigned char>(kSaved.size(), 9));
   ASSERT_EQ(symlink("synced/boards", docs.file("pabglow.dat").c_str()), 0);
   ASSERT_EQ(symlink(docs.file("synced/new-prefs").c_str(), docs.file("pabrix.prf").c_str()), 0);
   for (const char *name : {"pabglow.dat", "pabrix.prf"}) {
@@ -129,13 +134,68 @@ TEST(FileIo, LeftoversOfKilledSavesGoAndNothingElse) {
   EXPECT_EQ(access(folder.c_str(), F_OK), 0);
 }
 
+// Someone who can write into the documents folder plants links to other files:
+// none of them is written, the link stays, the save lands in the data folder.
+TEST(FileIo, PlantedLinksNeverReachAnotherFile) {
+  TempDocuments docs;
+  const std::string victim = docs.dataHome + "/notes.txt";  // another folder of the user's
+  const std::vector<unsigned char> notes(100, 'n');
+  writeWholeFile(victim, notes);
+  writeWholeFile(docs.file("thesis.txt"), {7, 7, 7});  // inside, but not a file of this size
+  const struct {
+    const char *name;
+    std::string to;
+  } links[] = {{"pabrix.prf", victim},
+               {"pabglow.dat", "thesis.txt"},
+               {"mistermon.dat", docs.dataHome + "/../elsewhere-" + std::to_string(getpid())}};
+  for (const auto &l : links) {
+    const std::string link = docs.file(l.name);
+    ASSERT_EQ(symlink(l.to.c_str(), link.c_str()), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(writeFileAtomically(link.c_str(), kSaved.data(), kSaved.size())) << l.name;
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find(link + " could not be saved (it is a link to"), std::string::npos) << log;
+    struct stat st {};
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << l.name;
+    EXPECT_EQ(readWholeFile(docs.dataHome + "/pabrix/" + l.name), kSaved) << l.name;
+  }
+  EXPECT_EQ(readWholeFile(victim), notes);
+  EXPECT_EQ(readWholeFile(docs.file("thesis.txt")), (std::vector<unsigned char>{7, 7, 7}));
+  EXPECT_NE(access(links[2].to.c_str(), F_OK), 0) << "a dangling link made a file elsewhere";
+}
+
+// A full documents folder (a tiny file system of its own: permissions do not
+// stop root): the old file stays whole, the new one goes to the data folder and
+// is the one read back.
+TEST(FileIo, AFullDocumentsFolderLosesNothing) {
+  TempDocuments docs;
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  ASSERT_EQ(mount("tmpfs", docs.path.c_str(), "tmpfs", 0, "size=4k"), 0);
+  struct Unmount {
+    const std::string &at;
+    ~Unmount() { umount(at.c_str()); }
+  } unmount{docs.path};
+  const std::string path = docs.file("pabglow.dat");
+  const std::vector<unsigned char> old(3000, 1), next(3000, 2);
+  writeWholeFile(path, old);
+  EXPECT_TRUE(writeFileAtomically(path.c_str(), next.data(), next.size()));
+  std::vector<unsigned char> read(3000);
+  EXPECT_EQ(readFilePrefix(path.c_str(), read.data(), read.size()), 3000);
+  EXPECT_EQ(read, next);
+  EXPECT_EQ(readWholeFile(path), old);
+  EXPECT_EQ(docs.entries(), 1u) << "the failed temporary file was left behind";
+}
+
 TEST(FileIo, AFailedSaveSaysWhichFileAndWhy) {
   TempDocuments docs;
   const std::string path = docs.file("gone/pabrix.prf");
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(writeFileAtomically(path.c_str(), kSaved.data(), kSaved.size()));
+  EXPECT_TRUE(writeFileAtomically(path.c_str(), kSaved.data(), kSaved.size()));
   const std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_NE(log.find(path + " could not be saved (No such file or directory)"), std::string::npos)
+  EXPECT_NE(log.find(path + " could not be saved (No such file or directory); it was saved as " +
+                     docs.dataHome + "/pabrix/pabrix.prf instead"),
+            std::string::npos)
       << log;
 }
 

@@ -60,7 +60,7 @@ start_pabrix() {
     *.exe)
       (cd "$(dirname "$1")" && exec env PABRIX_PUMP_FILE="$PUMPS" wine "$1" >"$HOMEDIR/out.log" 2>&1) & ;;
     *)
-      (cd "$(dirname "$1")" && exec env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME HOME="$HOMEDIR" \
+      (cd "$(dirname "$1")" && exec env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$HOMEDIR" \
          SDL_AUDIODRIVER=dummy PABRIX_PUMP_FILE="$PUMPS" "$1" >"$HOMEDIR/out.log" 2>&1) & ;;
   esac
   PID=$!

@@ -4,7 +4,9 @@
 #  - a file includes project headers only from its own target or the targets its
 #    CMakeLists names;
 #  - portable code includes no platform header (SDL, X11, GLX/EGL, GTK/GDK,
-#    cairo, windows.h), and OpenGL's only in the OpenGL backend;
+#    cairo, windows.h) and no system header (POSIX's unistd.h, fcntl.h, sys/*,
+#    signal.h, dlfcn.h, dirent.h...; the C runtime's io.h, direct.h): those are
+#    the platform services' to use; OpenGL's only in the OpenGL backend;
 #  - the targets form no cycle, neither in what they name nor in what they include.
 # Usage: check_layering.sh SOURCE_DIR LAYERS_FILE
 set -u
@@ -27,7 +29,7 @@ for target in "${!allowed[@]}"; do
     [[ -n $dep && $dep != "$target" ]] && echo "$dep $target" >>"$edges"
   done
 done
-platform_re='^<(SDL|SDL2/|X11/|GL/glx|EGL/|gtk/|gdk/|cairo|windows\.h|glib)'
+platform_re='^<(SDL|SDL2/|X11/|GL/glx|EGL/|gtk/|gdk/|cairo|windows\.h|glib|unistd\.h|fcntl\.h|sys/|signal\.h|csignal|dlfcn\.h|pthread\.h|dirent\.h|pwd\.h|io\.h|direct\.h|shlobj\.h)'
 while read -r target k file deps; do
   while IFS= read -r inc; do
     if [[ $inc =~ ^\"(.*)\"$ ]]; then
