@@ -83,10 +83,11 @@ bool saveOne(const std::string &path, const void *data, size_t size, std::string
 
 long readFilePrefix(const char *path, void *buffer, size_t size) {
   if (!path || !*path) return kFileAbsent;
-  // A save that went to the data folder is newer than the file it stood in for.
+  // A save that went to the data folder is newer than the file it stood in for
+  // (a later save in the usual place removes it; a tie goes to the data folder).
   const std::string fallback = fallbackOf(path);
-  const bool fallbackNewer =
-      !fallback.empty() && kplatform::modifiedTime(fallback.c_str()) > kplatform::modifiedTime(path);
+  const long long fallbackTime = fallback.empty() ? -1 : kplatform::modifiedTime(fallback.c_str());
+  const bool fallbackNewer = fallbackTime >= 0 && fallbackTime >= kplatform::modifiedTime(path);
   const std::string first = fallbackNewer ? fallback : std::string(path);
   const long got = readOne(first, buffer, size);
   if (got >= 0 || !fallbackNewer) return got;
@@ -96,8 +97,12 @@ long readFilePrefix(const char *path, void *buffer, size_t size) {
 bool writeFileAtomically(const char *path, const void *data, size_t size) {
   if (!path || !*path) return false;
   std::string why;
-  if (saveOne(path, data, size, why)) return true;
   const std::string fallback = fallbackOf(path);
+  if (saveOne(path, data, size, why)) {
+    // The copy an earlier failure left in the data folder is out of date now.
+    if (!fallback.empty()) kplatform::removeRegularFile(fallback.c_str());
+    return true;
+  }
   std::string fallbackWhy = "there is no other place for it";
   if (!fallback.empty() && saveOne(fallback, data, size, fallbackWhy)) {
     logTrouble("files", "%s could not be saved (%s); it was saved as %s instead", path, why.c_str(),

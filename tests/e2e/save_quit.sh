@@ -4,7 +4,7 @@
 # under the peg board; a second start while the first runs. Each time the board
 # placed before the fault must be in the file, and nothing may be left running.
 . "$(dirname "$0")/lib.sh"
-BIN=${1:?usage: save_quit.sh path/to/pabrix}
+BIN=$(readlink -f "${1:?usage: save_quit.sh path/to/pabrix}")
 PREFS=2c010000180100000000000000000000
 XPID=""
 
@@ -21,7 +21,10 @@ stop_x() {
   wait_until 5 eval '! kill -0 "$XPID" 2>/dev/null'
   XPID=""
 }
-trap 'stop_x; cleanup' EXIT
+# Every end of a case, and of the script, stops the program and its X server.
+eval "lib_$(declare -f cleanup)"
+cleanup() { lib_cleanup; stop_x; }
+trap cleanup EXIT
 
 # board_has COLUMN ROW: the saved board holds pen 4 there.
 board_has() {
@@ -34,7 +37,6 @@ board_has() {
 started_on_board() {
   start_x
   start_pabrix "$BIN" $PREFS
-  trap 'stop_x; cleanup' EXIT
   click 140 230
   click_holes 6,3
 }
@@ -48,7 +50,7 @@ wait_exit 10 || die "the program failed after the second SIGTERM"
 board_has "two SIGTERMs with the display stuck" 6 3
 grep -q "saving and leaving now" "$HOMEDIR/out.log" || die "the emergency save was not logged"
 log "a stuck display and a second SIGTERM: the board and the preferences were saved"
-cleanup; stop_x
+cleanup
 
 # 2. The X server goes away under the peg board.
 started_on_board
@@ -61,7 +63,6 @@ cleanup
 # 3. A second start while the first runs leaves at once and harms nothing.
 start_x
 start_pabrix "$BIN" $PREFS
-trap 'stop_x; cleanup' EXIT
 FIRST=$PID
 timeout 10 env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$HOMEDIR" \
   SDL_AUDIODRIVER=dummy "$BIN" >"$HOMEDIR/second.log" 2>&1 || die "the second start did not end by itself"

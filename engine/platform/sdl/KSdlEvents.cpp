@@ -214,9 +214,8 @@ void KSdlWindow::pumpEvents() {
   // A second start of the program asked this one to come forward.
   if (kposix::takeShowRequest()) {
     for (KNativeWindow *w : windows()) {
-      SDL_Window *window = static_cast<KSdlWindow *>(w)->sdlWindow();
-      SDL_RestoreWindow(window);
-      SDL_RaiseWindow(window);
+      w->restore();
+      w->raise();
     }
   }
   SDL_PumpEvents();

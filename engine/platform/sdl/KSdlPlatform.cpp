@@ -98,18 +98,12 @@ private:
 
 }  // namespace
 
-// The window a close button would close while a box is up.
-static SDL_Window *firstGameWindow() {
-  for (KNativeWindow *w : KNativeWindow::windows()) return static_cast<KSdlWindow *>(w)->sdlWindow();
-  return nullptr;
-}
-
 bool KPlatform::messageBox(const char *title, const char *text, bool (*closeEarly)(),
                            bool *closedEarly) {
   if (closedEarly) *closedEarly = false;
   if (!hasDisplay()) return false;
   SDL_Window *owner = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetKeyboardFocus() : nullptr;
-  BoxCloser closer(closeEarly, owner ? owner : firstGameWindow());
+  BoxCloser closer(closeEarly, owner ? owner : KSdlWindow::firstSdlWindow());
   const bool answered =
       SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, owner) == 0;
   closer.stop();

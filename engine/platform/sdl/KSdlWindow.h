@@ -14,6 +14,10 @@ struct SDL_Window;
 class KSdlWindow : public KNativeWindow {
 public:
   SDL_Window *sdlWindow() const { return _window; }
+  // The oldest open window (the game's), or null.
+  static SDL_Window *firstSdlWindow() {
+    return windows().empty() ? nullptr : static_cast<KSdlWindow *>(windows().front())->_window;
+  }
   // SDL may recreate the window when a renderer is attached to it, and the new
   // window comes back at its first place: call this after attaching one.
   void rendererAttached();
