@@ -33,6 +33,8 @@
 
 using namespace printtest;
 
+void sendCloseButton(SDL_Window *window);  // x11_close.cpp
+
 namespace {
 
 std::string run(const std::string &command) {
@@ -506,6 +508,21 @@ TEST_F(PrintDialog, ExportedMonsterPageShowsTheMonsterAloneOnWhite) {
   const std::string pdf = dir + "/monster.pdf";
   ASSERT_TRUE(KPrinter::exportPicture(picture.data(), W, H, "Pabrix", pdf.c_str()));
   expectMonsterPage(render(pdf, 144), KPrinter::lastPlacement());
+}
+
+// The window's close button (the window manager's WM_DELETE_WINDOW) closes an
+// open message box as well: the box must not keep the program from leaving.
+TEST_F(PrintDialog, TheWindowsCloseButtonClosesAMessageBox) {
+  static SDL_Window *game = nullptr;
+  game = kSdlWindow(window->getWindowHandle());
+  {
+    QuitWhenShown quit("Music", [] { sendCloseButton(game); });
+    KMiscTools::messageBox("Music", "the music file is damaged");
+    EXPECT_TRUE(quit.shown) << "no message box appeared";
+  }
+  EXPECT_TRUE(firstLine(run("xdotool search --onlyvisible --name '^Music$' 2>/dev/null")).empty());
+  window->processEvents();
+  EXPECT_TRUE(window->isQuit()) << "the close request was lost";
 }
 
 }  // namespace
