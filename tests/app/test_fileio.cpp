@@ -132,6 +132,16 @@ TEST(FileIo, LeftoversOfKilledSavesGoAndNothingElse) {
   for (const std::string &n : stale) EXPECT_NE(access(docs.file(n).c_str(), F_OK), 0) << n;
   for (const std::string &n : kept) EXPECT_EQ(access(docs.file(n).c_str(), F_OK), 0) << n;
   EXPECT_EQ(access(folder.c_str(), F_OK), 0);
+
+  // The camera's pictures: only its own names, only killed saves.
+  ASSERT_EQ(mkdir(docs.file("Pabrix").c_str(), 0700), 0);
+  const std::string picture = "Pabrix/Pabrix 2026-12-07 10-00-00.png";
+  const std::vector<std::string> pictureKept = {picture + ".tmp" + alive + "-0a1b",
+                                                "Pabrix/notes.png.tmp" + d, picture};
+  writeWholeFile(docs.file(picture + ".tmp" + d + "-0a1b"), {1});
+  for (const std::string &n : pictureKept) writeWholeFile(docs.file(n), {1});
+  EXPECT_EQ(removeStalePictureTemporaries(docs.file("Pabrix").c_str()), 1);
+  for (const std::string &n : pictureKept) EXPECT_EQ(access(docs.file(n).c_str(), F_OK), 0) << n;
 }
 
 // Someone who can write into the documents folder plants links to other files:

@@ -69,3 +69,18 @@ timeout 10 env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$H
 kill -0 "$FIRST" 2>/dev/null || die "the first program ended"
 [ "$(xdotool search --name '^Pabrix$' | wc -l)" = 1 ] || die "two game windows"
 log "a second start left at once; the first runs on"
+cleanup
+
+# 4. A program killed outright while a message box is up takes the box with it
+#    (the box is a process of its own): here the box that says the data is missing.
+start_x
+HOMEDIR=$(mktemp -d /tmp/pabrix-e2e-XXXXXX)
+cp "$BIN" "$HOMEDIR/pabrix"
+(cd "$HOMEDIR" && exec env -u XDG_DOCUMENTS_DIR -u XDG_DATA_HOME HOME="$HOMEDIR" \
+   SDL_AUDIODRIVER=dummy ./pabrix >"$HOMEDIR/out.log" 2>&1) &
+PID=$!
+box_shown() { xwininfo -root -tree | grep -q '"Pabrix": '; }
+wait_until 20 box_shown || die "no message box appeared"
+kill -KILL "$PID"
+wait_until 5 eval '! box_shown' || die "the message box outlived the program"
+log "a program killed while its message box was up took the box with it"
