@@ -197,16 +197,4 @@ TEST(FileIo, AFullDocumentsFolderLosesNothing) {
   EXPECT_EQ(docs.entries(), 1u) << "the failed temporary file was left behind";
 }
 
-TEST(FileIo, AFailedSaveSaysWhichFileAndWhy) {
-  TempDocuments docs;
-  const std::string path = docs.file("gone/pabrix.prf");
-  testing::internal::CaptureStderr();
-  EXPECT_TRUE(writeFileAtomically(path.c_str(), kSaved.data(), kSaved.size()));
-  const std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_NE(log.find(path + " could not be saved (No such file or directory); it was saved as " +
-                     docs.dataHome + "/pabrix/pabrix.prf instead"),
-            std::string::npos)
-      << log;
-}
-
 }  // namespace

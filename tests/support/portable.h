@@ -8,6 +8,7 @@
 
 #ifdef _WIN32
 #include <direct.h>
+#include <process.h>
 #include <io.h>
 #include <string>
 #else
@@ -41,6 +42,14 @@ inline int kt_unsetenv(const char *name) {
   return _putenv_s(name, "");
 #else
   return unsetenv(name);
+#endif
+}
+
+inline long kt_getpid() {
+#ifdef _WIN32
+  return _getpid();
+#else
+  return getpid();
 #endif
 }
 
