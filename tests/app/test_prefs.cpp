@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "support/portable.h"
+#include "support/save_blocker.h"
 #include "app/fakes.h"
 #include "app/preferences.h"
 #include "sound/KSound.h"
@@ -119,18 +120,17 @@ TEST_F(Prefs, FailedSaveKeepsTheOldFileWhole) {
   std::vector<unsigned char> old = kDefaults;
   old[0] = 0xC8;
   writeWholeFile(docs.file("pabrix.prf"), old);
-  // Something in the way of the temporary file makes the write fail.
-  std::string blocker = docs.file("pabrix.prf.tmp" + std::to_string((long)getpid()));
-  ASSERT_EQ(kt_mkdir(blocker.c_str(), 0700), 0);
   preferences.music = 250;
-  EXPECT_FALSE(savePrefs());
+  {
+    SaveBlocker blocked(docs.file("pabrix.prf"));
+    EXPECT_FALSE(savePrefs());
+  }
   EXPECT_EQ(readWholeFile(docs.file("pabrix.prf")), old);
-  rmdir(blocker.c_str());
+  // No temporary file is left beside it.
+  EXPECT_EQ(docs.entries(), 1u);
 
   EXPECT_TRUE(savePrefs());
   EXPECT_EQ(readWholeFile(docs.file("pabrix.prf"))[0], 250);
-  // No temporary file is left beside it.
-  EXPECT_NE(access(blocker.c_str(), F_OK), 0);
 }
 
 }  // namespace

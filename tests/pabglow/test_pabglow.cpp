@@ -11,6 +11,7 @@
 #include <new>
 
 #include "support/portable.h"
+#include "support/save_blocker.h"
 #include "activities/pabglow.h"
 #include "app/fakes.h"
 #include "app/navigation.h"
@@ -302,11 +303,11 @@ TEST_F(Pabglow, UnreachableBoardsAndDamagedCellsSurviveUntouched) {
 TEST_F(Pabglow, FailedSaveKeepsTheOldFile) {
   std::vector<unsigned char> old(PABGLOW_FILE_SIZE, 0);
   writeWholeFile(docs.file("pabglow.dat"), old);
-  std::string blocker = docs.file("pabglow.dat.tmp" + std::to_string((long)getpid()));
-  ASSERT_EQ(kt_mkdir(blocker.c_str(), 0700), 0);
-  run({{100, 100, true, {}}, kEscape});
+  {
+    SaveBlocker blocked(docs.file("pabglow.dat"));
+    run({{100, 100, true, {}}, kEscape});
+  }
   EXPECT_EQ(file(), old);
-  rmdir(blocker.c_str());
   run({kEscape});
   EXPECT_EQ(file(), old);  // the board reloads from the file, not from memory
 }

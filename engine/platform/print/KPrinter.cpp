@@ -16,6 +16,7 @@
 
 #include "platform/print/KPrintBackend.h"
 #include "platform/sdl/KSdlWindow.h"
+#include "platform/sdl/KSdlX11.h"
 #include "tools/KLog.h"
 #include "tools/KMiscTools.h"
 
@@ -117,6 +118,9 @@ bool KPrinter::available() {
   if (gState == BackendState::Untried) {
     gBackend = loadBackend();
     gState = gBackend && gBackend->start() ? BackendState::Ready : BackendState::Unavailable;
+    // The toolkit put in its own handler of a lost display, which ends the
+    // process without saving: the program's goes back in front.
+    kX11WatchDisplayLoss();
   }
   return gState == BackendState::Ready;
 }
