@@ -13,12 +13,20 @@
 #include "platform/sdl/KPosixServices.h"
 #include "platform/sdl/KSdlX11.h"
 
+#if defined(SDL_VIDEO_DRIVER_X11)
+namespace {
+// The window's X connection and id, when it is an X11 window.
+bool x11Info(SDL_Window *window, SDL_SysWMinfo &info) {
+  SDL_VERSION(&info.version);
+  return window && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11;
+}
+}  // namespace
+#endif
+
 bool kX11PointerInWindow(SDL_Window *window, int &x, int &y) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
-    return false;
+  if (!x11Info(window, info)) return false;
   ::Window root = 0, child = 0;
   int rootX = 0, rootY = 0, winX = 0, winY = 0;
   unsigned int mask = 0;
@@ -37,9 +45,7 @@ bool kX11PointerInWindow(SDL_Window *window, int &x, int &y) {
 bool kX11WithoutWindowManager(SDL_Window *window) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
-    return false;
+  if (!x11Info(window, info)) return false;
   Display *dpy = info.info.x11.display;
   const Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", True);
   if (check == None) return true;
@@ -61,9 +67,7 @@ bool kX11WithoutWindowManager(SDL_Window *window) {
 bool kX11Sync(SDL_Window *window) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
-    return false;
+  if (!x11Info(window, info)) return false;
   XSync(info.info.x11.display, False);
   return true;
 #else
@@ -90,9 +94,7 @@ void kX11WatchDisplayLoss() {
 bool kX11CloseWaiting(SDL_Window *window) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
-    return false;
+  if (!x11Info(window, info)) return false;
   Display *dpy = info.info.x11.display;
   const Atom deleteWindow = XInternAtom(dpy, "WM_DELETE_WINDOW", True);
   XEvent e;
