@@ -7,6 +7,8 @@
 #include "app/closeRequest.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <exception>
 
 #include "app/closeAwareSource.h"
 #include "app/fileio.h"
@@ -24,6 +26,7 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<long>::is_alw
               "the close request hook may run in a signal handler");
 bool installed = false;
 CloseAwareSource closeAware;
+std::terminate_handler previousTerminate = nullptr;
 
 // How long the orderly quit has before a second request forces the exit.
 constexpr long kPatienceMs = 3000;
@@ -38,6 +41,12 @@ void onRequest() {
   if (now - firstRequestMs.load() >= kPatienceMs) kplatform::forceQuit();
 }
 
+// A fault that ends the program (an exception nothing caught) saves first.
+[[noreturn]] void onTerminate() {
+  runEmergencySaves();
+  std::abort();
+}
+
 }  // namespace
 
 void installCloseRequestHandlers() {
@@ -46,6 +55,7 @@ void installCloseRequestHandlers() {
   hooks.request = onRequest;
   hooks.save = runEmergencySaves;
   kplatform::installCloseRequests(hooks);
+  previousTerminate = std::set_terminate(onTerminate);
   closeAware.route();
   KMiscTools::_closeModal = closeRequested;
   installed = true;
@@ -54,6 +64,7 @@ void installCloseRequestHandlers() {
 void removeCloseRequestHandlers() {
   if (!installed) return;
   kplatform::removeCloseRequests();
+  std::set_terminate(previousTerminate);
   closeAware.unroute();
   KMiscTools::_closeModal = nullptr;
   requestCount = 0;

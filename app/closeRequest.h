@@ -6,7 +6,7 @@
 // application thread turns it into gameWindow->terminate(). A second request at
 // least 3 s after the first means the program is stuck: the emergency saves
 // (fileio.h) run on a thread of the platform's and the process exits at once.
-// The session's end and a lost display run the emergency saves too.
+// The session's end, a lost display and std::terminate run the emergency saves too.
 #pragma once
 
 // Takes the close requests from the platform, routes the input source through

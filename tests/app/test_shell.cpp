@@ -180,4 +180,21 @@ TEST_F(Shell, ASecondSignalAfterThreeSecondsSavesAndExits) {
   EXPECT_EQ(readWholeFile(docs.file("pabrix.prf")).size(), 16u);
 }
 
+// A fault that ends the program outright (std::terminate) saves the open board first.
+TEST_F(Shell, AFatalFaultSavesWhatIsOpenFirst) {
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    run({{100, 200, true, {}}, {100, 200, false, {}}, {100, 200, true, {}},
+         {110, 200, true, {}, [] { std::terminate(); }}});
+    _exit(21);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << status;
+  auto board = readWholeFile(docs.file("pabglow.dat"));
+  ASSERT_EQ(board.size(), (size_t)PABGLOW_FILE_SIZE);
+  EXPECT_EQ(board[(1 + 32 * 10) * 4], 4);
+}
+
 }  // namespace

@@ -165,6 +165,7 @@ std::atomic<bool (*)()> saveHook{nullptr};
 struct sigaction previousTerm, previousInt;
 bool installed = false;
 int saverPipe[2] = {-1, -1};
+pid_t saverProcess = 0;  // the process whose saver thread reads saverPipe
 
 void onSignal(int) {
   if (void (*request)() = requestHook.load()) request();
@@ -182,7 +183,14 @@ void saverLoop(int fd) {
 }
 
 void startSaver() {
-  if (saverPipe[1] >= 0) return;
+  // A forked copy has the pipe but not the thread: it needs its own, or its
+  // forced quit would wake the parent's saver.
+  if (saverPipe[1] >= 0 && saverProcess == ::getpid()) return;
+  if (saverPipe[1] >= 0) {
+    ::close(saverPipe[0]);
+    ::close(saverPipe[1]);
+  }
+  saverProcess = ::getpid();
   if (::pipe2(saverPipe, O_CLOEXEC) != 0) {
     saverPipe[0] = saverPipe[1] = -1;
     return;
@@ -383,8 +391,8 @@ long monotonicMs() {
 void installCloseRequests(const CloseHooks &hooks) {
   requestHook = hooks.request;
   saveHook = hooks.save;
-  if (installed) return;
   startSaver();
+  if (installed) return;
   struct sigaction sa {};
   sa.sa_handler = onSignal;
   sa.sa_flags = SA_RESTART;
@@ -405,7 +413,8 @@ void removeCloseRequests() {
 
 void forceQuit() {
   const char word = 'f';
-  if (saverPipe[1] >= 0 && ::write(saverPipe[1], &word, 1) == 1) return;
+  if (saverPipe[1] >= 0 && saverProcess == ::getpid() && ::write(saverPipe[1], &word, 1) == 1)
+    return;
   ::_exit(1);  // no saver thread could be started: leave as the signal would have made us
 }
 
