@@ -2,13 +2,16 @@
 // bitmap compatible with the printer, and that bitmap onto one page of one
 // document where the shared page layout puts it (the paper turned when that
 // shows the picture larger). Application thread only; the dialog is modal over
-// the game window.
+// the game window, and a close request (the game window's, the console's, the
+// session's) closes it as cancelled.
 #include <vector>
 
 #include "print/KPrinter.h"
 #include "platform/KNativeWindow.h"
 #include "platform/win32/KWin32.h"
+#include "platform/win32/KWin32Session.h"
 #include "platform/win32/KWin32Window.h"
+#include "tools/KMiscTools.h"
 
 #define HWND Win32HWND
 #include <commdlg.h>
@@ -168,6 +171,19 @@ bool printOn(PRINTDLGA &pd, const uint32_t *pixels, int width, int height,
   return ok;
 }
 
+// The dialog, closed as cancelled by a close request; nothing shows when one is
+// already pending.
+bool showDialog(PRINTDLGA &pd) {
+  if (KMiscTools::_closeModal && KMiscTools::_closeModal()) return false;
+  bool shown = false;
+  {
+    kwin32::ModalCloser closer(KMiscTools::_closeModal);
+    shown = PrintDlgA(&pd) != 0;
+  }
+  if (KMiscTools::_modalClosed) KMiscTools::_modalClosed();
+  return shown;
+}
+
 }  // namespace
 
 bool KPrinter::available() { return true; }
@@ -178,7 +194,7 @@ bool KPrinter::printPicture(const uint32_t *pixels, int width, int height, const
   gPlacement = KPrintRect();
   if (!printable(pixels, width, height)) return false;
   PRINTDLGA pd = printRequest(0, owner);
-  if (!PrintDlgA(&pd)) {
+  if (!showDialog(pd)) {
     // Zero from the dialog is a cancel unless it reports an error of its own.
     gOutcome = CommDlgExtendedError() == 0 ? K_PRINT_CANCELLED : K_PRINT_FAILED;
     freeDialogRecords(pd);

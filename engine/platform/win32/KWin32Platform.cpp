@@ -5,16 +5,31 @@
 #include "platform/win32/KWin32Window.h"
 
 #include "platform/win32/KWin32.h"
+#include "platform/win32/KWin32Session.h"
+
+#include <cstring>
 
 namespace {
 
-// The message box's early close: polled by a timer of the box's own modal loop.
+// The modal closer's state: one modal window at a time on the application thread.
 bool (*gCloseEarly)() = nullptr;
 bool gClosedEarly = false;
+
+// A modal window of this thread: a dialog-class window that is shown and enabled
+// (its owner is disabled while it runs).
+BOOL CALLBACK closeModal(Win32HWND window, LPARAM) {
+  char name[16] = {0};
+  if (IsWindowVisible(window) && IsWindowEnabled(window) && GetClassNameA(window, name, sizeof name) &&
+      strcmp(name, "#32770") == 0) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    gClosedEarly = true;
+  }
+  return TRUE;
+}
+
 VOID CALLBACK pollCloseEarly(Win32HWND, UINT, UINT_PTR, DWORD) {
   if (!gCloseEarly || gClosedEarly || !gCloseEarly()) return;
-  gClosedEarly = true;
-  if (Win32HWND box = GetActiveWindow()) PostMessageA(box, WM_CLOSE, 0, 0);
+  EnumThreadWindows(GetCurrentThreadId(), closeModal, 0);
 }
 
 HDC dcOf(HWND window) {
@@ -36,15 +51,24 @@ void KPlatform::sleepMicros(int64_t micros) {
 
 bool KPlatform::messageBox(const char *title, const char *text, bool (*closeEarly)(),
                            bool *closedEarly) {
-  gCloseEarly = closeEarly;
-  gClosedEarly = false;
-  const UINT_PTR timer = closeEarly ? SetTimer(nullptr, 0, 200, pollCloseEarly) : 0;
+  kwin32::ModalCloser closer(closeEarly);
   MessageBoxA(GetForegroundWindow(), text ? text : "", title ? title : "", MB_OK);
-  if (timer) KillTimer(nullptr, timer);
-  if (closedEarly) *closedEarly = gClosedEarly;
-  gCloseEarly = nullptr;
+  if (closedEarly) *closedEarly = closer.closed();
   return true;
 }
+
+kwin32::ModalCloser::ModalCloser(bool (*closeEarly)()) {
+  gCloseEarly = closeEarly;
+  gClosedEarly = false;
+  if (closeEarly) _timer = SetTimer(nullptr, 0, 200, pollCloseEarly);
+}
+
+kwin32::ModalCloser::~ModalCloser() {
+  if (_timer) KillTimer(nullptr, UINT_PTR(_timer));
+  gCloseEarly = nullptr;
+}
+
+bool kwin32::ModalCloser::closed() const { return gClosedEarly; }
 
 void KPlatform::openURL(const char *url) {
   ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);

@@ -6,6 +6,7 @@
 
 #include "input/KInput.h"
 #include "platform/win32/KWin32.h"
+#include "platform/win32/KWin32Session.h"
 
 namespace {
 
@@ -48,7 +49,10 @@ RECT outerRect(int width, int height, DWORD style) {
 // where processEvents hands them on one at a time, as on every platform; their
 // parameters are small numbers (positions, key codes, flags), never pointers.
 // Everything else is the system's, at full width. A close request is queued and
-// the window kept: the application decides when it goes.
+// the window kept: the application decides when it goes. It reaches the close
+// request hook at once too, since it may come inside a modal loop that holds the
+// queue back (a message box, the print dialog); so does the session's end, which
+// saves before the procedure returns.
 LRESULT CALLBACK classProc(Win32HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto *created = static_cast<KWin32Window *>(
@@ -64,7 +68,15 @@ LRESULT CALLBACK classProc(Win32HWND h, UINT message, WPARAM wParam, LPARAM lPar
       ValidateRect(h, nullptr);
       w->postMessage(message, 0, 0);
       return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam && !w->hidden()) kwin32::sessionEnding();
+      return 0;
     case WM_CLOSE:
+      if (!w->hidden()) kwin32::windowCloseRequest();
+      w->postMessage(message, 0, 0);
+      return 0;
     case WM_ACTIVATEAPP:
     case WM_KEYDOWN:
     case WM_KEYUP:
