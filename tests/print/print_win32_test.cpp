@@ -1,15 +1,19 @@
 // Printing on Windows through the common print dialog and GDI, under Wine.
 // Unscripted only bad pictures are tried (they fail before any dialog);
 // wine_print.sh runs the rest against a private CUPS file printer, answering
-// the dialog with Return (PABRIX_PRINT_ANSWER=print) or Escape (=cancel), and
-// checks the printed page itself.
+// the dialog with Return (PABRIX_PRINT_ANSWER=print), Escape (=cancel) or a
+// close request of the program's (=close), and checks the printed page itself.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "print/KPrinter.h"
+#include "tools/KMiscTools.h"
 
 namespace {
 
@@ -43,7 +47,16 @@ TEST(WindowsPrinting, TheDialogPrintsOnePageOrIsCancelled) {
   if (!*answer()) GTEST_SKIP() << "run by wine_print.sh";
   std::vector<uint32_t> p = picture();
   const bool print = std::strcmp(answer(), "print") == 0;
+  // A close request comes while the dialog shows, as the game window's would.
+  static std::atomic<bool> closeAsked{false};
+  KMiscTools::_closeModal = [] { return closeAsked.load(); };
+  std::thread request([] {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    closeAsked = std::strcmp(answer(), "close") == 0;
+  });
   EXPECT_EQ(print, KPrinter::printPicture(p.data(), 640, 480, "Pabrix", nullptr));
+  request.join();
+  KMiscTools::_closeModal = nullptr;
   EXPECT_EQ(print ? K_PRINT_DONE : K_PRINT_CANCELLED, KPrinter::lastOutcome());
   const KPrintRect r = KPrinter::lastPlacement();
   if (print) {

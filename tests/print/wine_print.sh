@@ -81,6 +81,8 @@ answer() {
 }
 
 answer cancel Escape
+# The program's own close request: the dialog closes as cancelled, no key needed.
+answer close Shift_L
 answer print Return
 for _ in $(seq 1 200); do
   [ -s "$page" ] && grep -q '%%EOF' "$page" && break

@@ -5,13 +5,17 @@
 // the system's cursor.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "input/KInput.h"
 #include "window/KQMX.h"
 #include "gl/KWindowGL.h"
+#include "platform/KPlatform.h"
 #include "platform/win32/KWin32Window.h"
+#include "tools/KPlatformServices.h"
 #include "platform/win32/KWin32.h"
 // After windows.h, which the OpenGL header needs.
 #include <GL/gl.h>
@@ -144,6 +148,35 @@ TEST_F(Win32WindowTest, CloseSetsTheQuitStateAndLeavesTheWindow) {
   SendMessageA(sys(hwnd), WM_CLOSE, 0, 0);
   pump();
   EXPECT_FALSE(window->isQuit());
+}
+
+// The close hooks hear WM_CLOSE at once, also while a message box holds the
+// queue (which then closes), and the session's end saves before it returns.
+std::atomic<int> gRequests{0}, gSaves{0};
+TEST_F(Win32WindowTest, CloseAndTheSessionsEndReachTheCloseHooksAlsoUnderAMessageBox) {
+  open(true);
+  kplatform::CloseHooks hooks;
+  hooks.request = [] { gRequests++; };
+  hooks.save = [] { return ++gSaves > 0; };
+  kplatform::installCloseRequests(hooks);
+  const Win32HWND h = sys(hwnd);
+  EXPECT_NE(SendMessageA(h, WM_QUERYENDSESSION, 0, 0), 0);
+  SendMessageA(h, WM_ENDSESSION, FALSE, 0);
+  EXPECT_EQ(gRequests + gSaves, 0) << "a session end that was called off";
+  SendMessageA(h, WM_ENDSESSION, TRUE, 0);
+  EXPECT_EQ(gSaves, 1) << "saved before the procedure returned";
+  std::thread closer([h] {
+    Sleep(300);
+    PostMessageA(h, WM_CLOSE, 0, 0);
+  });
+  bool closedEarly = false;
+  KPlatform::messageBox("Pabrix test", "closes on WM_CLOSE", [] { return gRequests > 1; }, &closedEarly);
+  closer.join();
+  kplatform::removeCloseRequests();
+  EXPECT_TRUE(closedEarly);
+  EXPECT_EQ(gRequests, 2);
+  pump();
+  EXPECT_TRUE(window->isQuit()) << "the close is still the window's";
 }
 
 TEST_F(Win32WindowTest, FullScreenIsAPopUpOverTheSwitchedDisplayAndFocusLossGivesItBack) {

@@ -462,6 +462,23 @@ bool writeAll(int fd, const void *data, size_t size) {
   return true;
 }
 
+// The system follows a chain of links in one open, so its final path is the end
+// of the chain; a link to nothing ends where its written target would be.
+std::string finalTarget(const char *path) {
+  if (!path || !*path) return "";
+  const std::string name = backslashed(path);
+  const DWORD attributes = GetFileAttributesA(name.c_str());
+  const bool reparse = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  const std::string final = finalPathOf(name);
+  if (!final.empty()) {
+    const std::string folder = finalPathOf(folderOf(name));
+    if (reparse || folder.empty() || !sameIgnoringCase(final, folder + "\\" + leafOf(name))) return final;
+    return path;
+  }
+  const std::string target = reparse ? linkTarget(name) : "";
+  return target.empty() ? std::string(path) : target;
+}
+
 bool removeRegularFile(const char *path) {
   if (!path || !*path) return false;
   const std::string name = backslashed(path);
