@@ -1,7 +1,7 @@
 #!/bin/bash
 # End to end on Windows (under Wine, in the display and prefix of
 # scripts/wine-ctest.sh), with real faults against pabrix.exe: the session ends
-# (WM_QUERYENDSESSION, WM_ENDSESSION) on the peg board and the process is killed
+# (WM_QUERYENDSESSION, WM_ENDSESSION) on the peg board, full screen and the process is killed
 # right after; two WM_CLOSE 4 s apart while printing is asked for, then the kill;
 # leftovers of killed saves and links planted in the documents folder at a start;
 # a second start while the first runs. What was made before each fault must be
@@ -10,8 +10,8 @@
 BIN=${1:?usage: wine_save_quit.sh pabrix.exe wine_send.exe}
 SEND=${2:?usage: wine_save_quit.sh pabrix.exe wine_send.exe}
 [ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] || die "run inside the Windows test run"
-WINDOWED=2c010000180100000000000000000000
-PRINTING=2c010000180100000001000000000000
+FULL=2c010000180100000100000000000000
+PRINTING=2c010000180100000101000000000000
 LOCAL=$(readlink -f "$WINEPREFIX/drive_c/users/$(id -un)")/AppData/Local/Pabrix
 
 send() { timeout 30 wine "$SEND" "$@"; }
@@ -30,7 +30,7 @@ ended() { ! kill -0 "$PID" 2>/dev/null; }
 
 # 1. The session ends with the board open; the system ends the process right
 #    after the window has answered.
-started_on_board $WINDOWED
+started_on_board $FULL
 send endsession || die "the window did not answer the session's end"
 kill -KILL "$PID" 2>/dev/null; wait "$PID" 2>/dev/null
 board_has_peg "$DOCS" "the session's end"
@@ -67,7 +67,7 @@ mkdir -p "$DOCS/Pabrix"
 LEFT=(pabglow.dat.tmp4000000-00ff pabrix.prf.tmp4000004 mistermon.dat.tmp4000008-ab
       "Pabrix/Pabrix 2026-01-01 10.00.00.png.tmp4000012-cd")
 for f in "${LEFT[@]}" notes.dat.tmp4000000; do echo half >"$DOCS/$f"; done
-started_on_board $WINDOWED
+started_on_board $FULL
 for f in "${LEFT[@]}"; do [ ! -e "$DOCS/$f" ] || die "$f was left at the start"; done
 [ -e "$DOCS/notes.dat.tmp4000000" ] || die "another program's file was removed"
 rm -f "$DOCS/notes.dat.tmp4000000"
@@ -88,7 +88,7 @@ rm -f "$DOCS/pabglow.dat" "$LOCAL/pabglow.dat"
 cleanup
 
 # 4. A second start while the first runs brings the first to the front and ends.
-start_pabrix "$BIN" $WINDOWED
+start_pabrix "$BIN" $FULL
 FIRST=$PID
 (cd "$(dirname "$BIN")" && timeout 20 wine "$BIN" >"$HOMEDIR/second.log" 2>&1) ||
   die "the second start did not end by itself"

@@ -14,6 +14,8 @@
 
 #include "print/KPrinter.h"
 #include "tools/KMiscTools.h"
+// After the engine's headers: the system's window handle is Win32HWND here.
+#include "platform/win32/KWin32.h"
 
 namespace {
 
@@ -47,12 +49,15 @@ TEST(WindowsPrinting, TheDialogPrintsOnePageOrIsCancelled) {
   if (!*answer()) GTEST_SKIP() << "run by wine_print.sh";
   std::vector<uint32_t> p = picture();
   const bool print = std::strcmp(answer(), "print") == 0;
-  // A close request comes while the dialog shows, as the game window's would.
+  // A close request comes once the dialog shows, as the game window's would.
   static std::atomic<bool> closeAsked{false};
   KMiscTools::_closeModal = [] { return closeAsked.load(); };
   std::thread request([] {
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    closeAsked = std::strcmp(answer(), "close") == 0;
+    if (std::strcmp(answer(), "close") != 0) return;
+    for (int i = 0; i < 300 && !FindWindowA(nullptr, "Print"); i++)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    closeAsked = true;
   });
   EXPECT_EQ(print, KPrinter::printPicture(p.data(), 640, 480, "Pabrix", nullptr));
   request.join();

@@ -544,9 +544,14 @@ long monotonicMs() {
 
 // The claim is a named object of the user's session, held until the process ends.
 bool claimSingleInstance() {
-  HANDLE claim = CreateMutexA(nullptr, FALSE, "Local\\Pabrix.OneCopy");
-  if (!claim || GetLastError() != ERROR_ALREADY_EXISTS) return true;
-  CloseHandle(claim);
+  static HANDLE claim = nullptr;  // asking again in the same process finds it held
+  if (claim) return true;
+  HANDLE named = CreateMutexA(nullptr, FALSE, "Local\\Pabrix.OneCopy");
+  if (!named || GetLastError() != ERROR_ALREADY_EXISTS) {
+    claim = named;
+    return true;
+  }
+  CloseHandle(named);
   if (Win32HWND first = firstCopysWindow()) {
     if (IsIconic(first)) ShowWindow(first, SW_RESTORE);
     SetForegroundWindow(first);
