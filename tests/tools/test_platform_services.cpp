@@ -57,7 +57,9 @@ TEST(PlatformServices, ReadsTellMissingFromUnreadableAndNeverOpenADevice) {
     char buffer[8] = {0};
     std::string why;
     EXPECT_EQ(kplatform::readRegularFile(c.path.c_str(), buffer, sizeof buffer, why), c.result) << c.path;
-    EXPECT_EQ(why.empty(), c.result >= 0) << c.path << ": " << why;
+    if (c.result == kplatform::kNotReadable) {
+      EXPECT_FALSE(why.empty()) << c.path;
+    }
     FILE *f = kplatform::openRegularFile(c.path.c_str());
     EXPECT_EQ(f != nullptr, c.result >= 0) << c.path;
     if (f) fclose(f);
