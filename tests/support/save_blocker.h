@@ -10,7 +10,10 @@
 #include "tools/KPlatformServices.h"
 
 #ifdef _WIN32
+// The engine has a window handle type of its own named HWND.
+#define HWND Win32HWND
 #include <windows.h>
+#undef HWND
 
 class SaveBlocker {
 public:
