@@ -160,6 +160,7 @@ TEST(PlatformServices, AFileHeldOpenElsewhereIsWaitedForBriefly) {
     EXPECT_EQ(save(path, "new", {}, why), holdMs < 1000) << holdMs << " ms: " << why;
     release.join();
     EXPECT_EQ(readBack(path), holdMs < 1000 ? "new" : "old") << holdMs;
+    EXPECT_EQ(kplatform::listFolder(dir.path().c_str()), std::vector<std::string>{"pabrix.prf"}) << holdMs;
   }
 }
 #endif

@@ -18,7 +18,7 @@
 #include "platform/win32/KWin32Session.h"
 
 #include <aclapi.h>
-#include <bcrypt.h>
+#include <ntsecapi.h>
 #include <winioctl.h>
 
 namespace {
@@ -217,10 +217,11 @@ std::string saveTarget(const std::string &path, size_t size, const std::vector<s
 // ---------------------------------------------------------------------------
 // Replacing a file whole
 
-// ".tmp<process id>-<16 random hex digits>": a name nobody can plant in advance.
+// ".tmp<process id>-<16 random hex digits>": a name nobody can plant in advance
+// (the system's random source, in advapi32 as every Windows has it).
 std::string temporarySuffix() {
   unsigned char random[8] = {0};
-  if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+  if (!RtlGenRandom(random, sizeof random)) {
     LARGE_INTEGER now{};
     QueryPerformanceCounter(&now);
     for (unsigned i = 0; i < sizeof random; i++) random[i] ^= (unsigned char)(now.QuadPart >> (8 * i));
@@ -251,13 +252,11 @@ DWORD writeNewFile(const std::string &name, const void *data, size_t size) {
   return error ? error : ERROR_SUCCESS;
 }
 
-// Puts the written temporary file in the target's place in one step. ReplaceFileA
-// keeps the old file's attributes and permissions; a first save is a move,
-// written through before it returns.
+// Puts the written temporary file in the target's place in one step: a rename
+// over it (atomic on the system's file systems), written through before it
+// returns. Not ReplaceFileA: refused for a moment, it can leave a backup file of
+// its own beside the target.
 DWORD putInPlace(const std::string &tmp, const std::string &target) {
-  if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      ReplaceFileA(target.c_str(), tmp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-    return ERROR_SUCCESS;
   if (MoveFileExA(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return ERROR_SUCCESS;
   return GetLastError();
@@ -267,8 +266,7 @@ DWORD putInPlace(const std::string &tmp, const std::string &target) {
 // folder guarded for a moment: worth another try.
 bool passing(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-         error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
-         error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+         error == ERROR_ACCESS_DENIED;
 }
 
 DWORD replaceOnce(const std::string &target, const void *data, size_t size) {

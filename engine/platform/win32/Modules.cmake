@@ -34,7 +34,7 @@ pabrix_module(mixer        platform/mixer PLATFORM EXCLUDE MixOutputSdl MixEvent
 # The platform: Win32, WGL, the shell, DirectSound and GDI printing; stb_vorbis
 # for Ogg Vorbis.
 pabrix_module(platform_win32 platform/win32 PLATFORM DEPS platform input tools mixer print_api
-                                           LIBS ${win32_libs} dsound dxguid comdlg32 advapi32 bcrypt stb_lib Threads::Threads)
+                                           LIBS ${win32_libs} dsound dxguid comdlg32 advapi32 stb_lib Threads::Threads)
 target_include_directories(engine_platform_win32 PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/codec)
 add_library(engine_print INTERFACE)
 target_link_libraries(engine_print INTERFACE engine_platform_win32)
