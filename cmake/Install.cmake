@@ -42,8 +42,8 @@ set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
-  # One folder to unpack anywhere: the program with its data beside it and a
-  # README for the parent (CR LF, as Notepad wants it). The data files are the
+  # One folder to unpack anywhere: the program with its data beside it, a
+  # README for the parent and the licence (CR LF, as Notepad wants them). The data files are the
   # ones the native build lists: its generator made them, this build copied
   # its data folder.
   file(STRINGS ${PABRIX_WINDOWS_DATA_LIST} names)
@@ -56,7 +56,9 @@ if(WIN32)
   pabrix_install_data(data)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt.in
     ${PABRIX_PACKAGING_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
-  install(FILES ${PABRIX_PACKAGING_DIR}/README.txt DESTINATION .)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PABRIX_PACKAGING_DIR}/LICENSE.txt
+    @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PABRIX_PACKAGING_DIR}/README.txt ${PABRIX_PACKAGING_DIR}/LICENSE.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME pabrix-${PROJECT_VERSION}-windows-x64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)

@@ -1,9 +1,9 @@
 #!/bin/bash
 # zip_check.sh BUILD_DIR WORK_DIR VERSION DATA_LIST OBJDUMP ICON32_PNG
 # The Windows zip as a parent gets it: CPack builds it into WORK_DIR/pkg; it must
-# hold one folder with exactly pabrix.exe, README.txt (CR LF) and the listed
-# data files; the program must be a GUI program carrying its icon and version,
-# needing no DLL that Windows lacks. Unpacked into a folder whose path has a
+# hold one folder with exactly pabrix.exe, README.txt and LICENSE.txt (CR LF)
+# and the listed data files; the program must be a GUI program carrying its
+# icon and version, needing no DLL that Windows lacks. Unpacked into a folder whose path has a
 # space and started from another folder under Wine, it must find its data and
 # draw its menu. Runs inside the Windows test run (scripts/wine-ctest.sh: its
 # display and Wine prefix).
@@ -23,17 +23,20 @@ ZIP="$WORK/pkg/$TOP.zip"
 log "built $TOP.zip ($(stat -c %s "$ZIP") bytes)"
 
 # Exactly the program, the README and the data files, in one folder.
-{ echo "$TOP/pabrix.exe"; echo "$TOP/README.txt"; sed "s|^|$TOP/data/|" "$LIST"; } | sort >"$WORK/zip-expected.txt"
+{ echo "$TOP/pabrix.exe"; echo "$TOP/README.txt"; echo "$TOP/LICENSE.txt"; sed "s|^|$TOP/data/|" "$LIST"; } | sort >"$WORK/zip-expected.txt"
 unzip -Z1 "$ZIP" | grep -v '/$' | sort >"$WORK/zip-files.txt"
 d=$(diff "$WORK/zip-expected.txt" "$WORK/zip-files.txt") ||
   die "the zip differs from the expected file list (< missing, > unexpected):"$'\n'"$d"
 bad=$(unzip -Z1 "$ZIP" | grep -v "^$TOP/") && die "entries outside $TOP/: $bad"
 log "the zip holds $TOP/ with the $(wc -l <"$WORK/zip-files.txt") expected files, nothing else"
 
-# The README is for Notepad: every line ends in CR LF.
-unzip -p "$ZIP" "$TOP/README.txt" >"$WORK/README.txt"
-[ -s "$WORK/README.txt" ] && ! grep -q $'[^\r]$' "$WORK/README.txt" && ! grep -q '^$' "$WORK/README.txt" ||
-  die "README.txt has lines not ending in CR LF"
+# The README and the licence are for Notepad: every line ends in CR LF.
+for txt in README.txt LICENSE.txt; do
+  unzip -p "$ZIP" "$TOP/$txt" >"$WORK/$txt"
+  [ -s "$WORK/$txt" ] && ! grep -q $'[^\r]$' "$WORK/$txt" && ! grep -q '^$' "$WORK/$txt" ||
+    die "$txt has lines not ending in CR LF"
+done
+grep -q '^MIT License'$'\r$' "$WORK/LICENSE.txt" || die "LICENSE.txt is not the MIT licence"
 grep -q "^Pabrix $VERSION for Windows"$'\r$' "$WORK/README.txt" || die "README.txt does not name version $VERSION"
 
 # A GUI program (no console window), stripped, importing only DLLs Windows has.
@@ -94,7 +97,7 @@ looks_like "$SHOTS/menu.png" "$UNPACKED/$TOP/data/gfx/pabrix.bmp" 640x70+0+405
 xdotool key --window "$WID" alt+F4
 wait_exit 15 || die "the program failed: $(cat "$HOMEDIR/out.log")"
 [ -s "$DOCS/pabrix.prf" ] || die "no preferences in the documents folder"
-[ -z "$(ls -A "$UNPACKED/$TOP" | grep -vx -e pabrix.exe -e README.txt -e data)" ] ||
+[ -z "$(ls -A "$UNPACKED/$TOP" | grep -vx -e pabrix.exe -e README.txt -e LICENSE.txt -e data)" ] ||
   die "the program wrote into its folder: $(ls -A "$UNPACKED/$TOP")"
 log "unpacked to '$UNPACKED', started from another folder: drew its menu, closed with its preferences saved"
 rm -rf "$UNPACKED"
