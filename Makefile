@@ -1,5 +1,6 @@
 # Pabrix: the two commands a newcomer needs are `make run` and `make test`.
-# Both install what is missing (Debian packages), configure, build and go.
+# Both install what is missing (Debian packages), configure, build and go:
+# `make run` only what building and running need, `make test` the test tools too.
 
 BUILD      ?= build
 GENERATOR  ?= Ninja
@@ -8,13 +9,19 @@ CC_PICK    := $(shell command -v clang-14 2>/dev/null)
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 XVFB       := xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp"
 WINBUILD   ?= build-win
+# Every rm -rf below names one of these: an empty one would reach outside the tree.
+$(if $(strip $(BUILD)),,$(error BUILD is empty))
+$(if $(strip $(WINBUILD)),,$(error WINBUILD is empty))
 
-.PHONY: all setup configure build run test package windows test-windows fuzz bench sanitize clean
+.PHONY: all setup setup-test configure build run test package windows test-windows fuzz bench sanitize clean
 
 all: build
 
 setup:
-	@bash scripts/setup.sh
+	@bash scripts/setup.sh build
+
+setup-test:
+	@bash scripts/setup.sh test
 
 configure: setup
 	@cmake -S . -B $(BUILD) -G "$(GENERATOR)" \
@@ -28,7 +35,7 @@ run: build
 
 # The native Windows build, cross-compiled with MinGW-w64: $(WINBUILD)/bin/pabrix.exe
 # with the native build's data folder beside it.
-windows: build
+windows: setup-test build
 	@cmake -S . -B $(WINBUILD) -G "$(GENERATOR)" \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DPABRIX_NATIVE_DATA_DIR=$(abspath $(BUILD))/bin/data \
@@ -38,7 +45,7 @@ windows: build
 # The whole suite: the Linux build under one Xvfb display that the run starts and
 # stops itself (headless tests pick SDL's dummy drivers on their own), then the
 # Windows build under Wine with its own display and Wine prefix.
-test: build windows
+test: setup-test build windows
 	@cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) --timeout 900
 	@bash scripts/wine-ctest.sh $(WINBUILD) --output-on-failure --timeout 120
 
@@ -47,7 +54,7 @@ test-windows: windows
 
 # The installable packages in $(BUILD)/packages: the .deb, checked by lintian
 # where it is installed, and the Windows zip from the MinGW-w64 build.
-package: build windows
+package: setup-test build windows
 	@rm -rf $(BUILD)/packages && cd $(BUILD) && cpack
 	@cd $(WINBUILD) && cpack -B $(abspath $(BUILD))/packages
 	@if command -v lintian >/dev/null; then \
@@ -57,7 +64,7 @@ package: build windows
 # each from its seeds (whole generated files) with a -max_len that fits them
 # (fuzz-args/, written by the build); new inputs are kept in fuzz-corpus/.
 FUZZ_SECONDS ?= 600
-fuzz: build
+fuzz: setup-test build
 	@cd $(BUILD) && for t in $$(ls bin | grep '^fuzz_'); do \
 	  mkdir -p fuzz-corpus/$$t; echo "== $$t"; \
 	  ASAN_OPTIONS=detect_leaks=0 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
@@ -72,7 +79,7 @@ bench: build
 	  SDL_VIDEODRIVER=$$video SDL_AUDIODRIVER=dummy ./bin/$$b || exit 1; done
 
 # ASan + UBSan build of everything, tested the same way.
-sanitize: setup
+sanitize: setup-test
 	@cmake -S . -B build-asan -G "$(GENERATOR)" -DPABRIX_SANITIZE=ON -DPABRIX_BENCH=OFF \
 	  $(if $(CXX_PICK),-DCMAKE_CXX_COMPILER=$(CXX_PICK) -DCMAKE_C_COMPILER=$(CC_PICK),)
 	@cmake --build build-asan -j $(JOBS)
