@@ -77,13 +77,14 @@ function(pabrix_layer target platform deps)
 endfunction()
 
 # pabrix_test(NAME SOURCES... [LIBS ...] [ENV ...] [DISPLAY])
-# A GoogleTest executable registered with CTest. Tests run headless (dummy video
+# A GoogleTest executable registered with CTest, run in a fresh home of its own
+# (tests/support/TestHome.h). Tests run headless (dummy video
 # and audio) unless DISPLAY is given, in which case they use the X display the
 # test run provides (make test starts Xvfb around the whole suite).
 function(pabrix_test name)
   cmake_parse_arguments(T "DISPLAY" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} pabrix_test_home GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   set(env "PABRIX_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "PABRIX_BINARY_DIR=${CMAKE_BINARY_DIR}" ${T_ENV})
   if(PABRIX_TSAN)

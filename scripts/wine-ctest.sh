@@ -12,6 +12,8 @@ build=$(cd "${1:?usage: wine-ctest.sh BUILD [ctest args]}" && pwd)
 shift
 work="$build/wine-run"
 export WINEPREFIX="$work/prefix"
+# Test scripts refuse a Wine prefix or home outside this folder (tests/support/test_home.sh).
+export PABRIX_TEST_RUN="$work"
 # Wine links the prefix's user folders (Documents and the like) into $HOME and
 # may make a missing documents folder a link to it: a home of the run's own
 # keeps every test's clean-up inside the build folder.

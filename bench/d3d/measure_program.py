@@ -101,6 +101,7 @@ def run(binary, fullscreen, server=None):
     env = dict(os.environ, HOME=home, SDL_AUDIODRIVER="dummy")
     env.pop("XDG_DOCUMENTS_DIR", None)
     env.pop("XDG_CONFIG_HOME", None)
+    env["XDG_DATA_HOME"] = os.path.join(home, ".local", "share")
     dpy = x11.XOpenDisplay(None)
     root = x11.XDefaultRootWindow(dpy)
     cx = x11.XDisplayWidth(dpy, 0) // 2 - PATCH // 2
@@ -109,24 +110,31 @@ def run(binary, fullscreen, server=None):
     t0 = time.monotonic()
     p = subprocess.Popen([os.path.abspath(binary)], cwd=os.path.dirname(os.path.abspath(binary)),
                          env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    first = None
-    first_cpu = None
-    while time.monotonic() - t0 < 10:
-        if drawn(grab(dpy, root, cx, cy), initial):
-            first = time.monotonic() - t0
-            first_cpu = sched_seconds(p.pid)
-            break
-        time.sleep(0.002)
-    time.sleep(3)  # the menu settles
-    rss = rss_kb(p.pid)
-    s0 = cpu_seconds(server) if server else 0
-    c0, w0 = cpu_seconds(p.pid), time.monotonic()
-    time.sleep(5)
-    c1, w1 = cpu_seconds(p.pid), time.monotonic()
-    s1 = cpu_seconds(server) if server else 0
-    p.terminate()
-    p.wait(10)
-    shutil.rmtree(home, ignore_errors=True)
+    # The program is ended and its home removed whatever happens here.
+    try:
+        first = None
+        first_cpu = None
+        while time.monotonic() - t0 < 10:
+            if drawn(grab(dpy, root, cx, cy), initial):
+                first = time.monotonic() - t0
+                first_cpu = sched_seconds(p.pid)
+                break
+            time.sleep(0.002)
+        time.sleep(3)  # the menu settles
+        rss = rss_kb(p.pid)
+        s0 = cpu_seconds(server) if server else 0
+        c0, w0 = cpu_seconds(p.pid), time.monotonic()
+        time.sleep(5)
+        c1, w1 = cpu_seconds(p.pid), time.monotonic()
+        s1 = cpu_seconds(server) if server else 0
+    finally:
+        p.terminate()
+        try:
+            p.wait(10)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.wait()
+        shutil.rmtree(home, ignore_errors=True)
     return first, first_cpu, rss, (c1 - c0) / (w1 - w0), (s1 - s0) / (w1 - w0)
 
 

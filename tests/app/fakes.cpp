@@ -1,5 +1,6 @@
 // Test doubles (see fakes.h), and a KQMX that makes them: test programs link
 // this in place of the engine's factory.
+#include "support/TestHome.h"
 #include "support/portable.h"
 #include "app/fakes.h"
 
@@ -173,28 +174,23 @@ KWindow *KQMX::createKWindow(Erenderer er, bool) {
 KGraphic *KQMX::createKGraphic() { return new RecordingGraphic(); }
 
 TempDocuments::TempDocuments() {
-  char tmpl[] = "/tmp/pabrix-test-XXXXXX";
-  const char *made = kt_mkdtemp(tmpl);
-  // No folder, no redirection: the clean-up must never reach a shared folder.
-  path = made ? made : "";
-  if (!path.empty()) kt_setDocumentsFolder(path.c_str());
+  // Inside the test's home; a failure throws, so no test runs on a shared folder.
+  path = testhome::makeDir("documents");
+  kt_setDocumentsFolder(path.c_str());
 #ifndef _WIN32
   // The data-folder copies of refused saves stay inside the test's own folders.
-  char dataTmpl[] = "/tmp/pabrix-test-data-XXXXXX";
-  const char *data = kt_mkdtemp(dataTmpl);
-  dataHome = data ? data : "";
-  if (!dataHome.empty()) kt_setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+  dataHome = testhome::makeDir("data");
+  kt_setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
 #endif
 }
 
 TempDocuments::~TempDocuments() {
   if (path.empty()) return;
-  std::error_code ec;
-  std::filesystem::remove_all(path, ec);
+  testhome::removeTree(path);
   kt_setDocumentsFolder(nullptr);
   if (!dataHome.empty()) {
-    std::filesystem::remove_all(dataHome, ec);
-    kt_unsetenv("XDG_DATA_HOME");
+    testhome::removeTree(dataHome);
+    kt_setenv("XDG_DATA_HOME", (testhome::root() + "/.local/share").c_str(), 1);
   }
 }
 

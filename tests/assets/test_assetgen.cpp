@@ -18,6 +18,7 @@
 #include "picture.h"
 #include "score.h"
 #include "synth.h"
+#include "support/TestHome.h"
 
 using namespace assetgen;
 
@@ -257,12 +258,10 @@ TEST(Music, ScoreRendersToItsExactLengthAndLevel) {
 
 class Files : public ::testing::Test {
 protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/assetgen-test-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+  void SetUp() override { dir = testhome::makeDir("assetgen"); }
+  void TearDown() override {
+    if (!dir.empty()) testhome::removeTree(dir);
   }
-  void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
   void write(const std::string &name, const std::string &text) { std::ofstream(dir + "/" + name) << text; }
   std::string dir;
 };

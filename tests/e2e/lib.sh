@@ -1,8 +1,11 @@
 # Helpers for driving the real pabrix binary in an X display with xdotool.
-# Sourced by the e2e scripts; each script runs one program session in a fresh
-# HOME so the user's own settings and boards are never touched.
+# Sourced by the e2e scripts; each script runs in a fresh home of its own
+# (tests/support/test_home.sh), so the user's own settings and boards are never
+# touched.
 
 set -u
+. "$(dirname "${BASH_SOURCE[0]}")/../support/test_home.sh"
+test_home
 
 die() { echo "FAIL: $*" >&2; exit 1; }
 log() { echo "-- $*"; }
@@ -28,6 +31,7 @@ window_drawn() {
 # Re-runs the calling script under its own Xvfb when no display is given.
 need_display() {
   if [ -z "${DISPLAY:-}" ]; then
+    rm -rf -- "$TEST_HOME"  # the script starts again, with a home of its own
     exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$0" "$@"
   fi
   command -v xdotool >/dev/null || die "xdotool is not installed"
@@ -41,13 +45,13 @@ need_display() {
 # (*.exe) runs under Wine in the prefix the caller set up (WINEPREFIX); its
 # documents folder is the prefix's, emptied of the program's files first.
 start_pabrix() {
-  HOMEDIR=$(mktemp -d /tmp/pabrix-e2e-XXXXXX)
+  HOMEDIR=$(scratch_dir session) || die "no session folder"
   DOCS="$HOMEDIR/Documents"
   case "$1" in
     *.exe)
-      [ -n "${WINEPREFIX:-}" ] || die "a Windows program needs WINEPREFIX"
-      DOCS=$(readlink -f "$WINEPREFIX/drive_c/users/$(id -un)/Documents")
-      rm -f "$DOCS/pabrix.prf" "$DOCS/pabglow.dat" "$DOCS/mistermon.dat" ;;
+      [ -n "${PABRIX_TEST_RUN:-}" ] || die "a Windows program runs inside the Windows test run"
+      wine_documents
+      remove "$DOCS/pabrix.prf" "$DOCS/pabglow.dat" "$DOCS/mistermon.dat" ;;
   esac
   SHOTS="$HOMEDIR/shots"
   mkdir -p "$DOCS" "$SHOTS"
@@ -55,7 +59,6 @@ start_pabrix() {
     printf "$(echo "$2" | sed 's/../\\x&/g')" >"$DOCS/pabrix.prf"
   fi
   PUMPS="$HOMEDIR/pumps"
-  trap cleanup EXIT
   case "$1" in
     *.exe)
       (cd "$(dirname "$1")" && exec env PABRIX_PUMP_FILE="$PUMPS" wine "$1" >"$HOMEDIR/out.log" 2>&1) & ;;
@@ -77,8 +80,17 @@ cleanup() {
     wait_until 1 eval '! kill -0 "$PID" 2>/dev/null'
   fi
   if [ -n "${PID:-}" ] && kill -0 "$PID" 2>/dev/null; then kill -9 "$PID" 2>/dev/null; fi
-  [ -n "${KEEP_E2E:-}" ] || rm -rf "${HOMEDIR:-/nonexistent}"
+  [ -n "${KEEP_E2E:-}" ] || [ -z "${HOMEDIR:-}" ] || remove "$HOMEDIR"
   PID=""
+}
+at_exit cleanup
+
+# wine_documents: sets DOCS to the Wine user's documents folder (made if
+# missing), which must lie inside the Windows test run's folder.
+wine_documents() {
+  DOCS=$(realpath -m "$WINEPREFIX/drive_c/users/$(id -un)/Documents")
+  th_inside "$DOCS" || die "the Wine documents folder $DOCS is outside the test run: refusing to touch it"
+  mkdir -p "$DOCS"
 }
 
 # Where the 640x480 frame lies on the screen: scaled with its aspect kept and

@@ -28,7 +28,6 @@ want() { [[ " ${SAVE_QUIT_CASES:-1 2 3 4 5} " == *" $1 "* ]]; }
 # Every end of a case, and of the script, stops the program and its X server.
 eval "lib_$(declare -f cleanup)"
 cleanup() { lib_cleanup; stop_x; }
-trap cleanup EXIT
 
 # board_has COLUMN ROW: the saved board holds pen 4 there.
 board_has() {
@@ -85,7 +84,7 @@ fi
 #    (the box is a process of its own): here the box that says the data is missing.
 if want 4; then
   start_x
-  HOMEDIR=$(mktemp -d /tmp/pabrix-e2e-XXXXXX)
+  HOMEDIR=$(scratch_dir session) || die "no session folder"
   cp "$BIN" "$HOMEDIR/pabrix"
   (cd "$HOMEDIR" && exec env -u XDG_DOCUMENTS_DIR -u XDG_DATA_HOME HOME="$HOMEDIR" \
      SDL_AUDIODRIVER=dummy ./pabrix >"$HOMEDIR/out.log" 2>&1) &

@@ -6,7 +6,7 @@
 # aside.
 . "$(dirname "$0")/lib.sh"
 BIN=${1:?usage: windows.sh path/to/pabrix.exe}
-[ -n "${DISPLAY:-}" ] || die "run under scripts/wine-ctest.sh (it provides the display)"
+[ -n "${PABRIX_TEST_RUN:-}" ] && [ -n "${DISPLAY:-}" ] || die "run under scripts/wine-ctest.sh (it provides the display and prefix)"
 DATA="$(dirname "$BIN")/data/gfx"
 
 # Geometry of the game window's X window as "WxH+X+Y".

@@ -10,25 +10,23 @@
 # prefix), usually through with_pulse.sh, which checks the music was heard.
 . "$(dirname "$0")/lib.sh"
 BIN=${1:?usage: wine_pabglow.sh path/to/pabrix.exe}
-[ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] || die "run inside the Windows test run"
+[ -n "${PABRIX_TEST_RUN:-}" ] && [ -n "${DISPLAY:-}" ] || die "run inside the Windows test run"
 DATA="$(dirname "$BIN")/data/gfx"
 
-HOMEDIR=$(mktemp -d "${TMPDIR:-/tmp}/pabrix-wine-e2e-XXXXXX")
+HOMEDIR=$(scratch_dir wine-e2e) || die "no scratch folder"
 SHOTS="$HOMEDIR/shots"
 mkdir -p "$SHOTS"
-DOCS=$(readlink -f "$WINEPREFIX/drive_c/users/$(whoami)/Documents")
-mkdir -p "$DOCS"
-rm -f "$DOCS/pabglow.dat" "$DOCS/pabrix.prf" "$DOCS/mistermon.dat"
+wine_documents
+remove "$DOCS/pabglow.dat" "$DOCS/pabrix.prf" "$DOCS/mistermon.dat"
 # Music 300, effects 280, full screen, no printing.
 PREFS=2c010000180100000100000000000000
 printf "$(echo "$PREFS" | sed 's/../\\x&/g')" >"$DOCS/pabrix.prf"
 XVFB_PID=""
 finish() {
-  cleanup
   [ -z "$XVFB_PID" ] || { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; }
   true
 }
-trap finish EXIT
+at_exit finish
 
 # wait_window NAME: sets WID to the visible window of that name (30 s at most).
 wait_window() {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "gl/KGraphicGL.h"
+#include "support/TestHome.h"
 
 class GLTestContext {
 public:
@@ -104,15 +105,8 @@ private:
 // A scratch folder for picture files, removed with its files at the end.
 class TempFolder {
 public:
-  TempFolder() {
-    char tmpl[] = "/tmp/pabrix-gl-XXXXXX";
-    const char *d = mkdtemp(tmpl);
-    _path = d ? d : "/tmp";
-  }
-  ~TempFolder() {
-    for (const std::string &f : _files) std::remove(f.c_str());
-    rmdir(_path.c_str());
-  }
+  TempFolder() : _path(testhome::makeDir("gl")) {}
+  ~TempFolder() { testhome::removeTree(_path); }
   std::string file(const std::string &name) {
     std::string p = _path + "/" + name;
     _files.push_back(p);

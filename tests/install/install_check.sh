@@ -20,7 +20,7 @@ same_files() {
 }
 
 layout() {
-  rm -rf "$PREFIX" "$WORK/lonely"
+  remove "$PREFIX" "$WORK/lonely"
   cmake --install "$BUILD" --prefix "$PREFIX" >"$WORK/install.log" || { cat "$WORK/install.log"; die "cmake --install failed"; }
   (cd "$PREFIX" && find . -type f -printf '%P\n') >"$WORK/installed-files.txt"
   same_files "install into $PREFIX" "$WORK/installed-files.txt"
@@ -61,12 +61,11 @@ menu() {
   need_display "$@"
   local bin="$PREFIX/bin/pabrix"
   [ -x "$bin" ] || die "no installed program at $bin"
-  HOMEDIR=$(mktemp -d /tmp/pabrix-install-XXXXXX)
+  HOMEDIR=$(scratch_dir install) || die "no scratch folder"
   DOCS="$HOMEDIR/Documents"; SHOTS="$HOMEDIR/shots"; PUMPS="$HOMEDIR/pumps"
   mkdir -p "$DOCS" "$SHOTS"
   # Windowed, so the frame is seen 1:1.
   printf '\x2c\x01\x00\x00\x18\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' >"$DOCS/pabrix.prf"
-  trap cleanup EXIT
   # Started from the temporary home, far from the prefix, as a menu would.
   (cd "$HOMEDIR" && exec env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME HOME="$HOMEDIR" \
      SDL_AUDIODRIVER=dummy PABRIX_PUMP_FILE="$PUMPS" "$bin" >"$HOMEDIR/out.log" 2>&1) &
@@ -86,7 +85,7 @@ menu() {
 }
 
 deb() {
-  rm -rf "$WORK/pkg" "$WORK/deb-root"
+  remove "$WORK/pkg" "$WORK/deb-root"
   cpack --config "$BUILD/CPackConfig.cmake" -B "$WORK/pkg" >"$WORK/cpack.log" 2>&1 ||
     { cat "$WORK/cpack.log"; die "cpack failed"; }
   local debs=("$WORK/pkg"/*.deb)

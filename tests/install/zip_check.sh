@@ -10,12 +10,12 @@
 . "$(dirname "$0")/../e2e/lib.sh"
 BUILD=${1:?build folder}; WORK=${2:?work folder}; VERSION=${3:?version}
 LIST=${4:?data file list}; OBJDUMP=${5:?objdump}; ICON32=${6:?32x32 icon}
-[ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] || die "run inside the Windows test run"
+[ -n "${PABRIX_TEST_RUN:-}" ] && [ -n "${DISPLAY:-}" ] || die "run inside the Windows test run"
 export LC_ALL=C
 TOP=pabrix-$VERSION-windows-x64
 
-rm -rf "$WORK/pkg"
 mkdir -p "$WORK"
+remove "$WORK/pkg"
 cpack --config "$BUILD/CPackConfig.cmake" -B "$WORK/pkg" >"$WORK/cpack.log" 2>&1 ||
   { cat "$WORK/cpack.log"; die "cpack failed"; }
 ZIP="$WORK/pkg/$TOP.zip"
@@ -40,7 +40,7 @@ grep -q '^MIT License'$'\r$' "$WORK/LICENSE.txt" || die "LICENSE.txt is not the 
 grep -q "^Pabrix $VERSION for Windows"$'\r$' "$WORK/README.txt" || die "README.txt does not name version $VERSION"
 
 # A GUI program (no console window), stripped, importing only DLLs Windows has.
-rm -rf "$WORK/unpacked "*
+remove "$WORK/unpacked "*
 UNPACKED=$(mktemp -d "$WORK/unpacked XXXXXX")
 unzip -q "$ZIP" -d "$UNPACKED"
 EXE="$UNPACKED/$TOP/pabrix.exe"
@@ -68,12 +68,11 @@ log "icon 160 and version information $VERSION are in pabrix.exe"
 
 # Started from another folder, far from the unpacked one: no preferences, so
 # full screen, which on this 640x480 display is the whole screen, 1:1.
-HOMEDIR=$(mktemp -d "${TMPDIR:-/tmp}/pabrix-zip-XXXXXX")
+HOMEDIR=$(scratch_dir zip) || die "no scratch folder"
 SHOTS="$HOMEDIR/shots"; PUMPS="$HOMEDIR/pumps"
 mkdir -p "$SHOTS" "$HOMEDIR/elsewhere"
-DOCS=$(readlink -f "$WINEPREFIX/drive_c/users/$(id -un)/Documents")
-rm -f "$DOCS/pabrix.prf" "$DOCS/pabglow.dat" "$DOCS/mistermon.dat"
-trap cleanup EXIT
+wine_documents
+remove "$DOCS/pabrix.prf" "$DOCS/pabglow.dat" "$DOCS/mistermon.dat"
 : >"$PUMPS"
 (cd "$HOMEDIR/elsewhere" && exec env PABRIX_PUMP_FILE="$PUMPS" wine "$EXE" >"$HOMEDIR/out.log" 2>&1) &
 PID=$!
@@ -100,4 +99,4 @@ wait_exit 15 || die "the program failed: $(cat "$HOMEDIR/out.log")"
 [ -z "$(ls -A "$UNPACKED/$TOP" | grep -vx -e pabrix.exe -e README.txt -e LICENSE.txt -e data)" ] ||
   die "the program wrote into its folder: $(ls -A "$UNPACKED/$TOP")"
 log "unpacked to '$UNPACKED', started from another folder: drew its menu, closed with its preferences saved"
-rm -rf "$UNPACKED"
+remove "$UNPACKED"

@@ -15,6 +15,7 @@
 #include "activities/monster.h"
 #include "activities/seeds.h"
 #include "app/shell.h"
+#include "support/TestHome.h"
 #include "input/KScriptedInput.h"
 #include "sound/KSound.h"
 #include "tools/KMiscTools.h"
@@ -32,9 +33,7 @@ KSound *sample(const char *name) {
 class Screens : public ::testing::Test {
 protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/pabrix-screens-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = testhome::makeDir("screens");
     setenv("XDG_DOCUMENTS_DIR", dir.c_str(), 1);
     gameWindow = KQMX::createKWindow(K_DIRECTX, false);
     ASSERT_NE(gameWindow, nullptr);
@@ -54,7 +53,7 @@ protected:
     }
     delete gameWindow;
     gameWindow = nullptr;
-    std::filesystem::remove_all(dir);
+    if (!dir.empty()) testhome::removeTree(dir);
   }
 
   std::string dir;

@@ -15,6 +15,7 @@
 #include "d3d/KGraphicD3D.h"
 #include "d3d/d3d_fixture.h"
 #include "input/KScriptedInput.h"
+#include "support/TestHome.h"
 #include "platform/KNativeWindow.h"
 #include "window/KQMX.h"
 #include "window/KWindow.h"
@@ -34,9 +35,7 @@ protected:
   KScriptedInput script;
 
   void SetUp() override {
-    docs = (std::filesystem::temp_directory_path() /
-            ("pabrix-render-" + std::to_string(::getpid()))).string();
-    std::filesystem::create_directories(docs);
+    docs = testhome::makeDir("render");
     setenv("XDG_DOCUMENTS_DIR", docs.c_str(), 1);
     KFrameClock::setEnabled(false);
     KInput::setSource(&script);
@@ -48,7 +47,7 @@ protected:
     KInput::setSource(nullptr);
     delete gameWindow;
     gameWindow = nullptr;
-    std::filesystem::remove_all(docs);
+    if (!docs.empty()) testhome::removeTree(docs);
     unsetenv("XDG_DOCUMENTS_DIR");
   }
 

@@ -5,19 +5,13 @@
 # leave no job. Usage: wine_print.sh PROGRAM. Needs the DISPLAY and Wine prefix
 # of the Windows test run. Everything started here is stopped on the way out.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/test_home.sh"
 
 program=${1:?usage: wine_print.sh PROGRAM}
-work=$(mktemp -d "${TMPDIR:-/tmp}/pabrix-cups.XXXXXX")
-chmod 755 "$work"
+test_home
+work=$(scratch_dir cups)
+chmod 755 "$work" "$TEST_HOME"
 cupsd_pid="" prog_pid=""
-cleanup() {
-  local status=$?
-  [ -n "$prog_pid" ] && kill "$prog_pid" 2>/dev/null && wait "$prog_pid" 2>/dev/null
-  [ -n "$cupsd_pid" ] && kill "$cupsd_pid" 2>/dev/null && wait "$cupsd_pid" 2>/dev/null
-  rm -rf "$work"
-  exit $status
-}
-trap cleanup EXIT INT TERM
 
 mkdir -p "$work"/{spool,cache,state,log,tmp,out}
 chmod 777 "$work/out" "$work/tmp"

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <thread>
 
 namespace soundtest {
@@ -172,13 +173,14 @@ std::vector<uint8_t> modFile(int rows) {
 
 TempDir::TempDir() {
   char tmpl[] = "/tmp/pabrix-sound-XXXXXX";
-  const char *made = mkdtemp(tmpl);
-  dir_ = made ? made : "/tmp";
+  // No folder, no test: files must never land in a shared folder.
+  if (!mkdtemp(tmpl)) throw std::runtime_error("could not make a scratch folder under /tmp");
+  dir_ = tmpl;
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
-  if (dir_ != "/tmp") std::filesystem::remove_all(dir_, ec);
+  std::filesystem::remove_all(dir_, ec);
 }
 
 std::string TempDir::write(const std::string &name, const std::vector<uint8_t> &bytes) const {

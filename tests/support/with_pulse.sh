@@ -6,18 +6,11 @@
 # command. Everything started here is stopped on the way out; every wait has a
 # deadline.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/test_home.sh"
 
 [ $# -gt 0 ] || { echo "usage: with_pulse.sh COMMAND [args]" >&2; exit 2; }
-work=$(mktemp -d "${TMPDIR:-/tmp}/pabrix-pulse.XXXXXX")
-pulse_pid="" rec_pid=""
-cleanup() {
-  local status=$?
-  [ -n "$rec_pid" ] && kill "$rec_pid" 2>/dev/null && wait "$rec_pid" 2>/dev/null
-  [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
-  rm -rf "$work"
-  exit $status
-}
-trap cleanup EXIT INT TERM
+test_home
+work=$(scratch_dir pulse)
 
 mkdir -m 700 -p "$work/run" "$work/home"
 # The server keeps its state and socket in folders of its own; it warns when run

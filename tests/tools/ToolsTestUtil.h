@@ -1,5 +1,5 @@
-// Helpers for the tools tests: a scratch folder removed on destruction, file
-// writing, and saving/restoring environment variables.
+// Helpers for the tools tests: a scratch folder inside the test's home removed
+// on destruction, file writing, and saving/restoring environment variables.
 #pragma once
 
 #include <cstdio>
@@ -9,29 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestHome.h"
 #include "support/portable.h"
 
+// Made in the constructor (a failure throws, failing the test before its body).
 class ScratchDir {
 public:
-  ScratchDir() {
-    char tmpl[] = "/tmp/pabrix-tools-XXXXXX";
-    const char *p = kt_mkdtemp(tmpl);
-    path_ = p ? p : "";
-    EXPECT_FALSE(path_.empty());
-  }
-  ~ScratchDir() {
-    if (!path_.empty()) {
-      // Tests take permissions away; give them back so everything can go.
-      namespace fs = std::filesystem;
-      std::error_code ec;
-      fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-      for (auto it = fs::recursive_directory_iterator(path_, ec);
-           !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-      fs::remove_all(path_, ec);
-      if (ec) fprintf(stderr, "could not remove %s\n", path_.c_str());
-    }
-  }
+  ScratchDir() : path_(testhome::makeDir("tools")) {}
+  ~ScratchDir() { testhome::removeTree(path_); }
   ScratchDir(const ScratchDir &) = delete;
   ScratchDir &operator=(const ScratchDir &) = delete;
 

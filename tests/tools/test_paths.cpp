@@ -1,6 +1,7 @@
 // Data-file paths, the program folder and the documents folder.
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 #include <sys/stat.h>
@@ -132,8 +133,8 @@ TEST_F(PathsTest, DataFolderIsBesideTheProgramElseUnderShareOfItsPrefix) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.layout);
-    ASSERT_EQ(system(("rm -rf '" + prefix + "'").c_str()), 0);
-    for (const std::string &f : c.folders) ASSERT_EQ(system(("mkdir -p '" + f + "'").c_str()), 0);
+    testhome::removeTree(prefix);
+    for (const std::string &f : c.folders) ASSERT_TRUE(std::filesystem::create_directories(f)) << f;
     snprintf(KMiscTools::currentFilePath, sizeof KMiscTools::currentFilePath, "%s", bin.c_str());
     char where[600];
     EXPECT_EQ(KMiscTools::findDataFolder(where, sizeof where), c.found);
