@@ -11,10 +11,10 @@ pkg_check_modules(RSVG REQUIRED IMPORTED_TARGET librsvg-2.0)
 pkg_check_modules(FLUIDSYNTH REQUIRED IMPORTED_TARGET fluidsynth)
 
 # stb: Debian ships the implementations compiled in libstb (stb_system), which
-# the build-time tools and the normal build link. A sanitizer build compiles the
-# picture decoder and encoder from the headers instead (stb_lib is then a static
-# library built with the sanitizers), so their memory accesses are checked too;
-# the fuzz target of the picture decoder compiles them into itself the same way.
+# the build-time tools link. The program compiles the picture decoder and
+# encoder from the headers (stb_lib) with only the formats it loads, so a crafted
+# file cannot reach the others; in a sanitizer build they are instrumented too.
+# The fuzz target of the picture decoder compiles them into itself the same way.
 # Only engine/graphic/stb_compiled.c defines STB_*_IMPLEMENTATION.
 find_path(STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb REQUIRED)
 find_library(STB_LIBRARY stb REQUIRED)
@@ -23,14 +23,9 @@ target_include_directories(stb_headers SYSTEM INTERFACE ${STB_INCLUDE_DIR})
 add_library(stb_system INTERFACE)
 target_include_directories(stb_system SYSTEM INTERFACE ${STB_INCLUDE_DIR})
 target_link_libraries(stb_system INTERFACE ${STB_LIBRARY})
-if(PABRIX_SANITIZE OR PABRIX_TSAN)
-  add_library(stb_lib STATIC ${PROJECT_SOURCE_DIR}/engine/graphic/stb_compiled.c)
-  target_include_directories(stb_lib SYSTEM PUBLIC ${STB_INCLUDE_DIR})
-  target_link_libraries(stb_lib PUBLIC m)
-else()
-  add_library(stb_lib INTERFACE)
-  target_link_libraries(stb_lib INTERFACE stb_system)
-endif()
+add_library(stb_lib STATIC ${PROJECT_SOURCE_DIR}/engine/graphic/stb_compiled.c)
+target_include_directories(stb_lib SYSTEM PUBLIC ${STB_INCLUDE_DIR})
+target_link_libraries(stb_lib PUBLIC m)
 
 # DUMB has no pkg-config file.
 find_path(DUMB_INCLUDE_DIR dumb.h REQUIRED)

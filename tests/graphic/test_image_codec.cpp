@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "JpegSize.h"
 #include "graphic/KImageCodec.h"
 
 namespace {
@@ -147,10 +148,16 @@ TEST(ImageCodec, EncodedFilesDecodeBackInEveryFormat) {
         const uint8_t *in = bottomUp ? flipped.data() : src.data();
         ASSERT_TRUE(KImageCodec::encode(f, w, h, comp, in, w * comp, bottomUp, file));
         KImage img;
+        if (f == K_IMAGE_JPEG) {
+          // Written for the user, never read back: the decoder has no JPEG.
+          EXPECT_FALSE(KImageCodec::decode(file.data(), file.size(), f, img));
+          EXPECT_EQ(jpegSize(file), std::make_pair(w, h));
+          continue;
+        }
         ASSERT_TRUE(KImageCodec::decode(file.data(), file.size(), f, img)) << f;
         ASSERT_EQ(img.width, w);
         ASSERT_EQ(img.height, h);
-        int tolerance = f == K_IMAGE_JPEG ? 24 : 0;
+        int tolerance = 0;
         int worst = 0;
         for (size_t i = 0; i < rgba.size(); i++) {
           int d = std::abs(static_cast<int>(img.rgba[i]) - rgba[i]);
