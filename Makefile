@@ -2,8 +2,9 @@
 # Both install what is missing (Debian packages), configure, build and go:
 # `make run` only what building and running need, `make test` the test tools too.
 
+# Each build folder is configured from a preset of CMakePresets.json (default,
+# asan, tsan, windows), which `cmake --preset NAME` also gives by hand.
 BUILD      ?= build
-GENERATOR  ?= Ninja
 CXX_PICK   := $(shell command -v clang++-14 2>/dev/null)
 CC_PICK    := $(shell command -v clang-14 2>/dev/null)
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
@@ -13,7 +14,7 @@ WINBUILD   ?= build-win
 $(if $(strip $(BUILD)),,$(error BUILD is empty))
 $(if $(strip $(WINBUILD)),,$(error WINBUILD is empty))
 
-.PHONY: all setup setup-test configure build run test package windows test-windows fuzz bench sanitize clean
+.PHONY: all setup setup-test configure build run check test package windows test-windows fuzz bench sanitize clean
 
 all: build
 
@@ -23,9 +24,10 @@ setup:
 setup-test:
 	@bash scripts/setup.sh test
 
+COMPILERS  := $(if $(CXX_PICK),-DCMAKE_CXX_COMPILER=$(CXX_PICK) -DCMAKE_C_COMPILER=$(CC_PICK),)
+
 configure: setup
-	@cmake -S . -B $(BUILD) -G "$(GENERATOR)" \
-	  $(if $(CXX_PICK),-DCMAKE_CXX_COMPILER=$(CXX_PICK) -DCMAKE_C_COMPILER=$(CC_PICK),)
+	@cmake --preset default -B $(BUILD) $(COMPILERS)
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -36,11 +38,15 @@ run: build
 # The native Windows build, cross-compiled with MinGW-w64: $(WINBUILD)/bin/pabrix.exe
 # with the native build's data folder beside it.
 windows: setup-test build
-	@cmake -S . -B $(WINBUILD) -G "$(GENERATOR)" \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	@cmake --preset windows -B $(WINBUILD) \
 	  -DPABRIX_NATIVE_DATA_DIR=$(abspath $(BUILD))/bin/data \
 	  -DPABRIX_NATIVE_BUILD_DIR=$(abspath $(BUILD))
 	@cmake --build $(WINBUILD) -j $(JOBS)
+
+# The contributor's loop: the Linux unit and screen tests only (labels; the
+# end-to-end, install, fuzz and Wine runs are left to make test).
+check: build
+	@cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) -L '^(unit|screen)$$'
 
 # The whole suite: the Linux build under one Xvfb display that the run starts and
 # stops itself (headless tests pick SDL's dummy drivers on their own), then the
@@ -80,8 +86,7 @@ bench: build
 
 # ASan + UBSan build of everything, tested the same way.
 sanitize: setup-test
-	@cmake -S . -B build-asan -G "$(GENERATOR)" -DPABRIX_SANITIZE=ON -DPABRIX_BENCH=OFF \
-	  $(if $(CXX_PICK),-DCMAKE_CXX_COMPILER=$(CXX_PICK) -DCMAKE_C_COMPILER=$(CC_PICK),)
+	@cmake --preset asan $(COMPILERS)
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ASAN_OPTIONS=detect_leaks=0 $(XVFB) ctest --output-on-failure -j $(JOBS)
 

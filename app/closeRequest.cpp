@@ -30,9 +30,10 @@ std::terminate_handler previousTerminate = nullptr;
 
 // How long the orderly quit has before a second request forces the exit.
 constexpr long kPatienceMs = 3000;
+std::atomic<long (*)()> requestClock{kplatform::monotonicMs};
 
 void onRequest() {
-  const long now = kplatform::monotonicMs();
+  const long now = requestClock.load()();
   if (requestCount.fetch_add(1) == 0) {
     firstRequestMs = now;
     return;
@@ -48,6 +49,8 @@ void onRequest() {
 }
 
 }  // namespace
+
+void setCloseRequestClock(long (*nowMs)()) { requestClock = nowMs ? nowMs : kplatform::monotonicMs; }
 
 void installCloseRequestHandlers() {
   if (installed) return;

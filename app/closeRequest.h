@@ -15,6 +15,11 @@ void installCloseRequestHandlers();
 // Removes what installCloseRequestHandlers set up.
 void removeCloseRequestHandlers();
 
+// The clock a second request's delay is measured on (the platform's monotonic
+// milliseconds; nullptr puts it back). Tests give one they can move. It must be
+// safe inside a signal handler.
+void setCloseRequestClock(long (*nowMs)());
+
 // True once a request asked the program to close. Any thread.
 bool closeRequested();
 // On the application thread: turns a pending request into the window's quit state.

@@ -76,13 +76,16 @@ function(pabrix_layer target platform deps)
   file(APPEND ${PABRIX_LAYERS_FILE} "${text}")
 endfunction()
 
-# pabrix_test(NAME SOURCES... [LIBS ...] [ENV ...] [DISPLAY])
+# pabrix_test(NAME SOURCES... [LIBS ...] [ENV ...] [DISPLAY] [WRAPPED pattern])
 # A GoogleTest executable registered with CTest, run in a fresh home of its own
 # (tests/support/TestHome.h). Tests run headless (dummy video
 # and audio) unless DISPLAY is given, in which case they use the X display the
-# test run provides (make test starts Xvfb around the whole suite).
+# test run provides (make test starts Xvfb around the whole suite). Label:
+# "screen" for those, "unit" for the rest ("wine" in the Windows build).
+# WRAPPED names (a --gtest_filter pattern) the tests only a wrapper script runs,
+# in the set-up they need: they are not registered on their own.
 function(pabrix_test name)
-  cmake_parse_arguments(T "DISPLAY" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "DISPLAY" "TIMEOUT;WRAPPED" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} pabrix_test_home GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
@@ -114,13 +117,36 @@ function(pabrix_test name)
   # other (and a window in the background pauses its frame loop), so tests that
   # open windows there run one at a time.
   set(lock "")
+  set(label unit)
   if(T_DISPLAY)
     set(lock RESOURCE_LOCK x11_display)
+    set(label screen)
+  endif()
+  pabrix_labels(label ${label})
+  set(filter "")
+  if(T_WRAPPED)
+    set(filter TEST_FILTER "-${T_WRAPPED}")
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    DISCOVERY_TIMEOUT 60 ${discovery}
-    PROPERTIES TIMEOUT ${T_TIMEOUT} ${lock})
+    DISCOVERY_TIMEOUT 60 ${discovery} ${filter}
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ${lock} LABELS ${label})
+endfunction()
+
+# pabrix_labels(VAR LABEL): VAR = the test label, for `ctest -L unit` and the
+# like; in the Windows build every test is "wine" (they all run under Wine). One
+# label a test: gtest_discover_tests would flatten a list of them.
+function(pabrix_labels var label)
+  if(CMAKE_CROSSCOMPILING)
+    set(label wine)
+  endif()
+  set(${var} ${label} PARENT_SCOPE)
+endfunction()
+
+# pabrix_test_labels(LABEL TEST...): tests added with add_test get their label.
+function(pabrix_test_labels label)
+  pabrix_labels(label ${label})
+  set_tests_properties(${ARGN} PROPERTIES LABELS ${label})
 endfunction()
 
 # pabrix_asset_seeds(VAR REGEX SELECTOR...): appends to VAR, as SEEDS items for
@@ -190,7 +216,7 @@ function(pabrix_fuzz_target name)
   add_test(NAME fuzz_smoke.${name}
            COMMAND ${name} ${smoke_args} -max_len=${F_MAX_LEN} ${corpus_dir} ${seed_args}
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-  set_tests_properties(fuzz_smoke.${name} PROPERTIES TIMEOUT 120
+  set_tests_properties(fuzz_smoke.${name} PROPERTIES TIMEOUT 120 LABELS fuzz-smoke
     ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;ASAN_OPTIONS=detect_leaks=0")
   set_property(GLOBAL APPEND PROPERTY PABRIX_FUZZ_TARGETS ${name})
 endfunction()

@@ -3,18 +3,23 @@
 // request, and shutdown writing the preferences and freeing everything.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <new>
 
 #include "activities/garden.h"
 #include "activities/misterMonster.h"
 #include "activities/pabglow.h"
+#include "app/closeRequest.h"
 #include "app/fakes.h"
 #include "app/menu.h"
 #include "app/preferences.h"
 #include "app/shell.h"
+#include "tools/KPlatformServices.h"
 
 namespace {
 
@@ -140,12 +145,21 @@ TEST_F(Shell, TerminationSignalClosesLikeTheWindow) {
 
 // A program stuck where no frame comes (a dialog that cannot close) is asked
 // twice: the second request, 3 s after the first, saves what is open and exits.
+// The child's clock runs `shift` ahead of the real one: the test moves it 3 s on
+// instead of waiting.
+std::atomic<long> *shift = nullptr;
+long shiftedMs() { return kplatform::monotonicMs() + shift->load(); }
+
 TEST_F(Shell, ASecondSignalAfterThreeSecondsSavesAndExits) {
   int stuck[2];
   ASSERT_EQ(pipe(stuck), 0);
+  void *shared = mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(shared, MAP_FAILED);
+  shift = new (shared) std::atomic<long>(0);
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    setCloseRequestClock(shiftedMs);
     run({{100, 200, true, {}},
          {100, 200, false, {}},
          {100, 200, true, {}},
@@ -168,7 +182,7 @@ TEST_F(Shell, ASecondSignalAfterThreeSecondsSavesAndExits) {
   kill(child, SIGTERM);
   kill(child, SIGTERM);  // at once: the same request, the orderly quit goes on
   EXPECT_EQ(exited(500), -1);
-  sleep(3);
+  *shift = 3000;
   kill(child, SIGTERM);
   const int status = exited(5000);
   if (status == -1) kill(child, SIGKILL), waitpid(child, nullptr, 0);
@@ -178,6 +192,7 @@ TEST_F(Shell, ASecondSignalAfterThreeSecondsSavesAndExits) {
   ASSERT_EQ(board.size(), (size_t)PABGLOW_FILE_SIZE);
   EXPECT_EQ(board[(1 + 32 * 10) * 4], 4);
   EXPECT_EQ(readWholeFile(docs.file("pabrix.prf")).size(), 16u);
+  munmap(shared, sizeof(std::atomic<long>));
 }
 
 // A fault that ends the program outright (std::terminate) saves the open board first.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "support/CountingNew.h"
 #include "support/portable.h"
 #include "support/save_blocker.h"
 #include "activities/pabglow.h"
@@ -19,16 +20,6 @@
 #include "platform/mixer/Mixer.h"
 #include "sound/KSound.h"
 #include "tools/KMiscTools.h"
-
-// Counts every allocation in the process, to show the running screen makes none.
-static std::atomic<long> allocations{0};
-void *operator new(std::size_t n) {
-  allocations++;
-  if (void *p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -346,8 +337,8 @@ TEST_F(Pabglow, FullBoardFramesAllocateNothing) {
   // Frames 2..41 are counted: pointer over the board painting, over the strip,
   // over the clear button, with function keys.
   for (int i = 0; i < 44; i++) frames.push_back({100 + i * 10, 40 + i * 9, true, {K_VK_F2}});
-  frames[2].action = [&] { before = allocations.load(); };
-  frames[42].action = [&] { after = allocations.load(); };
+  frames[2].action = [&] { before = allocationCount(); };
+  frames[42].action = [&] { after = allocationCount(); };
   frames.push_back(kEscape);
   rec.quiet = true;
   input.releaseAfterEvents = -1;
