@@ -23,6 +23,7 @@ PREFS=2c010000180100000100000000000000
 printf "$(echo "$PREFS" | sed 's/../\\x&/g')" >"$DOCS/pabrix.prf"
 XVFB_PID=""
 finish() {
+  cleanup  # the program first, then its display
   [ -z "$XVFB_PID" ] || { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; }
   true
 }

@@ -15,9 +15,9 @@ test_home_end() {
   local status=$? i pid
   for (( i = ${#TH_EXIT_HOOKS[@]} - 1; i >= 0; i-- )); do "${TH_EXIT_HOOKS[i]}" || true; done
   # Every background job still running: asked first, then made to end.
-  for pid in $(jobs -p); do kill "$pid" 2>/dev/null; done
+  for pid in $(jobs -p); do kill "$pid" 2>/dev/null || true; done
   for i in $(seq 1 20); do [ -z "$(jobs -rp)" ] && break; sleep 0.05; done
-  for pid in $(jobs -rp); do kill -9 "$pid" 2>/dev/null; done
+  for pid in $(jobs -rp); do kill -9 "$pid" 2>/dev/null || true; done
   wait 2>/dev/null
   # The home itself: the folder test_home made, by its checked name.
   if [[ "${TEST_HOME:-}" == */pabrix-home-?????? ]] && [ -z "${KEEP_E2E:-}" ]; then rm -rf -- "$TEST_HOME"; fi
