@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "JpegSize.h"
+#include "support/TestHome.h"
 #include "graphic/KImageCodec.h"
 
 namespace {
@@ -256,8 +257,8 @@ TEST(ImageCodec, BadInputIsRefusedWithoutCrashing) {
 
 // A picture that does not load would leave only a black screen: it is logged.
 TEST(ImageCodec, APictureThatDoesNotLoadIsLoggedWithItsName) {
-  const std::string missing = "/tmp/pabrix-no-such-picture.tga";
-  const std::string damaged = "/tmp/pabrix-damaged-" + std::to_string(getpid()) + ".bmp";
+  const std::string missing = testhome::root() + "/no-such-picture.tga";
+  const std::string damaged = testhome::root() + "/damaged.bmp";
   FILE *f = std::fopen(damaged.c_str(), "wb");
   ASSERT_NE(f, nullptr);
   std::fputs("not a picture", f);

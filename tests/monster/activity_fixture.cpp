@@ -13,11 +13,10 @@
 #include "activities/monster.h"
 #include "activities/seeds.h"
 #include "app/shell.h"
+#include "support/TestHome.h"
 
 void ActivityTest::SetUp() {
-  char tmpl[] = "/tmp/pabrix-activities-XXXXXX";
-  ASSERT_NE(kt_mkdtemp(tmpl), nullptr);
-  dir = tmpl;
+  dir = testhome::makeDir("activities");
   kt_setDocumentsFolder(dir.c_str());
   window = new FakeWindow();
   gameWindow = window;
@@ -44,10 +43,7 @@ void ActivityTest::TearDown() {
   KInput::setSource(nullptr);
   gameWindow = nullptr;
   delete window;
-  if (!dir.empty()) {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
+  if (!dir.empty()) testhome::removeTree(dir);
   kt_setDocumentsFolder(nullptr);
 }
 

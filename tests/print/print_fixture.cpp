@@ -2,6 +2,7 @@
 // filled by hand, and the frame read back through the renderer's file writer.
 // Test thread only.
 #include "print/print_fixture.h"
+#include "support/TestHome.h"
 
 #include <stb_image.h>
 
@@ -80,10 +81,7 @@ std::vector<uint32_t> expectedPicture() {
 }
 
 void PrintTest::SetUp() {
-  char tmpl[] = "/tmp/pabrix-print-XXXXXX";
-  const char *made = mkdtemp(tmpl);
-  ASSERT_NE(made, nullptr);
-  dir = made;
+  dir = testhome::makeDir("print");
   setenv("XDG_DOCUMENTS_DIR", dir.c_str(), 1);
 
   KFrameClock::setEnabled(false);
@@ -143,7 +141,7 @@ void PrintTest::TearDown() {
   window = nullptr;
   gameWindow = nullptr;
   KInput::setSource(nullptr);
-  if (!dir.empty()) std::filesystem::remove_all(dir);
+  if (!dir.empty()) testhome::removeTree(dir);
 }
 
 void PrintTest::drawScreenFrame() {

@@ -27,6 +27,7 @@
 #include "platform/KNativeWindow.h"
 #include "platform/sdl/KSdlWindow.h"
 #include "print/print_fixture.h"
+#include "support/TestHome.h"
 #include "tools/KMiscTools.h"
 #include "window/KWindow.h"
 #include "window/KWindowBase.h"
@@ -149,7 +150,7 @@ TEST(PrintPdf, ThePictureFillsTheBetterTurnedPageCentred) {
     std::vector<uint32_t> pic(size_t(w) * h, kPart1);
     for (int y = h - 20; y < h; y++)
       for (int x = w - 20; x < w; x++) pic[size_t(y) * w + x] = kPart2;
-    const std::string pdf = "/tmp/pabrix-print-blocks.pdf";
+    const std::string pdf = testhome::root() + "/blocks.pdf";
     ASSERT_TRUE(KPrinter::exportPicture(pic.data(), w, h, "Pabrix", pdf.c_str()));
     EXPECT_EQ(KPrinter::lastOutcome(), K_PRINT_DONE);
     EXPECT_EQ(pageCount(pdf), 1);

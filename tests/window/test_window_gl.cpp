@@ -10,6 +10,7 @@
 
 #include "input/KScriptedInput.h"
 #include "platform/KWindowMessages.h"
+#include "support/TestHome.h"
 #include "window_fixture.h"
 
 namespace {
@@ -18,7 +19,7 @@ using Clock = std::chrono::steady_clock;
 
 // The whole X screen as RGBA, through ImageMagick's screen grab.
 bool screenshot(std::vector<uint8_t> &pixels, int &w, int &h) {
-  const std::string path = "/tmp/pabrix-window-shot-" + std::to_string(getpid()) + ".png";
+  const std::string path = testhome::root() + "/window-shot.png";
   const std::string cmd = "import -display \"$DISPLAY\" -window root " + path + " 2>/dev/null";
   if (std::system(cmd.c_str()) != 0) return false;
   int n = 0;
