@@ -33,6 +33,7 @@ public:
   }
   unsigned long leftButtonPresses() override { return inner_->leftButtonPresses(); }
   bool keyDown(uint16_t virtualKey) override { return inner_->keyDown(virtualKey); }
+  unsigned long keyPresses(uint16_t virtualKey) override { return inner_->keyPresses(virtualKey); }
   void setSystemPointerVisible(bool visible) override { inner_->setSystemPointerVisible(visible); }
   void frameFlipped() override {
     inner_->frameFlipped();

@@ -30,6 +30,10 @@ static const unsigned long kExitAskMs = 3000;
 static bool exitAsked = false;
 static unsigned long exitAskedAt = 0;
 static bool exitPressHeld = false;  // the press that asked is not the answer
+// The answering press quits when it is released over the way out: a program
+// that ended on the press would leave its release to nobody (on some systems the
+// button then stays down into the next run).
+static bool quitArmed = false;
 
 static const char *const kButtonFiles[3][2] = {
     {"data\\gfx\\pgoff.tga", "data\\gfx\\pgon.tga"},
@@ -43,7 +47,7 @@ void initMenu() {
   surf_menu = loadScreenPicture("data\\gfx\\pabrix.bmp");
   surf_nav = loadScreenPicture("data\\gfx\\nav.tga");
   if (surf_nav) surf_nav->setTextureQuality(true);
-  exitAsked = exitPressHeld = false;
+  exitAsked = exitPressHeld = quitArmed = false;
   for (int i = 0; i < 3; i++) {
     gamebuttons[i].surf_gamebt = loadScreenPicture(kButtonFiles[i][0]);
     gamebuttons[i].surf_gamebton = loadScreenPicture(kButtonFiles[i][1]);
@@ -94,7 +98,12 @@ long doMenu() {
                          false);
   }
 
-  if (exitAsked && screenClock() - exitAskedAt >= kExitAskMs) exitAsked = false;
+  const bool overExit = inArea(mx, my, 559, 422, 639, 479);
+  if (!bt && quitArmed) {
+    quitArmed = false;
+    if (overExit) return MENU_QUIT;
+  }
+  if (exitAsked && !quitArmed && screenClock() - exitAskedAt >= kExitAskMs) exitAsked = false;
   if (!bt) exitPressHeld = false;
   if (exitAsked && surf_nav) {
     // Wobbles about the sign's middle, (599, 450), a little bigger than it.
@@ -104,8 +113,8 @@ long doMenu() {
                               nav::kExitGlow[3], 549, 410, angle, 1.1f, 1, false, false);
   }
   if (bt) {
-    if (inArea(mx, my, 559, 422, 639, 479)) {
-      if (exitAsked && !exitPressHeld) return MENU_QUIT;
+    if (overExit) {
+      if (exitAsked && !exitPressHeld) quitArmed = true;
       if (!exitAsked) {
         exitAsked = exitPressHeld = true;
         exitAskedAt = screenClock();

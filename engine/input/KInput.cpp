@@ -77,30 +77,50 @@ namespace {
 KInputSource *gSource = nullptr;
 KGraphic *(*gMakePicture)() = nullptr;
 
-// The short-click latch and the held-button guard (see KInput.h).
-// A new press is noticed when the button is asked for. Noticed by a frame's
-// first question, it reads as down for that frame; noticed later in a frame,
-// whose earlier questions were answered "up", it reads as down for the rest of
-// it and the whole next one too.
-struct ButtonState {
-  unsigned long presses = 0;     // the source's press count last seen
-  bool latched = false;          // a press that reads as down
-  bool keepOverPump = false;     // ...through the next pump as well
-  bool askedSincePump = false;
-  bool ignoring = false;         // a held button is ignored until released
+// One frame's input. The first question after a pump reads the source once
+// (pointer x and y together, the button, every key's press count); every other
+// question of that frame gets the same answers, so no screen sees a press or a
+// pointer move half-way through a frame. A key's held state is read the first
+// time it is asked in the frame.
+//
+// Short presses: a press the source counted since the previous read reads as
+// down for the whole frame that first sees it, even when it was released again
+// before the frame began (a touchpad tap, a quick Ctrl+Z). Counts seen at a read
+// are remembered across frames, so each press is latched once.
+struct FrameInput {
+  bool taken = false;  // read since the last pump
+  int x = 0, y = 0;
+  bool button = false;  // held, or pressed since the last read
+  unsigned long buttonPresses = 0;
+  bool ignoring = false;  // a held button is ignored until released
+  bool keyAsked[K_VK_ERROR] = {};
+  bool keyDown[K_VK_ERROR] = {};
+  bool keyTapped[K_VK_ERROR] = {};
+  unsigned long keyPresses[K_VK_ERROR] = {};
 };
-ButtonState gButton;
+FrameInput gFrame;
 
-bool rawLeftButton() {
-  KInputSource *src = KInput::source();
+void countPresses(KInputSource *src, bool latch) {
   const unsigned long presses = src->leftButtonPresses();
-  if (presses != gButton.presses) {
-    gButton.presses = presses;
-    gButton.latched = true;
-    gButton.keepOverPump = gButton.askedSincePump;
+  gFrame.button = latch && presses != gFrame.buttonPresses;
+  gFrame.buttonPresses = presses;
+  for (int k = 0; k < K_VK_ERROR; k++) {
+    const unsigned long n = src->keyPresses(KeyboardLayout[k].KeyCode);
+    gFrame.keyTapped[k] = latch && n != gFrame.keyPresses[k];
+    gFrame.keyPresses[k] = n;
+    gFrame.keyAsked[k] = false;
   }
-  gButton.askedSincePump = true;
-  return src->leftButtonDown() || gButton.latched;
+}
+
+const FrameInput &frameInput() {
+  if (gFrame.taken) return gFrame;
+  KInputSource *src = KInput::source();
+  gFrame.taken = true;
+  gFrame.x = gFrame.y = 0;
+  src->pointerPosition(gFrame.x, gFrame.y);
+  countPresses(src, true);
+  gFrame.button = src->leftButtonDown() || gFrame.button;
+  return gFrame;
 }
 
 }  // namespace
@@ -108,8 +128,8 @@ bool rawLeftButton() {
 void KInput::setSource(KInputSource *source) {
   gSource = source;
   // Presses counted by another source mean nothing to this one.
-  gButton = ButtonState();
-  gButton.presses = KInput::source()->leftButtonPresses();
+  gFrame = FrameInput();
+  countPresses(KInput::source(), false);
 }
 
 KInputSource *KInput::source() { return gSource ? gSource : &KNativeWindow::inputSource(); }
@@ -117,13 +137,8 @@ KInputSource *KInput::source() { return gSource ? gSource : &KNativeWindow::inpu
 void KInput::setPictureMaker(KGraphic *(*maker)()) { gMakePicture = maker; }
 
 void KInput::eventsPumped() {
-  // A flip pumps more than once; only pumps between questions end a frame.
-  if (!gButton.askedSincePump) return;
-  gButton.askedSincePump = false;
-  if (gButton.keepOverPump)
-    gButton.keepOverPump = false;
-  else
-    gButton.latched = false;
+  // A pump before anyone asked keeps what it brought for the frame's read.
+  gFrame.taken = false;
 }
 
 void KInput::frameFlipped() {
@@ -132,11 +147,11 @@ void KInput::frameFlipped() {
 }
 
 void KInput::ignoreHeldButton() {
-  gButton.ignoring = false;
-  gButton.ignoring = getLeftButtonState();
+  gFrame.ignoring = false;
+  gFrame.ignoring = getLeftButtonState();
 }
 
-bool KInput::ignoringHeldButton() { return gButton.ignoring; }
+bool KInput::ignoringHeldButton() { return gFrame.ignoring; }
 
 void KInput::initInput(HWND hwnd) {
   // Key state and layout live in the platform; only the window matters here.
@@ -145,7 +160,12 @@ void KInput::initInput(HWND hwnd) {
 
 bool KInput::isPressed(EKeyboardLayout key) {
   if (key < 0 || key >= K_VK_ERROR) return false;
-  return source()->keyDown(KeyboardLayout[key].KeyCode);
+  frameInput();
+  if (!gFrame.keyAsked[key]) {
+    gFrame.keyAsked[key] = true;
+    gFrame.keyDown[key] = source()->keyDown(KeyboardLayout[key].KeyCode) || gFrame.keyTapped[key];
+  }
+  return gFrame.keyDown[key];
 }
 
 EKeyboardLayout KInput::getQMXKey(long wparam) {
@@ -154,22 +174,14 @@ EKeyboardLayout KInput::getQMXKey(long wparam) {
   return K_VK_ERROR;
 }
 
-short KInput::getMouseX() {
-  int x = 0, y = 0;
-  source()->pointerPosition(x, y);
-  return (short)x;
-}
+short KInput::getMouseX() { return (short)frameInput().x; }
 
-short KInput::getMouseY() {
-  int x = 0, y = 0;
-  source()->pointerPosition(x, y);
-  return (short)y;
-}
+short KInput::getMouseY() { return (short)frameInput().y; }
 
 bool KInput::getLeftButtonState() {
-  const bool down = rawLeftButton();
-  if (!gButton.ignoring) return down;
-  if (!down) gButton.ignoring = false;
+  const bool down = frameInput().button;
+  if (!gFrame.ignoring) return down;
+  if (!down) gFrame.ignoring = false;
   return false;
 }
 

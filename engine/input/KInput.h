@@ -39,6 +39,15 @@ struct KeyStroke {
 };
 extern KeyStroke KeyboardLayout[K_VK_ERROR + 1];
 
+// The generic code of a left/right-specific modifier code (left Shift is Shift),
+// any other code unchanged: what key messages carry, and what either side sets.
+inline uint16_t kGenericVirtualKey(uint16_t vk) {
+  if (vk == 0xA0 || vk == 0xA1) return 0x10;
+  if (vk == 0xA2 || vk == 0xA3) return 0x11;
+  if (vk == 0xA4 || vk == 0xA5) return 0x12;
+  return vk;
+}
+
 // The 16×16 software pointer: width, height, then 256 pixels, alpha in the top byte.
 extern uint32_t mousePattern[2 + 16 * 16];
 
@@ -55,6 +64,12 @@ public:
   // released again; a source that only knows the held state answers 0.
   virtual unsigned long leftButtonPresses() { return 0; }
   virtual bool keyDown(uint16_t virtualKey) = 0;
+  // Presses of the key the platform has delivered so far (auto-repeats not
+  // counted), like leftButtonPresses; left/right codes count either side.
+  virtual unsigned long keyPresses(uint16_t virtualKey) {
+    (void)virtualKey;
+    return 0;
+  }
   virtual void setSystemPointerVisible(bool visible) = 0;
   // Called once per presented frame (from flipBackBuffer); scripts advance here.
   virtual void frameFlipped() {}
@@ -87,12 +102,15 @@ public:
   static KInputSource *source();
   // Every window's flipBackBuffer calls this once per presented frame.
   static void frameFlipped();
-  // Every window's processEvents calls this: a short click that a screen has
-  // seen as down for a whole frame reads as up again from here on.
+  // Every window's processEvents calls this: it ends the frame's input, so the
+  // next question reads the source afresh (a loop waiting for a release sees it).
   static void eventsPumped();
 
-  // A press shorter than a frame (a touchpad tap) reads as down for at least
-  // one whole frame (up to the pump that ends it), so no click is lost.
+  // One input state per frame: the first question after a pump reads the
+  // pointer (x and y together), the button and the keys' press counts once;
+  // the frame's other questions get the same answers.
+  // A press shorter than a frame (a touchpad tap, a quick key) reads as down for
+  // the whole frame that first sees it, so no click or key is lost.
   //
   // ignoreHeldButton: when the left button is down now, getLeftButtonState
   // answers false until it has been released once. For screens that open, and

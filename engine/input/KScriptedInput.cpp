@@ -4,17 +4,8 @@
 
 #include <algorithm>
 
-namespace {
-
-// Left and right modifier codes answer for either side, as with the SDL source.
-uint16_t genericCode(uint16_t vk) {
-  if (vk == 0xA0 || vk == 0xA1) return 0x10;
-  if (vk == 0xA2 || vk == 0xA3) return 0x11;
-  if (vk == 0xA4 || vk == 0xA5) return 0x12;
-  return vk;
-}
-
-}  // namespace
+// Left and right modifier codes answer for either side, as with the platforms.
+static uint16_t genericCode(uint16_t vk) { return kGenericVirtualKey(vk); }
 
 void KScriptedInput::push(const KScriptedFrame &frame, int count) {
   // The frame reported after the end was counted; the next one is new.
@@ -59,13 +50,22 @@ void KScriptedInput::tap(EKeyboardLayout key, int hold) {
   push(f);
 }
 
+void KScriptedInput::shortTap(std::initializer_list<EKeyboardLayout> keys) {
+  KScriptedFrame f = lastPosition();
+  f.keyTaps = keys;
+  push(f);
+}
+
 void KScriptedInput::idle(int count) { push(lastPosition(), count); }
 
 KScriptedFrame &KScriptedInput::current() {
   return _index < _frames.size() ? _frames[_index] : _after;
 }
 
+// A direct setter is the platform reporting new input: KInput's next question
+// reads it, as after a pump.
 void KScriptedInput::setPointer(int x, int y) {
+  KInput::eventsPumped();
   current().x = x;
   current().y = y;
 }
@@ -74,6 +74,7 @@ void KScriptedInput::setLeftButton(bool down) {
   // The held state as a platform would report it now; presses are counted only
   // from frame to frame, so a test can press and release within one frame.
   countPresses();
+  KInput::eventsPumped();
   current().left = _lastLeft = down;
 }
 
@@ -83,6 +84,13 @@ void KScriptedInput::countPresses() {
   if (f.left && !_lastLeft) _presses++;
   _presses += (unsigned long)std::max(0, f.taps);
   _lastLeft = f.left;
+  auto count = [this](EKeyboardLayout k) {
+    if (k >= 0 && k < K_VK_ERROR) _keyPresses[genericCode(KeyboardLayout[k].KeyCode) & 0xFF]++;
+  };
+  for (EKeyboardLayout k : f.keyTaps) count(k);
+  for (EKeyboardLayout k : f.keys)
+    if (std::find(_lastKeys.begin(), _lastKeys.end(), k) == _lastKeys.end()) count(k);
+  _lastKeys = f.keys;
   _countedIndex = _index;
 }
 
@@ -92,6 +100,7 @@ unsigned long KScriptedInput::leftButtonPresses() {
 }
 
 void KScriptedInput::setKey(EKeyboardLayout key, bool down) {
+  KInput::eventsPumped();
   std::vector<EKeyboardLayout> &keys = current().keys;
   keys.erase(std::remove(keys.begin(), keys.end(), key), keys.end());
   if (down) keys.push_back(key);
@@ -104,6 +113,7 @@ void KScriptedInput::clear() {
   _finishReported = false;
   _countedIndex = (size_t)-1;
   _lastLeft = false;
+  _lastKeys.clear();
 }
 
 void KScriptedInput::pointerPosition(int &x, int &y) {
@@ -123,6 +133,11 @@ bool KScriptedInput::keyDown(uint16_t virtualKey) {
     if (genericCode(KeyboardLayout[k].KeyCode) == wanted) return true;
   }
   return false;
+}
+
+unsigned long KScriptedInput::keyPresses(uint16_t virtualKey) {
+  countPresses();
+  return _keyPresses[genericCode(virtualKey) & 0xFF];
 }
 
 void KScriptedInput::frameFlipped() {

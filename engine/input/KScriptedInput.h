@@ -15,6 +15,7 @@ struct KScriptedFrame {
   bool left = false;                  // left button held
   int taps = 0;                       // presses begun and ended since the last frame
   std::vector<EKeyboardLayout> keys;  // keys held
+  std::vector<EKeyboardLayout> keyTaps;  // keys pressed and released since the last frame
 };
 
 class KScriptedInput : public KInputSource {
@@ -30,10 +31,13 @@ public:
   void shortClick(int x, int y);
   // The key held for `hold` frames, then released; the pointer stays where it was.
   void tap(EKeyboardLayout key, int hold = 1);
+  // Keys pressed and released together between the previous frame and this one.
+  void shortTap(std::initializer_list<EKeyboardLayout> keys);
   // Frames without input at the last pointer position.
   void idle(int count);
 
-  // Replaces what the current frame reports, without touching the rest.
+  // Replaces what the current frame reports, without touching the rest; KInput's
+  // next question reads it, as after a pump.
   void setPointer(int x, int y);
   void setLeftButton(bool down);
   void setKey(EKeyboardLayout key, bool down);
@@ -52,6 +56,7 @@ public:
   bool leftButtonDown() override;
   unsigned long leftButtonPresses() override;
   bool keyDown(uint16_t virtualKey) override;
+  unsigned long keyPresses(uint16_t virtualKey) override;
   void setSystemPointerVisible(bool visible) override { _pointerVisible = visible; }
   void frameFlipped() override;
 
@@ -70,4 +75,6 @@ private:
   unsigned long _presses = 0;           // never goes back: KInput watches it change
   size_t _countedIndex = (size_t)-1;    // the frame whose presses are in _presses
   bool _lastLeft = false;
+  std::vector<EKeyboardLayout> _lastKeys;
+  unsigned long _keyPresses[256] = {};  // by generic virtual-key code
 };

@@ -64,6 +64,9 @@ public:
   static bool leftButtonHeld();
   // Left-button presses seen so far, including ones already released again.
   static unsigned long leftButtonPresses();
+  // Presses of a key seen so far (auto-repeats not counted); left/right-specific
+  // codes count either side.
+  static unsigned long keyPresses(uint16_t virtualKey);
   // Remembered when no video is up yet and applied to windows made later.
   static void setSystemPointerVisible(bool visible);
 

@@ -52,6 +52,7 @@ void ScriptInput::play(std::vector<InputFrame> script) {
   // A new script starts a new moment: its first frame's button counts as held
   // already, so one-frame probes of a screen see only the held state.
   countPresses(!frames.empty() && frames[0].button);
+  KInput::eventsPumped();  // KInput reads the new script afresh
 }
 
 void ScriptInput::countPresses(bool wasDown) {
@@ -113,11 +114,12 @@ bool RecordingWindow::createGameWindow(short width, short height, short depth, b
   std::snprintf(text, sizeof text, "create %d %d %d %s %s", width, height, depth,
                 windowed ? "windowed" : "fullscreen", title ? title : "");
   rec.windowCalls.push_back(text);
-  return true;
+  return NullWindow::createGameWindow(width, height, depth, windowed, title);
 }
 
 void RecordingWindow::toggleFullScreen(bool fullscreen) {
   rec.windowCalls.push_back(fullscreen ? "fullscreen 1" : "fullscreen 0");
+  NullWindow::toggleFullScreen(fullscreen);
 }
 
 void RecordingWindow::flipBackBuffer(bool, bool) {

@@ -111,7 +111,10 @@ TEST_F(Menu, QuitAndOptionsAreasIncludeBothEnds) {
     // The quit area asks first: only a second press quits.
     if (p.code == MENU_QUIT) EXPECT_EQ(frameAt(3.14f, p.x, p.y, true), MENU_NOTHING);
     EXPECT_EQ(frameAt(3.14f, p.x, p.y, false), MENU_NOTHING) << "no click at " << p.x;
-    EXPECT_EQ(frameAt(3.14f, p.x, p.y, true), p.code) << p.x << "," << p.y;
+    const bool quit = p.code == MENU_QUIT;
+    EXPECT_EQ(frameAt(3.14f, p.x, p.y, true), quit ? MENU_NOTHING : p.code) << p.x << "," << p.y;
+    // Quitting waits for the press to be complete.
+    if (quit) EXPECT_EQ(frameAt(3.14f, p.x, p.y, false), MENU_QUIT) << p.x << "," << p.y;
   }
 }
 
@@ -125,7 +128,16 @@ TEST_F(Menu, TheWayOutAsksOnceForThreeSeconds) {
   EXPECT_EQ(glow[0].args[4], 549);
   frameAt(0, 300, 300, false);
   now += 2999;
-  EXPECT_EQ(frameAt(0, 600, 450, true), MENU_QUIT);
+  EXPECT_EQ(frameAt(0, 600, 450, true), MENU_NOTHING) << "the answer acts on its release";
+  now += 5000;
+  EXPECT_EQ(frameAt(0, 600, 450, true), MENU_NOTHING) << "however long it is held";
+  EXPECT_EQ(frameAt(0, 600, 450, false), MENU_QUIT);
+  // An answer slid off the way out before its release does not quit.
+  initMenu();
+  frameAt(0, 600, 450, true);
+  frameAt(0, 300, 300, false);
+  frameAt(0, 600, 450, true);
+  EXPECT_EQ(frameAt(0, 540, 450, false), MENU_NOTHING);
   // Three seconds without an answer: the question is withdrawn and asked anew.
   initMenu();
   frameAt(0, 600, 450, true);

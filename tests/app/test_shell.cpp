@@ -51,14 +51,16 @@ TEST_F(Shell, QuitAreaEndsTheRunAndWritesDefaults) {
   int live = rec.livePictures;
   // The sounds are loaded after the first frame is presented, before the second.
   bool musicAtFirstPresent = true, musicAtSecond = false;
+  // A button held since the start asks nothing; the way out quits on the
+  // release of its second press.
   EXPECT_EQ(run({kQuit, {600, 450, false, {}, [&] { musicAtFirstPresent = snd_music; }},
-                 {600, 450, true, {}, [&] { musicAtSecond = snd_music; }}}),
+                 {600, 450, true, {}, [&] { musicAtSecond = snd_music; }}, kUp, kQuit, kUp}),
             0);
   EXPECT_FALSE(musicAtFirstPresent);
   EXPECT_TRUE(musicAtSecond);
   ASSERT_FALSE(rec.windowCalls.empty());
   EXPECT_EQ(rec.windowCalls[0], "create 640 480 -1 fullscreen Pabrix");
-  EXPECT_EQ(rec.frames, 3);  // asked, released, quit: the quitting pass still presents its frame
+  EXPECT_EQ(rec.frames, 6);  // ignored, up, asked, up, held, quit: the quitting pass still presents
   EXPECT_TRUE(rec.drewAt("mouse.tga", "blitAlphaRect", 600, 450, 2));
   EXPECT_EQ(readWholeFile(docs.file("pabrix.prf")),
             (std::vector<unsigned char>{0x2C, 0x01, 0, 0, 0x18, 0x01, 0, 0, 0x01, 0, 0, 0, 0, 0,
@@ -76,7 +78,7 @@ TEST_F(Shell, WindowedPreferenceOpensAWindowAndHotKeysKeepThePreference) {
   run({{10, 10, false, {K_VK_L_SHIFT, K_VK_F}},
        {10, 10, false, {K_VK_W}},  // W alone does nothing
        {10, 10, false, {K_VK_L_SHIFT, K_VK_W}},
-       kQuit, kUp, kQuit});
+       kQuit, kUp, kQuit, kUp});
   EXPECT_EQ(rec.windowCalls, (std::vector<std::string>{"create 640 480 -1 windowed Pabrix",
                                                        "fullscreen 1", "fullscreen 0"}));
   auto saved = readWholeFile(docs.file("pabrix.prf"));
@@ -88,8 +90,8 @@ TEST_F(Shell, WindowedPreferenceOpensAWindowAndHotKeysKeepThePreference) {
 TEST_F(Shell, OptionsChangesAreSavedAtShutdown) {
   // Options, drag the upper knob to 200, back, then quit from the menu. Each
   // screen waits for the press that opened it to end.
-  run({{300, 450, true, {}}, {300, 450, false, {}}, {216, 140, true, {}}, {216, 140, false, {}},
-       {600, 450, true, {}}, {0, 0, false, {}}, kQuit, kUp, kQuit});
+  run({{300, 450, false, {}}, {300, 450, true, {}}, {300, 450, false, {}}, {216, 140, true, {}},
+       {216, 140, false, {}}, {600, 450, true, {}}, {0, 0, false, {}}, kQuit, kUp, kQuit, kUp});
   auto saved = readWholeFile(docs.file("pabrix.prf"));
   ASSERT_EQ(saved.size(), 16u);
   EXPECT_EQ(saved[0], 200);
@@ -97,11 +99,11 @@ TEST_F(Shell, OptionsChangesAreSavedAtShutdown) {
 }
 
 TEST_F(Shell, PegBoardRunsAndItsBoardsAreSaved) {
-  // Menu frame 0 opens the board with a press still held on the board's first
+  // Menu frame 1 opens the board with a press still held on the board's first
   // frame: that paints nothing. After the release a click paints column 8, row
   // 10; Escape leaves; the menu then quits.
-  run({{100, 200, true, {}}, {100, 200, false, {}}, {200, 200, true, {}},
-       {200, 200, false, {K_VK_ESCAPE}}, {0, 0, false, {}}, kQuit, kUp, kQuit});
+  run({{100, 200, false, {}}, {100, 200, true, {}}, {100, 200, false, {}}, {200, 200, true, {}},
+       {200, 200, false, {K_VK_ESCAPE}}, {0, 0, false, {}}, kQuit, kUp, kQuit, kUp});
   auto board = readWholeFile(docs.file("pabglow.dat"));
   ASSERT_EQ(board.size(), (size_t)PABGLOW_FILE_SIZE);
   EXPECT_EQ(board[(1 + 32 * 10) * 4], PABGLOW_EMPTY);
@@ -112,8 +114,9 @@ TEST_F(Shell, GardenAndMonsterButtonsRunTheirScreens) {
   rec.pictureSizes["mgoff.tga"] = {170, 140};
   rec.pictureSizes["mmoff.tga"] = {140, 150};
   int live = 0;
-  run({{300, 250, true, {}}, {0, 0, false, {}, [&] { live = rec.livePictures; }},
-       {500, 250, true, {}}, {0, 0, false, {}}, kQuit, kUp, kQuit});
+  run({{300, 250, false, {}}, {300, 250, true, {}},
+       {0, 0, false, {}, [&] { live = rec.livePictures; }}, {500, 250, true, {}},
+       {0, 0, false, {}}, kQuit, kUp, kQuit, kUp});
   EXPECT_EQ(rec.screens, (std::vector<std::string>{"garden", "monster"}));
   // The menu came back after the first screen: its eight pictures and the pointer.
   EXPECT_EQ(live, 9);
@@ -127,7 +130,7 @@ TEST_F(Shell, TerminationSignalClosesLikeTheWindow) {
     struct sigaction before {};
     sigaction(sig, nullptr, &before);
     // Inside the peg board, a signal arrives on its second frame.
-    run({{100, 200, true, {}}, {100, 200, false, {}}, {100, 200, true, {}},
+    run({{100, 200, false, {}}, {100, 200, true, {}}, {100, 200, false, {}}, {100, 200, true, {}},
          {110, 200, true, {}, [sig] { std::raise(sig); }},
          {120, 200, true, {}}});
     EXPECT_TRUE(rec.quit);
@@ -160,7 +163,8 @@ TEST_F(Shell, ASecondSignalAfterThreeSecondsSavesAndExits) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     setCloseRequestClock(shiftedMs);
-    run({{100, 200, true, {}},
+    run({{100, 200, false, {}},
+         {100, 200, true, {}},
          {100, 200, false, {}},
          {100, 200, true, {}},
          {110, 200, true, {}},
@@ -200,7 +204,7 @@ TEST_F(Shell, AFatalFaultSavesWhatIsOpenFirst) {
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    run({{100, 200, true, {}}, {100, 200, false, {}}, {100, 200, true, {}},
+    run({{100, 200, false, {}}, {100, 200, true, {}}, {100, 200, false, {}}, {100, 200, true, {}},
          {110, 200, true, {}, [] { std::terminate(); }}});
     _exit(21);
   }

@@ -178,8 +178,9 @@ TEST_F(ScriptedTest, ShortClicksLatchAndAHeldButtonCanBeIgnored) {
   look();
   EXPECT_EQ(seen, (std::vector<int>{0, 1, 1, 0, 1, 0, 0, 0, 1}));
 
-  // A tap noticed late in a frame, after it was asked "up", also reads down
-  // through the whole next frame, whose questions all matter.
+  // A press landing in the middle of a frame is not seen by the rest of that
+  // frame (its questions all get the frame's first answer); the next frame sees
+  // it whole.
   struct Tapping : KInputSource {
     unsigned long presses = 0;
     void pointerPosition(int &x, int &y) override { x = y = 0; }
@@ -201,7 +202,64 @@ TEST_F(ScriptedTest, ShortClicksLatchAndAHeldButtonCanBeIgnored) {
   look(), look();
   flip();
   look();
-  EXPECT_EQ(seen, (std::vector<int>{0, 1, 1, 1, 0}));
+  EXPECT_EQ(seen, (std::vector<int>{0, 0, 1, 1, 0}));
+}
+
+// A source whose pointer jumps at every read, as a hand moving between two
+// system calls: one frame must see one position, and x with y from one read.
+struct Jumping : KInputSource {
+  int reads = 0;
+  bool down = false;
+  void pointerPosition(int &x, int &y) override {
+    const bool second = reads++ % 2;
+    x = second ? 505 : 320;
+    y = second ? 240 : 60;
+  }
+  bool leftButtonDown() override { return down; }
+  bool keyDown(uint16_t) override { return false; }
+  void setSystemPointerVisible(bool) override {}
+};
+
+TEST_F(ScriptedTest, OneFrameSeesOneInputState) {
+  Jumping jumping;
+  KInput::setSource(&jumping);
+  for (int frame = 0; frame < 2; frame++) {
+    const short x = KInput::getMouseX();
+    const bool bt = KInput::getLeftButtonState();
+    jumping.down = !jumping.down;  // pressed or released half-way through the frame
+    EXPECT_EQ(KInput::getMouseY(), x == 320 ? 60 : 240) << "x and y from one read";
+    EXPECT_EQ(KInput::getMouseX(), x);
+    EXPECT_EQ(KInput::getLeftButtonState(), bt);
+    EXPECT_EQ(jumping.reads, frame + 1);
+    KInput::frameFlipped();
+  }
+  // The live read: every pump ends the state, so a wait for a release sees it.
+  KInput::eventsPumped();
+  EXPECT_EQ(KInput::getLeftButtonState(), jumping.down);
+  KInput::eventsPumped();
+  KInput::eventsPumped();
+  KInput::getMouseX();
+  EXPECT_EQ(jumping.reads, 4) << "pumps with no question between them read nothing";
+}
+
+// Keys latch like clicks: a Ctrl+Z struck and let go between two frames reads
+// as held for the one frame after it, whichever key that frame asks first; a
+// key held for frames is one press, counted once.
+TEST_F(ScriptedTest, ShortKeyPressesLatchForOneFrame) {
+  script.push(0, 0, false);
+  script.shortTap({K_VK_L_CONTROL, K_VK_Z});
+  script.idle(1);
+  script.push(0, 0, false, {K_VK_Z}, 2);
+  script.shortTap({K_VK_Z});
+  std::vector<int> seen;
+  for (int i = 0; i < 6; i++) {
+    const bool z = KInput::isPressed(K_VK_Z);
+    seen.push_back(KInput::isPressed(K_VK_L_CONTROL) * 10 + z);
+    EXPECT_EQ(KInput::isPressed(K_VK_Z), z) << "the same answer all frame";
+    KInput::frameFlipped();
+  }
+  EXPECT_EQ(seen, (std::vector<int>{0, 11, 0, 1, 1, 1}));
+  EXPECT_FALSE(KInput::isPressed(K_VK_Z)) << "after the script";
 }
 
 TEST_F(ScriptedTest, DirectSettersChangeOnlyTheCurrentFrame) {

@@ -33,6 +33,10 @@ bool KSdlInputSource::keyDown(uint16_t virtualKey) {
   return kVirtualKeyHeld(virtualKey);
 }
 
+unsigned long KSdlInputSource::keyPresses(uint16_t virtualKey) {
+  return KNativeWindow::keyPresses(virtualKey);
+}
+
 void KSdlInputSource::setSystemPointerVisible(bool visible) {
   KNativeWindow::setSystemPointerVisible(visible);
 }

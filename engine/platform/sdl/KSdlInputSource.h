@@ -10,5 +10,6 @@ public:
   bool leftButtonDown() override;
   unsigned long leftButtonPresses() override;
   bool keyDown(uint16_t virtualKey) override;
+  unsigned long keyPresses(uint16_t virtualKey) override;
   void setSystemPointerVisible(bool visible) override;
 };

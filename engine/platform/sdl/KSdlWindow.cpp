@@ -18,6 +18,8 @@
 #include <unistd.h>
 #endif
 
+#include "input/KInput.h"
+#include "platform/sdl/KSdlKeys.h"
 #include "platform/sdl/KSdlX11.h"
 #include "tools/KLog.h"
 
@@ -28,9 +30,15 @@ bool gPointerOutsideFrame = false;  // last seen over the bars of a scaled frame
 // Left-button presses as SDL takes them from the platform, counted when they are
 // queued, so a press and release between two polls is still known.
 std::atomic<unsigned long> gLeftPresses{0};
+// Key presses likewise, by generic virtual-key code (auto-repeats not counted).
+std::atomic<unsigned long> gKeyPresses[256];
 
 int countLeftPresses(void *, SDL_Event *e) {
   if (e->type == SDL_MOUSEBUTTONDOWN && e->button.button == SDL_BUTTON_LEFT) gLeftPresses++;
+  if (e->type == SDL_KEYDOWN && !e->key.repeat) {
+    const unsigned int vk = kVirtualKeyFromSdl(e->key.keysym.sym, e->key.keysym.scancode);
+    if (vk > 0 && vk < 256) gKeyPresses[vk]++;
+  }
   return 1;
 }
 
@@ -354,6 +362,11 @@ bool KNativeWindow::leftButtonHeld() {
 }
 
 unsigned long KNativeWindow::leftButtonPresses() { return gLeftPresses.load(); }
+
+unsigned long KNativeWindow::keyPresses(uint16_t virtualKey) {
+  const uint16_t vk = kGenericVirtualKey(virtualKey);
+  return vk < 256 ? gKeyPresses[vk].load() : 0;
+}
 
 void KNativeWindow::setSystemPointerVisible(bool visible) {
   gPointerVisible = visible;
