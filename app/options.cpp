@@ -96,13 +96,7 @@ long doOptions() {
     if (KInput::getLeftButtonState() && !dragKnob(held, mx, my)) {
       if (inArea(mx, my, 559, 422, 639, 479)) break;
       if (inArea(mx, my, 302, 247, 357, 298)) {
-        if (preferences.fullscreen == 1) {
-          preferences.fullscreen = 0;
-          gameWindow->toggleFullScreen(false);
-        } else {
-          gameWindow->toggleFullScreen(true);
-          preferences.fullscreen = 1;
-        }
+        setFullScreenPreference(preferences.fullscreen != 1);
         gameWindow->processEvents();
         click();
         waitRelease();

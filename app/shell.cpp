@@ -38,6 +38,12 @@ void playMusic(const char *name) {
   snd_music->playStream(true);
 }
 
+void setFullScreenPreference(bool fullscreen) {
+  if (!gameWindow) return;
+  gameWindow->toggleFullScreen(fullscreen);
+  preferences.fullscreen = gameWindow->isFullScreen() ? 1 : 0;
+}
+
 void flipScreen() {
   if (gameWindow) gameWindow->flipBackBuffer(false, true);
 }
@@ -113,7 +119,13 @@ static bool startUp() {
     return false;
   }
   gameWindow->createGameWindow(640, 480, -1, preferences.fullscreen == 0, "Pabrix");
+  // A display without the full-screen mode gave a window: start there next time too.
+  if (!gameWindow->isFullScreen()) preferences.fullscreen = 0;
   installCloseRequestHandlers();
+  // A button held since before the start (a press still going on, or one whose
+  // release went elsewhere) is not a click on the first screen. After the input
+  // is routed through the close check: a new source starts a new input state.
+  KInput::ignoreHeldButton();
   KInput::hidePointer();
   surf_mouse = KQMX::createKGraphic();
   if (surf_mouse) surf_mouse->loadPicture(KMiscTools::makeFilePath("data\\gfx\\mouse.tga"), true, true);

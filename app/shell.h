@@ -22,6 +22,10 @@ extern KSound *snd_cloud;     // "data\audio\cloud.ogg"
 // program folder, backslashes allowed) and plays it looping.
 void playMusic(const char *name);
 
+// Switches the game window to full screen or back and keeps the preference to
+// what the display gave: a full screen that could not be entered is never stored.
+void setFullScreenPreference(bool fullscreen);
+
 // Presents the frame without waiting for the window to come back to the front.
 void flipScreen();
 

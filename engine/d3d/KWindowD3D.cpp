@@ -11,6 +11,7 @@
 #include "input/KInput.h"
 #include "platform/KNativeWindow.h"
 #include "platform/KPlatform.h"
+#include "tools/KLog.h"
 #include "tools/KMiscTools.h"
 
 namespace {
@@ -103,13 +104,9 @@ bool KWindowD3D::setViewport() {
 }
 
 bool KWindowD3D::attachD3DToWindow() {
-  if (!_fullscreen) {
-    if (!createDirectContextsWindow()) {
-      errorBox("can't create directX context, please reinstall direct X");
-      return false;
-    }
-  } else if (!createDirectContextsFullScreen()) {
-    errorBox("can't create directX context for fullscreen, please reinstall direct X");
+  if (_fullscreen) enterFullScreen();
+  if (!_fullscreen && !createDirectContextsWindow()) {
+    errorBox("can't create directX context, please reinstall direct X");
     return false;
   }
   regenerateD3DDevice();
@@ -183,23 +180,37 @@ bool KWindowD3D::createDirectContextsWindow() {
   return true;
 }
 
+bool KWindowD3D::enterFullScreen() {
+  if ((_hwnd->isFullScreen() || _hwnd->setFullScreen(true)) && createDirectContextsFullScreen())
+    return true;
+  // No full screen at the frame's size (the display lacks the mode, or the
+  // device refused it): the centred window instead, with nothing to click away.
+  logTrouble("video", "full screen at %dx%d is not available; playing in a window",
+             int(_windowWidth), int(_windowHeight));
+  _fullscreen = false;
+  release(_lpDDSBack);
+  release(_lpDDSPrimary);
+  if (_lpDD) _lpDD->RestoreDisplayMode();
+  _hwnd->setFullScreen(false);
+  return false;
+}
+
 bool KWindowD3D::createDirectContextsFullScreen() {
   if (!createDirectDraw()) return false;
   release(_lpDDSBack);
   release(_lpDDSPrimary);
+  // Failures here are logged, not shown: the caller falls back to a window.
   if (_lpDD->SetCooperativeLevel(D3DSystemWindow(_hwnd), DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN |
                                                DDSCL_ALLOWREBOOT | DDSCL_FPUSETUP) != DD_OK) {
-    errorBox("could not change cooperative level");
+    logTrouble("video", "could not take the display for full screen");
     return false;
   }
   // The frame stays 32 bits unless a depth was asked for.
   int depth = _windowDepth > 0 ? _windowDepth : 32;
   if (_lpDD->SetDisplayMode(uint32_t(_windowWidth), uint32_t(_windowHeight), uint32_t(depth), 0,
                             0) != DD_OK) {
-    char text[128];
-    std::snprintf(text, sizeof text, "Could not switch screen to %dx%d %d bits", _windowWidth,
-                  _windowHeight, depth);
-    errorBox(text);
+    logTrouble("video", "could not switch the screen to %dx%d %d bits", int(_windowWidth),
+               int(_windowHeight), depth);
     return false;
   }
   DDSURFACEDESC2 sd;
@@ -373,11 +384,10 @@ void KWindowD3D::present(bool onTime) {
   if (!_fullscreen) {
     if (onTime) _lpDD->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
     // The windowed primary is the desktop (on the software device, the client
-    // area): the frame goes where the client area is.
-    long x = 0, y = 0;
-    D3DClientOrigin(_hwnd, x, y);
+    // area): the frame goes where the platform says the client area shows it.
     RECT src = {0, 0, _windowWidth, _windowHeight};
-    RECT dst = {x, y, x + _windowWidth, y + _windowHeight};
+    RECT dst = src;
+    D3DFrameOnPrimary(_hwnd, _windowWidth, _windowHeight, dst);
     if (_lpDDSPrimary->Blt(&dst, _lpDDSBack, &src, DDBLT_WAIT, nullptr) == DD_OK) ++_framesShown;
   } else if (_lpDDSPrimary->Flip(nullptr, onTime ? DDFLIP_WAIT : DDFLIP_WAIT | DDFLIP_NOVSYNC) ==
              DD_OK) {
@@ -401,8 +411,7 @@ void KWindowD3D::toggleFullScreen(bool fullscreen) {
     if (createDirectContextsWindow()) regenerateD3DDevice();
   } else {
     if (!hasWindow()) return;
-    _hwnd->setFullScreen(true);
-    if (createDirectContextsFullScreen()) regenerateD3DDevice();
+    if (enterFullScreen() || createDirectContextsWindow()) regenerateD3DDevice();
   }
 }
 

@@ -60,6 +60,9 @@ private:
   bool attachD3DToWindow();
   bool createDirectContextsWindow();
   bool createDirectContextsFullScreen();
+  // Full screen, or, when the display cannot give it, the centred window (one log
+  // line, no message box); false when it ended windowed.
+  bool enterFullScreen();
   bool regenerateD3DDevice();
   bool releaseDirectContexts();
   bool createDirectDraw();

@@ -35,4 +35,7 @@ public:
   virtual void displayMouse(bool mousestate) = 0;
   virtual void setCallBack(bool (*userProc)(HWND, unsigned int, unsigned int, long)) = 0;
   virtual void setQMXCallBack(bool (*userProc)(KEvent *)) = 0;
+  // Whether the window shows full screen now: false also after full screen was
+  // asked for and the display could not give it (the window is then windowed).
+  virtual bool isFullScreen() const = 0;
 };

@@ -42,7 +42,7 @@ public:
   // Read-only views for tests and tools.
   float getGamma() const { return _gamma; }
   unsigned long getMaxFrameRate() const { return _maxFrameRate; }
-  bool isFullScreen() const { return _fullscreen; }
+  bool isFullScreen() const override { return _fullscreen; }
 
 protected:
   KWindowBase() = default;

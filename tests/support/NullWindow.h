@@ -1,5 +1,6 @@
 // A game window that does nothing: a 640x480 window that always has focus, never
-// quits and draws nowhere. Test doubles derive from it and override only the
+// quits and draws nowhere; full screen as asked, unless refuseFullScreen says
+// the display has no such mode. Test doubles derive from it and override only the
 // operations they record. Test thread only.
 #pragma once
 
@@ -10,9 +11,12 @@ public:
   void setDefaultWorldView() override {}
   void setWorldView(float, float, float, float, bool) override {}
   void setClearColor(float, float, float, float) override {}
-  bool createGameWindow(short, short, short, bool, const char *) override { return true; }
+  bool createGameWindow(short, short, short, bool windowed, const char *) override {
+    fullScreen = !windowed && !refuseFullScreen;
+    return true;
+  }
   void terminate() override {}
-  void toggleFullScreen(bool) override {}
+  void toggleFullScreen(bool on) override { fullScreen = on && !refuseFullScreen; }
   bool hasFocus() override { return true; }
   void setTitle(const char *) override {}
   void flipBackBuffer(bool, bool) override {}
@@ -31,4 +35,8 @@ public:
   void displayMouse(bool) override {}
   void setCallBack(bool (*)(HWND, unsigned int, unsigned int, long)) override {}
   void setQMXCallBack(bool (*)(KEvent *)) override {}
+  bool isFullScreen() const override { return fullScreen; }
+
+  bool fullScreen = false;
+  bool refuseFullScreen = false;
 };

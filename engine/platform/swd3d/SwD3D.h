@@ -380,10 +380,12 @@ public:
 // Null removes the registration. The display must outlive its registration.
 void SwRegisterDisplay(HWND hwnd, SwDisplay *display);
 // The window handle DirectDraw is told (the engine's own here; the system's on
-// Windows), and where the window's client area lies on the windowed primary
-// surface (this device's windowed primary is the client area itself).
+// Windows), and where a width×height frame goes on the windowed primary surface:
+// this device's windowed primary is the frame itself (its display scales it).
 inline HWND D3DSystemWindow(HWND window) { return window; }
-inline void D3DClientOrigin(HWND, long &x, long &y) { x = y = 0; }
+inline void D3DFrameOnPrimary(HWND, long width, long height, RECT &dst) {
+  dst = RECT{0, 0, width, height};
+}
 SwDisplay *SwDisplayFor(HWND hwnd);
 // Called by a display before screen memory it handed out stops being valid:
 // surfaces living there move to memory of their own, keeping their pixels.

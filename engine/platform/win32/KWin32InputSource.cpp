@@ -15,6 +15,10 @@ public:
     if (KNativeWindow::isWindow(KInput::_hwnd)) KInput::_hwnd->pointerInFrame(x, y);
   }
   bool leftButtonDown() override { return KNativeWindow::leftButtonHeld(); }
+  unsigned long leftButtonPresses() override { return KNativeWindow::leftButtonPresses(); }
+  unsigned long keyPresses(uint16_t virtualKey) override {
+    return KNativeWindow::keyPresses(virtualKey);
+  }
   // Through the keyboard layout to the scan code and back, so a left/right code
   // (left Shift) becomes the key's generic code, which either side sets.
   bool keyDown(uint16_t virtualKey) override {

@@ -18,6 +18,19 @@ constexpr int kIconResource = 160;
 DEVMODEA gSavedMode;
 bool gModeSwitched = false;
 
+// Presses as the window's messages deliver them, so a press released again
+// before the next frame (a touchpad tap, a quick key) is still known; the key and
+// button states alone would miss it. Keys by generic virtual-key code.
+unsigned long gLeftPresses = 0;
+unsigned long gKeyPresses[256] = {};
+
+void countPress(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_LBUTTONDOWN) gLeftPresses++;
+  const bool repeat = (lParam & (1L << 30)) != 0;
+  if ((message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && !repeat && wParam < 256)
+    gKeyPresses[kGenericVirtualKey((uint16_t)wParam)]++;
+}
+
 Win32HWND sys(const KWin32Window *w) { return static_cast<Win32HWND>(w->systemHandle()); }
 
 bool currentMode(DEVMODEA &mode) {
@@ -62,6 +75,7 @@ LRESULT CALLBACK classProc(Win32HWND h, UINT message, WPARAM wParam, LPARAM lPar
   }
   auto *w = reinterpret_cast<KWin32Window *>(GetWindowLongPtrA(h, GWLP_USERDATA));
   if (!w || !KNativeWindow::isWindow(w)) return DefWindowProcA(h, message, wParam, lParam);
+  countPress(message, wParam, lParam);
   switch (message) {
     case WM_PAINT:
       // Validated here, as BeginPaint/EndPaint would, so it is not sent again.
@@ -235,9 +249,12 @@ bool KWin32Window::setFullScreen(bool fullscreen) {
            tryMode(dm, sized | DM_BITSPERPEL) || tryMode(dm, sized);
       if (ok) gModeSwitched = true;
     }
+    // A display without the frame's mode keeps the window (the caller says so):
+    // a frame-sized pop-up in a corner of a larger desktop is no full screen.
+    if (!ok) return false;
     _fullScreen = true;
     if (_system) placeFullScreen();
-    return ok;
+    return true;
   }
   restoreDesktop();
   _fullScreen = false;
@@ -291,6 +308,13 @@ int KWin32Window::refreshRate() const {
 }
 
 bool KNativeWindow::leftButtonHeld() { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0; }
+
+unsigned long KNativeWindow::leftButtonPresses() { return gLeftPresses; }
+
+unsigned long KNativeWindow::keyPresses(uint16_t virtualKey) {
+  const uint16_t vk = kGenericVirtualKey(virtualKey);
+  return vk < 256 ? gKeyPresses[vk] : 0;
+}
 
 // The display counter moves one step per call: step until it is on the wanted side.
 void KNativeWindow::setSystemPointerVisible(bool visible) {

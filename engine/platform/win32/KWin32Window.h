@@ -22,8 +22,9 @@ public:
   void restore() override;
   void raise() override;
   // Full screen: the display at the frame size (75 Hz, else its own rate; a depth
-  // it lacks keeps the desktop's; kept as it is when refused), the window a pop-up
-  // at (0, 0). Windowed: the saved desktop mode back, the captioned window centred.
+  // it lacks keeps the desktop's), the window a pop-up at (0, 0); a display without
+  // that size stays as it is, the window too, and the answer is false.
+  // Windowed: the saved desktop mode back, the captioned window centred.
   bool setFullScreen(bool fullscreen) override;
   bool isFullScreen() const override { return _fullScreen; }
   void drawableSize(int &w, int &h) const override;

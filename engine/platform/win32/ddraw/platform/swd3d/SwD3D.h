@@ -21,14 +21,17 @@ inline Win32HWND D3DSystemWindow(HWND window) {
                 : nullptr;
 }
 
-// Where the window's client area lies on the windowed primary surface, which is
-// the whole desktop here.
-inline void D3DClientOrigin(HWND window, long &x, long &y) {
+// Where a width×height frame shows on the windowed primary surface, which is the
+// whole desktop here: in the client area, at the place the pointer is mapped
+// from (KNativeWindow::frameRect), so a client area the system made smaller
+// than the frame (a desktop too small for the window) gets it scaled to fit.
+inline void D3DFrameOnPrimary(HWND window, long width, long height, RECT &dst) {
   POINT p = {0, 0};
   Win32HWND h = D3DSystemWindow(window);
   if (h) ClientToScreen(h, &p);
-  x = p.x;
-  y = p.y;
+  int x = 0, y = 0, w = (int)width, hgt = (int)height;
+  if (KNativeWindow::isWindow(window)) window->frameRect(x, y, w, hgt);
+  dst = RECT{p.x + x, p.y + y, p.x + x + w, p.y + y + hgt};
 }
 
 // The software device's display has no part here (KPlatform::createSwDisplay
