@@ -133,6 +133,11 @@ private:
   void killModule();
   bool startNotifiers();
   static void doubleBufferThread(void *object);
+  // The stream worker's loop (see KSoundStream.cpp) and the half the device
+  // plays now (-1 when it is stopped). The poll backs up a late notification.
+  static constexpr uint32_t kRefillPollMs = 10;
+  void refillLoop(mixer::Event &wake);
+  int playingHalf() const;
 
   bool loadModule(const char *filename);
   void applyVolume();

@@ -262,41 +262,54 @@ void KSound::doubleBufferThread(void *object) {
   // The application thread waits for _ready and touches none of this meanwhile.
   const std::shared_ptr<mixer::Buffer> buffer = sound->_directSoundBuffer[0];
   sound->_dsNotify = buffer ? buffer->queryNotify() : nullptr;
-  sound->hEvents[0] = std::make_shared<mixer::Event>();
-  sound->hEvents[1] = std::make_shared<mixer::Event>();
-  const mixer::NotifyPosition positions[2] = {{0, sound->hEvents[0]},
-                                              {static_cast<uint32_t>(kHalfBytes), sound->hEvents[1]}};
+  // Both positions wake the one event: the worker never sleeps on one half's
+  // event while the other half waits to be refilled.
+  const std::shared_ptr<mixer::Event> wake = std::make_shared<mixer::Event>();
+  sound->hEvents[0] = sound->hEvents[1] = wake;
+  const mixer::NotifyPosition positions[2] = {{0, wake}, {static_cast<uint32_t>(kHalfBytes), wake}};
   if (!sound->_dsNotify || sound->_dsNotify->setNotificationPositions(positions, 2) != mixer::kOk) {
     // The stream then plays what its buffer holds, without refills.
     sound->_ready = true;
     return;
   }
-  const std::shared_ptr<mixer::Event> firstHalf = sound->hEvents[0];
-  const std::shared_ptr<mixer::Event> secondHalf = sound->hEvents[1];
-  const bool module = sound->_moduleStorage._moduleData != nullptr;
-
   sound->_terminate = false;
   sound->_terminated = false;
   sound->_ready = true;
+  sound->refillLoop(*wake);
+}
 
+int KSound::playingHalf() const {
+  const std::shared_ptr<mixer::Buffer> buffer = _directSoundBuffer[0];
+  uint32_t status = 0, position = 0;
+  if (!buffer || buffer->getStatus(&status) != mixer::kOk || !(status & mixer::kStatusPlaying) ||
+      buffer->getCurrentPosition(&position) != mixer::kOk)
+    return -1;
+  return position < kHalfBytes ? 0 : 1;
+}
+
+// The refill policy: whenever the play position has entered a half since the
+// last refill, the other half (just played) gets the next music. The position,
+// not which notification came, decides, and a short poll backs the event up: a
+// worker woken late, or a notification lost, still refills the right half as
+// soon as it runs, with the most time left before the device reaches it.
+void KSound::refillLoop(mixer::Event &wake) {
+  const bool module = _moduleStorage._moduleData != nullptr;
   long appliedMaster = -1;
+  int answered = -1;  // the half whose entry was last answered with a refill
   for (;;) {
     // A master change from the options screen reaches the music within a pass.
     const long master = _masterMUSICvolume.load();
     if (master != appliedMaster) {
-      sound->applyVolume();
+      applyVolume();
       appliedMaster = master;
     }
-    if (firstHalf->wait(50)) {
-      module ? sound->fillModBuffer(1) : sound->fillOggBuffer(1);
-      yieldThread();
+    wake.wait(kRefillPollMs);
+    const int playing = playingHalf();
+    if (playing >= 0 && playing != answered) {
+      answered = playing;
+      module ? fillModBuffer(1 - playing) : fillOggBuffer(1 - playing);
     }
-    if (secondHalf->wait(50)) {
-      module ? sound->fillModBuffer(0) : sound->fillOggBuffer(0);
-      yieldThread();
-    }
-    if (!sound->_directSoundBuffer[0] || sound->_terminate) break;
-    yieldThread();
+    if (!_directSoundBuffer[0] || _terminate) break;
   }
 }
 

@@ -202,6 +202,33 @@ TEST_F(StreamTest, ALoopingStreamRepeatsWithoutAGap) {
   EXPECT_GE(found[0].length, 8 * kHalfFrames - 45);
 }
 
+// The worker woken late, as on a loaded machine: the device plays on for that
+// long after each notification before the refill comes. The half to refill is
+// the one the device is not playing when the worker runs, so even a worker
+// later than a whole half keeps the music seamless (refilling the half a late
+// notification named would write over the half being played).
+TEST_F(StreamTest, ALateWorkerStillRefillsTheHalfTheDeviceIsNotPlaying) {
+  const uint32_t lateness[] = {0, kHalfFrames / 2, kHalfFrames + 600, 2 * kHalfFrames - 600};
+  std::string path = oggTone("late.ogg", 44100);
+  for (const uint32_t late : lateness) {
+    KSound::directSoundPtr->setNotifyDelay(late);
+    KSound music;
+    ASSERT_TRUE(music.loadStream(path.c_str()));
+    const size_t start = capture.frames();
+    music.playStream(true);
+    ASSERT_TRUE(waitUntil([&] { return firstLoud(capture, start) != SIZE_MAX; }));
+    const size_t onset = firstLoud(capture, start);
+    ASSERT_TRUE(waitFrames(onset + 8 * kHalfFrames));
+    // The tone repeats every 100 frames: a gap, a repeat or a skip breaks that.
+    size_t breaks = 0;
+    for (size_t i = onset + 100; i < onset + 8 * kHalfFrames; ++i)
+      breaks += std::abs(capture.data()[2 * i] - capture.data()[2 * (i - 100)]) > 2000;
+    EXPECT_EQ(breaks, 0u) << late << " frames late";
+    music.stopStream();
+  }
+  KSound::directSoundPtr->setNotifyDelay(0);
+}
+
 TEST_F(StreamTest, TheMusicMasterReachesAPlayingStream) {
   KSound music;
   std::string path = oggTone("long.ogg", 3 * 44100, 16000);

@@ -40,6 +40,10 @@ Buffer::~Buffer() {
   std::lock_guard<std::mutex> lock(device_->mutex_);
   auto &list = device_->buffers_;
   list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  auto &late = device_->late_;
+  late.erase(std::remove_if(late.begin(), late.end(),
+                            [this](const Device::LateNotice &n) { return n.buffer == this; }),
+             late.end());
 }
 
 Result Buffer::lock(uint32_t offset, uint32_t bytes, void **region1, uint32_t *bytes1,
@@ -268,10 +272,13 @@ void Buffer::updateGains() {
 
 void Buffer::fire(uint32_t fromByte, uint32_t toByte) {
   for (const NotifyPosition &p : notify_) {
-    if (p.offset != kNotifyOnStop && p.offset >= fromByte && p.offset < toByte) {
-      p.event->set();
-      awaitingWrite_ = true;
+    if (p.offset == kNotifyOnStop || p.offset < fromByte || p.offset >= toByte) continue;
+    if (device_->notifyDelay_ > 0) {
+      device_->late_.push_back({device_->clock_ + device_->notifyDelay_, this, p.event});
+      continue;
     }
+    p.event->set();
+    awaitingWrite_ = true;
   }
 }
 

@@ -72,7 +72,26 @@ void Device::mix(int16_t *out, uint32_t frames) {
     if (tap_) tap_(tapUser_, out, n);
     out += 2 * n;
     frames -= n;
+    clock_ += n;
+    if (!late_.empty()) deliverLateNotices();
   }
+}
+
+void Device::deliverLateNotices() {
+  auto due = [this](const LateNotice &n) { return n.due <= clock_; };
+  for (const LateNotice &n : late_) {
+    if (!due(n)) continue;
+    n.event->set();
+    n.buffer->awaitingWrite_ = true;
+  }
+  late_.erase(std::remove_if(late_.begin(), late_.end(), due), late_.end());
+}
+
+void Device::setNotifyDelay(uint32_t frames) {
+  if (!headless()) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  late_.reserve(64);  // so the mixing rarely allocates
+  notifyDelay_ = frames;
 }
 
 void Device::advance(uint32_t frames) {

@@ -229,6 +229,12 @@ public:
   // device gives it the rest of the half. Tests run streams on this clock.
   void advance(uint32_t frames);
 
+  // Headless only: every position notification reaches its event `frames`
+  // frames of play after the position passed it, as when the system wakes the
+  // buffer's writer that late (a loaded machine); the clock then waits for the
+  // writer as advance() says. 0, the default, delivers at once.
+  void setNotifyDelay(uint32_t frames);
+
   // Called with every block of mixed output, on the mixing thread, under the
   // device mutex: it must be quick and must not call back into the mixer.
   using Tap = void (*)(void *user, const int16_t *frames, uint32_t count);
@@ -252,6 +258,16 @@ private:
   std::vector<Buffer *> buffers_;  // guarded by mutex_
   std::vector<float> acc_;         // mixing accumulator, used under mutex_
   std::vector<int16_t> advanceOut_;  // advance()'s output, for the tap only
+  // Delayed notifications (setNotifyDelay), under mutex_.
+  struct LateNotice {
+    uint64_t due;
+    Buffer *buffer;
+    std::shared_ptr<Event> event;
+  };
+  void deliverLateNotices();
+  uint32_t notifyDelay_ = 0;
+  uint64_t clock_ = 0;  // frames mixed so far
+  std::vector<LateNotice> late_;
   Tap tap_ = nullptr;
   void *tapUser_ = nullptr;
   uint32_t sdlDevice_ = 0;
