@@ -10,6 +10,8 @@
 #include <initializer_list>
 #include <mutex>
 
+#include "tools/KMiscToolsSystem.h"
+
 namespace {
 
 std::atomic<KLogSink> gSink{nullptr};
@@ -24,6 +26,7 @@ void defaultSink(const char *subsystem, const char *message) {
   // One write: the line arrives whole even when two threads report at once.
   std::fwrite(line, 1, len + 1, stderr);
   std::fflush(stderr);
+  kmisc::systemLogLine(line, len);
   std::lock_guard<std::mutex> lock(gFileLock);
   if (gErrorFile) {
     std::fwrite(line, 1, len + 1, gErrorFile);

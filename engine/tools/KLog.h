@@ -28,7 +28,8 @@ public:
 // be made, a print job refused, a file kept because it could not be read). The
 // subsystem is a short lower-case word ("video", "print", "files"). Goes to the
 // sink: by default one line "Pabrix [subsystem]: message" on standard error, also
-// written to the error log file when one is open. Any thread (the line is written
+// written to the error log file when one is open, and on Windows appended to
+// %LOCALAPPDATA%\Pabrix\pabrix.log (kmisc::systemLogLine). Any thread (the line is written
 // in one piece).
 void logTrouble(const char *subsystem, const char *format, ...) __attribute__((format(printf, 2, 3)));
 

@@ -13,6 +13,7 @@
 #include "support/portable.h"
 #include "tools/KLog.h"
 #include "tools/KMiscTools.h"
+#include "tools/KMiscToolsSystem.h"
 #include "tools/ToolsTestUtil.h"
 
 namespace {
@@ -224,5 +225,44 @@ TEST_F(LogTest, TroubleGoesToTheSinkOrToStandardErrorAndTheErrorFile) {
   fclose(f);
   EXPECT_EQ(logged, "Pabrix [print]: refused\n");
 }
+
+#ifdef _WIN32
+std::string fileText(const std::string &path) {
+  std::string text;
+  if (FILE *f = fopen(path.c_str(), "rb")) {
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    fclose(f);
+  }
+  return text;
+}
+
+// A program without a console keeps its reports in the local application data
+// folder: each a stamped CR LF line, the file never past its cap, the older
+// lines moved beside it.
+TEST(LogFile, ReportsAreKeptInACappedFileInTheLocalApplicationData) {
+  const char *local = getenv("LOCALAPPDATA");
+  ASSERT_NE(local, nullptr);
+  const std::string path = kmisc::systemLogPath(), old = std::string(local) + "\\Pabrix\\pabrix.old.log";
+  EXPECT_EQ(path, std::string(local) + "\\Pabrix\\pabrix.log");
+  remove(path.c_str());
+  remove(old.c_str());
+  testing::internal::CaptureStderr();
+  logTrouble("video", "no %s mode", "640x480");
+  std::string text = fileText(path);
+  EXPECT_EQ(text.size(), strlen("2026-01-01 12:00:00 Pabrix [video]: no 640x480 mode\r\n")) << text;
+  EXPECT_EQ(text.substr(19), " Pabrix [video]: no 640x480 mode\r\n");
+  const std::string filler(1000, 'x');
+  for (int i = 0; i < 300; i++) logTrouble("test", "%d %s", i, filler.c_str());
+  testing::internal::GetCapturedStderr();
+  text = fileText(path);
+  const std::string older = fileText(old);
+  EXPECT_LE(text.size(), 256u * 1024);
+  EXPECT_GT(older.size(), 200u * 1024);
+  EXPECT_NE(older.find("[video]"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 8), "xxxxxx\r\n") << "the newest line is whole, at the end";
+  EXPECT_NE(text.find(" Pabrix [test]: 299 x"), std::string::npos);
+}
+#endif
 
 }  // namespace

@@ -36,6 +36,10 @@ int64_t highFrequencyCount() {
 // The desktop opener has no window-size hint, so `maximised` goes unused.
 void systemOpenURL(const char *url, bool) { KPlatform::openURL(url); }
 
+// Standard error is the report here: a desktop session keeps it, a terminal shows it.
+void systemLogLine(const char *, size_t) {}
+const char *systemLogPath() { return ""; }
+
 }  // namespace kmisc
 
 namespace {
