@@ -65,6 +65,13 @@ grep -qx '0x000010,0x000001,' "$WORK/resources.txt" || die "pabrix.exe carries n
 strings -el "$EXE" | grep -A1 -x ProductVersion | grep -qx "$VERSION" ||
   die "the version information does not name $VERSION"
 log "icon 160 and version information $VERSION are in pabrix.exe"
+# The manifest (type 24, id 1): Windows 7 to 11, common controls 6, DPI unaware.
+grep -qx '0x000018,0x000001,' "$WORK/resources.txt" || die "pabrix.exe carries no manifest"
+for want in 35138b9a-5d96-4fbd-8e2d-a2440225f93a 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a \
+    Microsoft.Windows.Common-Controls '>false</dpiAware>'; do
+  strings "$EXE" | grep -qF -- "$want" || die "the manifest lacks $want"
+done
+log "the manifest names Windows 7 to 11, common controls 6 and the DPI setting"
 
 # Started from another folder, far from the unpacked one: no preferences, so
 # full screen, which on this 640x480 display is the whole screen, 1:1.

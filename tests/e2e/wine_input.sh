@@ -1,0 +1,82 @@
+#!/bin/bash
+# End to end on Windows (under Wine, in the display and prefix of
+# scripts/wine-ctest.sh), what a Windows family meets with the mouse: a start
+# with the button already held over an activity opens nothing (and the click
+# that opens the board puts no peg on it); clicks as short as a touchpad tap
+# (xdotool's own click, no pause between press and release) choose on the menu
+# and paint every peg; the way out quits once the press is complete. Then, on a
+# display of 1024x768 without a 640x480 mode, full screen ends in a centred
+# window that draws, says why in the log file, and is what the preferences keep.
+. "$(dirname "$0")/lib.sh"
+BIN=${1:?usage: wine_input.sh path/to/pabrix.exe}
+[ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] || die "run inside the Windows test run"
+DATA="$(dirname "$BIN")/data/gfx"
+LOGFILE=$(readlink -f "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local")/Pabrix/pabrix.log
+rm -f "$LOGFILE"
+
+# tap X Y: a click with no pause at all between press and release.
+tap() { xdotool mousemove "$(sx "$1")" "$(sy "$2")" click 1; wait_pumps 4; }
+
+# The button goes down over the peg-board button before the program starts and
+# stays down through its first frames: nothing opens. Full screen, which on
+# this 640x480 display is the whole screen, 1:1.
+xdotool mousemove 140 230 mousedown 1
+start_pabrix "$BIN"
+focus_game
+wait_pumps 10
+soon_like held-start "$DATA/pabrix.bmp" 640x120+0+0
+xdotool mousemove "$(sx 145)" "$(sy 235)"
+wait_pumps 6
+looks_like "$(shot held-moved)" "$DATA/pabrix.bmp" 640x120+0+0
+xdotool mouseup 1
+wait_pumps 6
+looks_like "$(shot held-released)" "$DATA/pabrix.bmp" 640x120+0+0
+log "a button held since the start opened nothing"
+
+# Taps: the menu opens the board, and every tap on a hole paints a peg.
+tap 140 230
+move_to 400 300
+soon_like tap-board "$DATA/pabglowback.tga" 440x30+200+0
+for cell in "3,3" "12,7" "20,15" "28,2" "6,18"; do
+  tap $(( 78 + 16 * ${cell%,*} )) $(( 45 + 16 * ${cell#*,} ))
+done
+press_key Escape
+soon_like tap-menu "$DATA/pabrix.bmp" 640x120+0+0
+# The way out with taps: the first asks, the second quits on its release.
+tap 600 450
+tap 600 450
+wait_exit 20 || die "two taps on the way out did not quit"
+perl -e 'open my $f, "<:raw", $ARGV[0] or die; local $/; my @a = unpack("l<*", <$f>);
+         my @b = (10) x 6720; $b[$_] = 4 for (3 + 32 * 3, 12 + 32 * 7, 20 + 32 * 15, 28 + 32 * 2, 6 + 32 * 18);
+         print pack("l<*", @b)' "$DOCS/pabglow.dat" >"$HOMEDIR/expected.dat"
+cmp -s "$HOMEDIR/expected.dat" "$DOCS/pabglow.dat" || {
+  cmp -l "$HOMEDIR/expected.dat" "$DOCS/pabglow.dat" 2>&1 | head -5 |
+    awk '{ printf "cell %d: %d, expected %d\n", int(($1 - 1) / 4), $3, $2 }' >&2
+  die "the board file differs: a tap was lost or a stray peg was painted"
+}
+log "five taps painted five pegs, nothing else; two taps on the way out quit"
+cleanup
+
+# A display without 640x480: full screen asked for (the preferences say so), a
+# centred window given, the reason in the log file, and full screen off in the
+# preferences the program leaves.
+SMALL=$(mktemp -d "${TMPDIR:-/tmp}/pabrix-small-XXXXXX")
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$SMALL/display" >/dev/null 2>&1 &
+SMALL_XVFB=$!
+for _ in $(seq 1 100); do [ -s "$SMALL/display" ] && break; sleep 0.1; done
+[ -s "$SMALL/display" ] || { kill $SMALL_XVFB; die "no 1024x768 display in 10 s"; }
+export DISPLAY=":$(head -n1 "$SMALL/display")"
+start_pabrix "$BIN" 2c010000180100000100000000000000
+trap 'cleanup; kill $SMALL_XVFB 2>/dev/null; wait $SMALL_XVFB 2>/dev/null; rm -rf "$SMALL"' EXIT
+focus_game
+soon_like small-menu "$DATA/pabrix.bmp" 640x120+0+0
+[ "$WIDTH" -lt 1024 ] && [ "$X" -gt 0 ] && [ "$Y" -gt 0 ] ||
+  die "not a centred window on the 1024x768 display: ${WIDTH}x${HEIGHT} at $X,$Y"
+log "full screen unavailable: a ${WIDTH}x${HEIGHT} window at $X,$Y drawing the menu"
+xdotool key --window "$WID" alt+F4
+wait_exit 15 || die "the program failed on the 1024x768 display"
+got=$(od -An -t x1 "$DOCS/pabrix.prf" | tr -d ' \n')
+[ "$got" = 2c010000180100000000000000000000 ] || die "preferences kept as '$got': full screen still on"
+grep -q 'Pabrix \[video\]: full screen at 640x480 is not available; playing in a window' "$LOGFILE" ||
+  die "the log file $LOGFILE does not say why: $(cat "$LOGFILE" 2>&1)"
+log "the log file says why, and the preferences keep the window: $(tail -1 "$LOGFILE")"
