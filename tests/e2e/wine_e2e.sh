@@ -143,13 +143,24 @@ log "the monster file holds part $i where it was let go; the garden showed its s
 
 # The display mode, in a virtual desktop whose window shows the mode's size. It
 # needs a screen larger than itself (Wine keeps a desktop within the screen), so
-# this part has an Xvfb of its own.
+# this part has an Xvfb of its own; and a Wine prefix of its own, because Wine
+# keeps a virtual desktop's display modes in the prefix, where the programs of
+# the tests after this one would find them instead of their display's.
 xdotool mousemove 320 60
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$HOMEDIR/display" >/dev/null 2>&1 &
 XVFB_PID=$!
 for _ in $(seq 1 100); do [ -s "$HOMEDIR/display" ] && break; sleep 0.1; done
 [ -s "$HOMEDIR/display" ] || die "no display for the virtual desktop in 10 s"
-export DISPLAY=":$(head -n1 "$HOMEDIR/display")"
+export DISPLAY=":$(head -n1 "$HOMEDIR/display")" WINEPREFIX="$HOMEDIR/prefix" HOME="$HOMEDIR/home"
+mkdir -p "$HOME/Documents" "$WINEPREFIX"
+finish() {
+  cleanup
+  timeout 20 wineserver -k 2>/dev/null
+  [ -z "$XVFB_PID" ] || { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; }
+  true
+}
+timeout 120 wineboot -i >"$HOMEDIR/wineboot.log" 2>&1 || die "no Wine prefix for the virtual desktop"
+timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 launch desktop explorer /desktop=pabe2e,800x600
 wait_window '^pabe2e - Wine desktop$'
 DESK=$WID
