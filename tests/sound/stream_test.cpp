@@ -103,6 +103,18 @@ protected:
     return waitUntil([&] { return capture.frames() >= count; });
   }
 
+  // Loads and plays `path` looping until `halves` halves have been heard from
+  // its first sound; the frame of that first sound.
+  size_t playLooping(KSound &music, const std::string &path, size_t halves) {
+    EXPECT_TRUE(music.loadStream(path.c_str()));
+    const size_t start = capture.frames();
+    music.playStream(true);
+    EXPECT_TRUE(waitUntil([&] { return firstLoud(capture, start) != SIZE_MAX; }));
+    const size_t onset = firstLoud(capture, start);
+    EXPECT_TRUE(waitFrames(onset + halves * kHalfFrames));
+    return onset;
+  }
+
   std::string oggTone(const std::string &name, int frames, double amplitude = 12000) {
     return dir.write(name, vorbisFile(tone(frames, 2, 44100, 441.0, amplitude), 2, 44100));
   }
@@ -188,13 +200,7 @@ TEST_F(StreamTest, ANonLoopingStreamPlaysWholeOnceThenAgainFromTheStart) {
 TEST_F(StreamTest, ALoopingStreamRepeatsWithoutAGap) {
   // Shorter than a half, so several loop points fall inside every refill.
   KSound music;
-  std::string path = oggTone("short.ogg", 2000);
-  ASSERT_TRUE(music.loadStream(path.c_str()));
-  const size_t start = capture.frames();
-  music.playStream(true);
-  ASSERT_TRUE(waitUntil([&] { return firstLoud(capture, start) != SIZE_MAX; }));
-  const size_t onset = firstLoud(capture, start);
-  ASSERT_TRUE(waitFrames(onset + 8 * kHalfFrames));
+  const size_t onset = playLooping(music, oggTone("short.ogg", 2000), 8);
   EXPECT_TRUE(music.isPlaying());
   // More than 1 ms (44 frames) of silence anywhere is heard as a tick.
   auto found = bursts(capture, onset, onset + 8 * kHalfFrames, 45);
@@ -213,12 +219,7 @@ TEST_F(StreamTest, ALateWorkerStillRefillsTheHalfTheDeviceIsNotPlaying) {
   for (const uint32_t late : lateness) {
     KSound::directSoundPtr->setNotifyDelay(late);
     KSound music;
-    ASSERT_TRUE(music.loadStream(path.c_str()));
-    const size_t start = capture.frames();
-    music.playStream(true);
-    ASSERT_TRUE(waitUntil([&] { return firstLoud(capture, start) != SIZE_MAX; }));
-    const size_t onset = firstLoud(capture, start);
-    ASSERT_TRUE(waitFrames(onset + 8 * kHalfFrames));
+    const size_t onset = playLooping(music, path, 8);
     // The tone repeats every 100 frames: a gap, a repeat or a skip breaks that.
     size_t breaks = 0;
     for (size_t i = onset + 100; i < onset + 8 * kHalfFrames; ++i)
