@@ -116,10 +116,13 @@ const FrameInput &frameInput() {
   if (gFrame.taken) return gFrame;
   KInputSource *src = KInput::source();
   gFrame.taken = true;
+  // The held state first: a source that fetches events for it then counts the
+  // presses they bring in this same read, not one frame later.
+  const bool held = src->leftButtonDown();
   gFrame.x = gFrame.y = 0;
   src->pointerPosition(gFrame.x, gFrame.y);
   countPresses(src, true);
-  gFrame.button = src->leftButtonDown() || gFrame.button;
+  gFrame.button = held || gFrame.button;
   return gFrame;
 }
 
