@@ -152,6 +152,13 @@ void KInput::frameFlipped() {
 void KInput::ignoreHeldButton() {
   gFrame.ignoring = false;
   gFrame.ignoring = getLeftButtonState();
+  // Key presses not latched yet are taken as seen: the Escape or Return that
+  // closed a dialog is not a key pressed on what comes next, though its
+  // auto-repeats may reach the game window once it has the keyboard back. The
+  // button read fetches what the platform holds, so those are counted first.
+  KInputSource *src = source();
+  src->leftButtonDown();
+  for (int k = 0; k < K_VK_ERROR; k++) gFrame.keyPresses[k] = src->keyPresses(KeyboardLayout[k].KeyCode);
 }
 
 bool KInput::ignoringHeldButton() { return gFrame.ignoring; }

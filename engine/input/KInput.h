@@ -113,9 +113,10 @@ public:
   // the whole frame that first sees it, so no click or key is lost.
   //
   // ignoreHeldButton: when the left button is down now, getLeftButtonState
-  // answers false until it has been released once. For screens that open, and
-  // dialogs that close, under a button that is still held: the press that
-  // brought them up must not act on them too.
+  // answers false until it has been released once; key presses not yet seen by
+  // a frame are dropped. For screens that open, and dialogs that close, under a
+  // button (or after a key) still held: the press that brought them up must not
+  // act on them too.
   static void ignoreHeldButton();
   static bool ignoringHeldButton();
 };
