@@ -1,14 +1,17 @@
 // The garden screen: sky, drifting clouds, seed panel and soil; seeds are dragged
-// from the panel and planted or lost in smoke. Its tables outlive the screen, so
-// plants and clouds carry on from where they were. Application thread only.
+// from the panel and planted or lost in smoke; the broom sweeps the plants away.
+// Its tables outlive the screen, so plants and clouds carry on from where they
+// were; the plants are also kept in the garden file. Application thread only.
 #include "activities/garden.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "activities/cloud.h"
 #include "activities/screenSound.h"
 #include "activities/seeds.h"
+#include "app/fileio.h"
 #include "app/navigation.h"
 #include "app/pictures.h"
 #include "app/shell.h"
@@ -160,6 +163,8 @@ void doWateringCan() {
 }
 KGraphic *surf_sky = nullptr;
 static KGraphic *surf_nav = nullptr;
+static KGraphic *surf_buttons = nullptr;  // the broom, from the shared button sheet
+static ClearUndo<sGardenPlants> gardenUndo;
 static bool homePressed = false;
 // The home button: the panel's top-right corner, beside the seed jar.
 static const short kHomeX = 134, kHomeY = 8;
@@ -229,6 +234,49 @@ void displayMenuSeeds() {
   }
 }
 
+static bool gardenEmpty() {
+  for (const sSeedInGame &s : allSeeds)
+    if (s.ID > 0) return false;
+  return true;
+}
+
+// The broom on the panel's bottom-left corner, or the undo badge in its place for
+// a while after it swept: a press sweeps every plant away, or brings them back.
+static void doGardenBroom(long mx, long my, bool bt, bool handsFree) {
+  static sGardenPlants swept;
+  static bool buttonWas = true;  // one press, one sweep
+  const bool press = bt && !buttonWas;
+  buttonWas = bt;
+  bool undo = gardenUndo.offered(0);
+  if (undo && !gardenEmpty()) {
+    gardenUndo.withdraw();  // something was planted since
+    undo = false;
+  }
+  KGraphic *picture = undo ? surf_nav : surf_buttons;
+  const float x1 = undo ? nav::kUndo[0] : 11, y1 = undo ? nav::kUndo[1] : 110;
+  const float x2 = undo ? nav::kUndo[2] : 71, y2 = undo ? nav::kUndo[3] : 167;
+  const bool over = handsFree && mx >= kGardenBroomX && mx < kGardenBroomX + 60 &&
+                    my >= kGardenBroomY && !(mx >= kCanX && mx < kCanX + kCanW && my < kCanY + kCanH);
+  if (picture) {
+    picture->blitAlphaRectFx(x1, y1, x2, y2, kGardenBroomX, kGardenBroomY, 0, over ? 1.0f : 0.9f,
+                             1, false, false);
+  }
+  const bool restore = undo && ((over && press) || undoKeysHeld());
+  if (restore) {
+    if (snd_click) snd_click->playSample();
+    gardenUndo.restore(swept);
+    std::memcpy(allSeeds, swept.plants, sizeof allSeeds);
+  } else if (over && press) {
+    if (snd_click) snd_click->playSample();
+    if (snd_clear) snd_clear->playSample();
+    if (!gardenEmpty()) {
+      std::memcpy(swept.plants, allSeeds, sizeof allSeeds);
+      gardenUndo.cleared(0, swept);
+    }
+    std::memset(allSeeds, 0, sizeof allSeeds);
+  }
+}
+
 bool gardenSnapshot(sSnapshot &out) {
   sSnapshot frame;
   if (!screenSnapshot(frame)) return false;
@@ -260,6 +308,7 @@ void gardenFrame() {
   animateCloud();
   doAllSeed();
   doWateringCan();
+  doGardenBroom(mx, my, bt, _seedInHand == 0 && canState == CAN_RESTING);
   doCamera(kGardenCameraX, kGardenCameraY, gardenSnapshot, _seedInHand > 0 || canState != CAN_RESTING);
 
   if (_seedInHand > 0 && _seedInHand <= 10) {
@@ -299,6 +348,11 @@ void doMyGarden() {
   surf_sky = loadScreenPicture("data\\gfx\\sky.bmp");
   surf_nav = loadScreenPicture("data\\gfx\\nav.tga");
   if (surf_nav) surf_nav->setTextureQuality(true);
+  surf_buttons = loadScreenPicture("data\\gfx\\btns.tga");
+  if (surf_buttons) surf_buttons->setTextureQuality(true);  // drawn scaled
+  gardenUndo.withdraw();
+  loadGardenOnce();
+  setEmergencySave(kEmergencyScreen, saveGarden);
   initCloud();
   initCamera();
   snd_thud = loadScreenSample("data\\audio\\thud.ogg", 80);
@@ -328,6 +382,9 @@ void doMyGarden() {
   deletePicture(surf_tiges);
   deletePicture(surf_sky);
   deletePicture(surf_nav);
+  deletePicture(surf_buttons);
+  saveGarden();
+  setEmergencySave(kEmergencyScreen, nullptr);
   freeCloud();
   freeCamera();
   deleteSample(snd_thud);

@@ -1,11 +1,13 @@
 // The garden screen: a sky with drifting clouds, the soil strip and the panel of
-// ten seeds that the child drags into the soil. Nothing is saved; plants, clouds
-// and the seed in hand live for the process. Application thread only.
+// ten seeds that the child drags into the soil. The plants are kept in the garden
+// file (gardenFile.h); clouds and the seed in hand live for the process.
+// Application thread only.
 #pragma once
 
 #include <cstdint>
 
 #include "activities/camera.h"
+#include "activities/seeds.h"
 
 class KGraphic;
 
@@ -43,6 +45,25 @@ extern KGraphic *surf_tiges;
 extern KGraphic *surf_sky;
 
 void doMyGarden();
+
+// The garden file, "<documents>/garden.dat" (shared buffer).
+const char *gardenFileName();
+// Reads the plants from the garden file; a missing file gives an empty garden,
+// a file that is not a whole garden an empty garden and the file moved aside
+// (to "garden.dat.damaged", one log line), so it is never written over.
+void loadGarden();
+// loadGarden the first time only: later visits go on with the plants in memory.
+void loadGardenOnce();
+// Writes the plants to the garden file, replacing it whole; false when it failed
+// or when a damaged file could not be moved aside.
+bool saveGarden();
+
+// The broom: its place on the seed panel, and what it swept away, offered back
+// for a while (a click on its place or Ctrl+Z).
+constexpr short kGardenBroomX = 2, kGardenBroomY = 424;
+struct sGardenPlants {
+  sSeedInGame plants[kMaxSeeds];
+};
 // One frame of the garden up to its presentation: sky, clouds, panel and soil,
 // the seed menu, the smoke, the plants, the camera, the seed in hand (planted or
 // lost when let go), the home button, the camera's flash and the pointer. The

@@ -34,6 +34,7 @@ void ActivityTest::SetUp() {
   trashy = 480;
   cloud1 = sCloud{false, 0, 0, 0, 0};
   for (sSeedInGame &s : allSeeds) s = sSeedInGame{};
+  loadGarden();  // from the empty folder: every test starts with the file read
   _seedInHand = 0;
   preferences = sPreferences{};
   printMonsterCalls = 0;

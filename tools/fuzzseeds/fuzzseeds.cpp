@@ -7,6 +7,7 @@
 //     ITEM  "board"       a whole peg-board file: ten boards of 672 cells, every pen used
 //           "monsters"    a whole monster file: 20 monsters of 500 slots, parts placed
 //           "prefs"       a preferences file of the usual values
+//           "garden"      a whole garden file: plants of every kind at every stage
 //           "XX:PATH"     the file PATH led by the byte XX (hex; the fuzz target's
 //                         selector byte), or "-:PATH" for the file alone
 //   ARGSFILE gets "-max_len=N", N being the largest seed or MINLEN if larger.
@@ -17,6 +18,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "activities/gardenFile.h"
 
 namespace {
 
@@ -52,6 +55,26 @@ std::vector<uint8_t> prefsFile() {
   return out;
 }
 
+// Written by the program's own encoder, so the seed always has the checksum
+// and layout of the version the reader takes.
+std::vector<uint8_t> gardenFile() {
+  static sSeedInGame plants[kMaxSeeds];
+  for (int i = 0; i < 30; i++) {
+    sSeedInGame &s = plants[i];
+    s.ID = int16_t(1 + i % 10);
+    s.x1 = int16_t(200 + i), s.y1 = 150, s.x2 = int16_t(240 + i), s.y2 = 180;
+    s.dx = float(190 + 14 * i), s.dy = float(395 + i % 5);
+    s.progress = float(i * 9 - 40), s.zoom = 0.1f * float(i % 60);
+    s.tige = int16_t(1 + i % 9), s.flower = int16_t(1 + (i * 4) % 9);
+    s.flowerProgress = float(i % 3) / 2, s.growSpeed = 0.01f * float(i % 25);
+    s.lifeTime = float(30 * (i % 10) + 30), s.rotation = float(i % 60 - 30);
+    for (int k = 0; k < 6; k++) s.leaves[k] = {int16_t(-10 + k), int16_t(40 + 10 * k), (i + k) % 3 ? -1.0f : 0.5f};
+  }
+  std::vector<uint8_t> out(kGardenFileSize);
+  encodeGarden(plants, out.data());
+  return out;
+}
+
 bool readFile(const std::string &path, std::vector<uint8_t> &out) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -82,6 +105,8 @@ int main(int argc, char **argv) {
       seed = boardFile();
     } else if (item == "monsters") {
       seed = monsterFile();
+    } else if (item == "garden") {
+      seed = gardenFile();
     } else if (item == "prefs") {
       seed = prefsFile();
     } else {
