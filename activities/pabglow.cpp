@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "activities/camera.h"
+#include "activities/pegMusic.h"
 #include "activities/screenSound.h"
 #include "app/fileio.h"
 #include "app/navigation.h"
@@ -29,6 +30,14 @@ static KGraphic *surf_pabglow = nullptr;
 static KSound *snd_pegs[PABGLOW_PENS] = {};
 static KGraphic *surf_nav = nullptr;
 static ClearUndo<sGrid> boardUndo;
+
+// The board's music, its play button (left of the board) and the edges of the
+// presses that toggle it.
+static pegmusic::Player music;
+static KGraphic *surf_music = nullptr;
+static const short kPlayX = 2, kPlayY = 186, kPlaySide = 52;
+static bool playPressWas = true, spaceWas = true;
+static long musicBoard = -1;  // the board the music plays
 
 // Where the ways around the board sit: the right margin, clear of every hole.
 static const short kHomeX = 594, kHomeY = 1;
@@ -125,6 +134,56 @@ static void boardPicker(short mx, short my, bool bt) {
   }
 }
 
+static void startMusic() {
+  music.start(allGrids[currentGrid]);
+  musicBoard = currentGrid;
+  // The child's tune plays alone; the board's music comes back when it stops.
+  if (snd_music) snd_music->stopStream();
+}
+
+static void stopMusic() {
+  if (!music.playing()) return;
+  music.stop();
+  if (snd_music) snd_music->playStream(true);
+}
+
+// The play button (a stop button while it plays) and the Space key toggle the
+// music; showing another board stops it. Without a sound device there is no button.
+static void musicButton(short mx, short my, bool bt) {
+  if (music.playing() && musicBoard != currentGrid) stopMusic();
+  if (!music.available()) return;
+  const bool over = mx >= kPlayX && mx < kPlayX + kPlaySide && my >= kPlayY && my < kPlayY + kPlaySide;
+  const bool space = KInput::isPressed(K_VK_SPACE);
+  if ((over && bt && !playPressWas) || (space && !spaceWas)) {
+    playSample(snd_click);
+    if (music.playing()) {
+      stopMusic();
+    } else {
+      startMusic();
+    }
+  }
+  playPressWas = bt;
+  spaceWas = space;
+  if (music.playing()) music.update(allGrids[currentGrid]);
+  if (!surf_music) return;
+  const float x1 = music.playing() ? 58 : 2;  // play (2,2)-(54,54), stop (58,2)-(110,54)
+  surf_music->blitAlphaRectFx(x1, 2, x1 + kPlaySide, 2 + kPlaySide, kPlayX, kPlayY, 0,
+                              over ? 1.1f : 1.0f, 1, false, false);
+}
+
+// The playing column: a band of light behind it and its pegs drawn bigger.
+static void drawPlayhead(const sGrid &grid) {
+  const int c = music.column();
+  if (c < 0) return;
+  const short x = short(70 + 16 * c);
+  if (surf_music) surf_music->drawRect(x - 1, 35, x + 17, 375, 1, 0.95f, 0.6f, 0.35f);
+  for (int r = 0; r < PABGLOW_ROWS; r++) {
+    const int v = pegColour(grid.gridpabglow[c + PABGLOW_COLUMNS * r]);
+    if (v < 0 || !surf_colors[v]) continue;
+    surf_colors[v]->blitAlphaRectFx(0, 0, 16, 16, x, short(37 + 16 * r), 0, 1.35f, 1, false, false);
+  }
+}
+
 static void enterPabglow() {
   surf_buttons = KQMX::createKGraphic();
   if (surf_buttons) {
@@ -155,12 +214,19 @@ static void enterPabglow() {
   initCamera();
   surf_nav = loadScreenPicture("data\\gfx\\nav.tga");
   boardUndo.withdraw();
+  surf_music = loadScreenPicture("data\\gfx\\music.tga");
+  if (surf_music) surf_music->setTextureQuality(true);  // drawn zoomed
+  music.open(60);
+  playPressWas = spaceWas = true;
   // The press that chose the board from the menu must not paint on it.
   KInput::ignoreHeldButton();
 }
 
 static void leavePabglow() {
   playSample(snd_click);
+  stopMusic();
+  music.close();
+  deletePicture(surf_music);
   saveBoards();
   setEmergencySave(kEmergencyScreen, nullptr);
   for (KGraphic *&g : surf_colors) deletePicture(g);
@@ -273,6 +339,7 @@ void doPabglow() {
       strokeC = strokeR = -1;
     }
 
+    drawPlayhead(grid);
     if (surf_pabglow) {
       surf_pabglow->blitAlphaRect(0, 493, 186, 574, 0, (short)logoX, false, false);
       surf_pabglow->blitAlphaRect(521, 487, 639, 639, (short)catX, 330, false, false);
@@ -283,6 +350,7 @@ void doPabglow() {
     // Between the colour strip and the current peg.
     doCamera(386, 410, screenSnapshot);
     boardPicker(mx, my, bt);
+    musicButton(mx, my, bt);
     const bool home = homeButton(surf_nav, kHomeX, kHomeY);
     drawCameraFlash();
     drawPointer();

@@ -67,6 +67,19 @@ public:
   void setPan(long pan);
   static void setGlobalVolumes(int musicVolume, int sfxVolume);
 
+  // A looping sample the program computes itself: `frames` frames of 16-bit
+  // stereo at the device's rate, silent until written. playSample starts it
+  // from its first frame; writeLoop may rewrite any part while it plays.
+  bool createLoop(unsigned long frames, int volume);
+  // Copies `count` frames (interleaved left, right) into the loop from frame
+  // `first` on, wrapping past its end. False without a loop or for a bad range.
+  bool writeLoop(unsigned long first, const int16_t *frames, unsigned long count);
+  // The frame the device has mixed the loop up to: the loop's own audio clock.
+  // -1 when it is not playing.
+  long loopPosition();
+  // Stops a playing sample (every copy).
+  void stopSample();
+
   bool loadStream(const char *filename);
   void playStream(bool loop);
   void stopStream();

@@ -524,6 +524,8 @@ TEST(DataSounds, EffectsAreShortCleanAndLoadAsSamples) {
   static const char *pegs[] = {"peg0", "peg1", "peg2", "peg3", "peg4",
                                "peg5", "peg6", "peg7", "peg8", "peg9"};
   for (const char *peg : pegs) effects.push_back({peg, 0.4});
+  static const char *voices[] = {"voice0", "voice1", "voice2", "voice3", "voice4"};
+  for (const char *voice : voices) effects.push_back({voice, 1.0});
   for (const Effect &e : effects) {
     SCOPED_TRACE(e.name);
     const std::string path = dataDir() + "audio/" + e.name + ".ogg";
@@ -552,6 +554,11 @@ TEST(DataSounds, EffectsAreShortCleanAndLoadAsSamples) {
     EXPECT_GT(hz, last * 1.05) << peg;
     last = hz;
   }
+
+  // The peg music's voices are one C5 each: the board plays them faster or
+  // slower for each row's pitch.
+  for (const char *voice : voices)
+    EXPECT_NEAR(dominantHz(decodeOgg(dataDir() + "audio/" + voice + ".ogg")), 523.25, 15) << voice;
 
   for (const char *name : {"musicintro", "game2", "game3", "flower"}) {
     SCOPED_TRACE(name);
