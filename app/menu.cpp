@@ -35,6 +35,10 @@ static bool exitPressHeld = false;  // the press that asked is not the answer
 // button then stays down into the next run).
 static bool quitArmed = false;
 
+// The gallery's button, bottom left, beside the options sign.
+static KGraphic *surf_gallery[2] = {nullptr, nullptr};  // off, under the pointer
+static const short kGalleryX = 48, kGalleryY = 392, kGalleryW = 120, kGalleryH = 84;
+
 static const char *const kButtonFiles[3][2] = {
     {"data\\gfx\\pgoff.tga", "data\\gfx\\pgon.tga"},
     {"data\\gfx\\mgoff.tga", "data\\gfx\\mgon.tga"},
@@ -48,6 +52,8 @@ void initMenu() {
   surf_nav = loadScreenPicture("data\\gfx\\nav.tga");
   if (surf_nav) surf_nav->setTextureQuality(true);
   exitAsked = exitPressHeld = quitArmed = false;
+  surf_gallery[0] = loadScreenPicture("data\\gfx\\galoff.tga");
+  surf_gallery[1] = loadScreenPicture("data\\gfx\\galon.tga");
   for (int i = 0; i < 3; i++) {
     gamebuttons[i].surf_gamebt = loadScreenPicture(kButtonFiles[i][0]);
     gamebuttons[i].surf_gamebton = loadScreenPicture(kButtonFiles[i][1]);
@@ -57,6 +63,7 @@ void initMenu() {
 void freeMenu() {
   deletePicture(surf_menu);
   deletePicture(surf_nav);
+  for (KGraphic *&g : surf_gallery) deletePicture(g);
   for (sGameButton &b : gamebuttons) {
     deletePicture(b.surf_gamebt);
     deletePicture(b.surf_gamebton);
@@ -97,6 +104,12 @@ long doMenu() {
       pic->blitAlphaRect(0, 0, pic->getWidth(), pic->getHeight(), (short)btx1, (short)bty1, false,
                          false);
   }
+
+  const bool overGallery = inArea(mx, my, kGalleryX, kGalleryY, kGalleryX + kGalleryW - 1,
+                                  kGalleryY + kGalleryH - 1);
+  if (KGraphic *g = surf_gallery[overGallery ? 1 : 0])
+    g->blitAlphaRect(0, 0, g->getWidth(), g->getHeight(), kGalleryX, kGalleryY, false, false);
+  if ((bt && overGallery) || KInput::isPressed(K_VK_G)) return MENU_GALLERY;
 
   const bool overExit = inArea(mx, my, 559, 422, 639, 479);
   if (!bt && quitArmed) {

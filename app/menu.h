@@ -1,5 +1,5 @@
-// The main menu: background, three bobbing activity buttons and the options and
-// quit areas, drawn one frame per doMenu call. Application thread only.
+// The main menu: background, three bobbing activity buttons, the gallery's
+// button (or G), and the options and quit areas, drawn one frame per doMenu call. Application thread only.
 #pragma once
 
 class KGraphic;

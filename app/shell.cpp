@@ -178,6 +178,9 @@ static void mainLoop(const PabrixScreens &screens) {
       case MENU_MONSTER:
         runScreen(screens.monster, "data\\audio\\game3.ogg");
         break;
+      case MENU_GALLERY:
+        if (screens.gallery) runScreen(screens.gallery, nullptr);  // the menu's music goes on
+        break;
       case MENU_QUIT:
         gameWindow->terminate();
         break;

@@ -44,6 +44,7 @@ enum {
   MENU_MONSTER = 3,
   MENU_QUIT = 4,
   MENU_OPTIONS = 5,
+  MENU_GALLERY = 6,
 };
 
 // Pumps window messages until the left button reads as released (or the window
@@ -57,6 +58,7 @@ struct PabrixScreens {
   void (*pabglow)();
   void (*garden)();
   void (*monster)();
+  void (*gallery)();  // may be null: the menu's gallery then does nothing
 };
 
 // Start-up, main loop and shutdown; returns the process exit code.

@@ -43,7 +43,7 @@ protected:
   void TearDown() override { preferences = sPreferences(); }
   int run(std::vector<InputFrame> frames) {
     input.play(std::move(frames));
-    return runPabrix({doPabglow, doMyGarden, doMisterMonster});
+    return runPabrix({doPabglow, doMyGarden, doMisterMonster, nullptr});
   }
 };
 
