@@ -41,7 +41,8 @@ need_display() {
 # start_pabrix BINARY [PREFS_HEX]: starts the program with a temporary HOME,
 # whose documents folder holds a preferences file of those bytes if given;
 # sets PID, WID, HOMEDIR, DOCS, SHOTS, PUMPS (where the program counts its event
-# pumps: one a frame, more while it waits for a release). A Windows program
+# pumps: one a frame, more while it waits for a release). E2E_AUDIODRIVER picks
+# the sound driver (dummy unless set; "disk" records). A Windows program
 # (*.exe) runs under Wine in the prefix the caller set up (WINEPREFIX); its
 # documents folder is the prefix's, emptied of the program's files first.
 start_pabrix() {
@@ -64,7 +65,7 @@ start_pabrix() {
       (cd "$(dirname "$1")" && exec env PABRIX_PUMP_FILE="$PUMPS" wine "$1" >"$HOMEDIR/out.log" 2>&1) & ;;
     *)
       (cd "$(dirname "$1")" && exec env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$HOMEDIR" \
-         SDL_AUDIODRIVER=dummy PABRIX_PUMP_FILE="$PUMPS" "$1" >"$HOMEDIR/out.log" 2>&1) & ;;
+         SDL_AUDIODRIVER="${E2E_AUDIODRIVER:-dummy}" PABRIX_PUMP_FILE="$PUMPS" "$1" >"$HOMEDIR/out.log" 2>&1) & ;;
   esac
   PID=$!
   WID=$(timeout 20 xdotool search --sync --name '^Pabrix$' | head -1) || true
