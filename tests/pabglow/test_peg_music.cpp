@@ -70,19 +70,26 @@ TEST(PegMusic, ThePlayheadFollowsTheDevicesClock) {
     Player player;
     ASSERT_TRUE(player.open(100));
     sGrid grid = emptyGrid();
+    grid.gridpabglow[0 + PABGLOW_COLUMNS * 10] = 4;  // column 0
     EXPECT_EQ(player.column(), -1);
     player.start(grid);
     mixer::Device &device = *KSound::directSoundPtr;
+    static int heard = 0;
+    device.setTap([](void *, const int16_t *frames, uint32_t count) {
+      for (uint32_t i = 0; i < count * 2; i++) heard = std::max(heard, std::abs(int(frames[i])));
+    }, nullptr);
     EXPECT_EQ(player.column(), 0);
     // No frames drawn in between: only the device's play position moves it.
     device.advance(kStepFrames - 1024);
     EXPECT_EQ(player.column(), 0);
+    EXPECT_GT(heard, 3000) << "the peg of column 0 sounds";
     device.advance(2048);
     EXPECT_EQ(player.column(), 1);
     device.advance(30 * kStepFrames);
     EXPECT_EQ(player.column(), 31);
     device.advance(2 * kStepFrames);
     EXPECT_EQ(player.column(), 1) << "it loops";
+    device.setTap(nullptr, nullptr);
     player.stop();
     EXPECT_EQ(player.column(), -1);
   }
