@@ -118,8 +118,8 @@ TEST_F(Shell, GardenAndMonsterButtonsRunTheirScreens) {
        {0, 0, false, {}, [&] { live = rec.livePictures; }}, {500, 250, true, {}},
        {0, 0, false, {}}, kQuit, kUp, kQuit, kUp});
   EXPECT_EQ(rec.screens, (std::vector<std::string>{"garden", "monster"}));
-  // The menu came back after the first screen: its eight pictures and the pointer.
-  EXPECT_EQ(live, 9);
+  // The menu came back after the first screen: its ten pictures and the pointer.
+  EXPECT_EQ(live, 11);
   EXPECT_TRUE(rec.quit);
   EXPECT_EQ(gameWindow, nullptr);
 }

@@ -15,7 +15,7 @@ start_pabrix "$BIN" 2c010000180100000000000000000000
 # The pointer waits over the buttons' row, where nothing is compared.
 move_to 320 250
 looks_like "$(shot menu1)" "$DATA/pabrix.bmp" 640x120+0+0
-looks_like "$SHOTS/menu1.png" "$DATA/pabrix.bmp" 640x70+0+405
+looks_like "$SHOTS/menu1.png" "$DATA/pabrix.bmp" 470x70+170+405
 
 click 300 440   # options area
 move_to 450 60

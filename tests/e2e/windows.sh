@@ -30,7 +30,7 @@ until_ok 10 is_full || die "not full screen: $(where)"
 [ "$SCALE" = 1 ] || die "the frame should fill the screen 1:1 (scale $SCALE)"
 move_to 320 250
 soon_like menu "$DATA/pabrix.bmp" 640x120+0+0
-looks_like "$SHOTS/menu.png" "$DATA/pabrix.bmp" 640x70+0+405
+looks_like "$SHOTS/menu.png" "$DATA/pabrix.bmp" 470x70+170+405
 
 # Left Shift with W: a window; with F: full screen again (keys read by polling).
 xdotool keydown Shift_L keydown w; sleep 0.4; xdotool keyup w keyup Shift_L

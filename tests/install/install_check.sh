@@ -78,7 +78,7 @@ menu() {
   move_to 320 250
   local menu="$PREFIX/share/pabrix/data/gfx/pabrix.bmp"
   looks_like "$(shot menu)" "$menu" 640x120+0+0
-  looks_like "$SHOTS/menu.png" "$menu" 640x70+0+405
+  looks_like "$SHOTS/menu.png" "$menu" 470x70+170+405
   quit_from_menu  # the way out: a second click quits
   wait_exit 15 || die "the program failed: $(cat "$HOMEDIR/out.log")"
   log "the installed program drew its menu and quit"

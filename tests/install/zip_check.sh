@@ -98,7 +98,7 @@ convert "$ICON32" -depth 8 txt:- | awk 'NR > 1 { sub(/^#/, "", $3); print tolowe
 cmp "$HOMEDIR/window-icon.txt" "$HOMEDIR/icon32.txt" || die "the window's icon is not the program's"
 log "the window shows the program's 32x32 icon"
 soon_like menu "$UNPACKED/$TOP/data/gfx/pabrix.bmp" 640x120+0+0
-looks_like "$SHOTS/menu.png" "$UNPACKED/$TOP/data/gfx/pabrix.bmp" 640x70+0+405
+looks_like "$SHOTS/menu.png" "$UNPACKED/$TOP/data/gfx/pabrix.bmp" 470x70+170+405
 # Alt+F4 is a close request: the program saves and ends well.
 xdotool key --window "$WID" alt+F4
 wait_exit 15 || die "the program failed: $(cat "$HOMEDIR/out.log")"
