@@ -19,7 +19,7 @@ namespace {
 std::vector<int16_t> loudVoice() {
   std::vector<int16_t> v(30000);
   for (size_t i = 0; i < v.size(); i++)
-    v[i] = int16_t(32767 * std::sin(2 * M_PI * 523.25 * double(i) / kRate) * std::exp(-double(i) / 15000));
+    v[i] = int16_t(32767 * std::sin(2 * 3.14159265358979 * 523.25 * double(i) / kRate) * std::exp(-double(i) / 15000));
   return v;
 }
 
