@@ -77,14 +77,14 @@ cleanup
 # centred window given, the reason in the log file, and full screen off in the
 # preferences the program leaves. Wine takes the display's modes from the
 # first display a prefix meets, so this part has a prefix of its own.
-SMALL=$(mktemp -d "${TMPDIR:-/tmp}/pabrix-small-XXXXXX")
+SMALL=$(scratch_dir small) || die "no folder for the small display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$SMALL/display" >/dev/null 2>&1 &
 SMALL_XVFB=$!
 small_done() {
   cleanup
   timeout 20 wineserver -k 2>/dev/null
   kill $SMALL_XVFB 2>/dev/null; wait $SMALL_XVFB 2>/dev/null
-  rm -rf "$SMALL"
+  remove "$SMALL"
 }
 for _ in $(seq 1 100); do [ -s "$SMALL/display" ] && break; sleep 0.1; done
 [ -s "$SMALL/display" ] || { kill $SMALL_XVFB; die "no 1024x768 display in 10 s"; }
