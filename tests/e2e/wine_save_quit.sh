@@ -70,7 +70,7 @@ for f in "${LEFT[@]}" notes.dat.tmp4000000; do echo half >"$DOCS/$f"; done
 started_on_board $FULL
 for f in "${LEFT[@]}"; do [ ! -e "$DOCS/$f" ] || die "$f was left at the start"; done
 [ -e "$DOCS/notes.dat.tmp4000000" ] || die "another program's file was removed"
-rm -f "$DOCS/notes.dat.tmp4000000"
+remove "$DOCS/notes.dat.tmp4000000"
 log "every leftover went at the start, nothing else"
 VICTIM="$HOMEDIR/victim.txt"
 seq 1 2000 >"$VICTIM"
@@ -84,7 +84,7 @@ cmp -s "$VICTIM" "$HOMEDIR/victim.orig" || die "a save wrote through a planted l
 board_has_peg "$LOCAL" "a planted link"
 grep -q "it is a link to" "$HOMEDIR/out.log" || die "the refused link was not logged"
 log "a planted link was left alone; the board went to $LOCAL"
-rm -f "$DOCS/pabglow.dat" "$LOCAL/pabglow.dat"
+remove "$DOCS/pabglow.dat" "$LOCAL/pabglow.dat"
 cleanup
 
 # 4. A second start while the first runs brings the first to the front and ends.
