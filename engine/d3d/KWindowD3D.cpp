@@ -185,9 +185,7 @@ bool KWindowD3D::enterFullScreen() {
     return true;
   // No full screen at the frame's size (the display lacks the mode, or the
   // device refused it): the centred window instead, with nothing to click away.
-  logTrouble("video", "full screen at %dx%d is not available; playing in a window",
-             int(_windowWidth), int(_windowHeight));
-  _fullscreen = false;
+  fullScreenRefused();
   release(_lpDDSBack);
   release(_lpDDSPrimary);
   if (_lpDD) _lpDD->RestoreDisplayMode();

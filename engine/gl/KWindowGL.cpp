@@ -217,6 +217,10 @@ bool KWindowGL::createGameWindow(short width, short height, short depth, bool wi
   }
   if (!_hwnd) return false;
   _hwnd->setUserData(this);
+  if (_fullscreen && !_hwnd->isFullScreen()) {
+    RestoreResolution();
+    fullScreenRefused();
+  }
 
   if (!_silent) setTitle(windowTitle);
   KInput::initInput(_hwnd);
@@ -349,9 +353,11 @@ void KWindowGL::toggleFullScreen(bool fullscreen) {
     RestoreResolution();
     _hwnd->setFullScreen(false);
     _fullscreen = false;
-  } else {
-    SwitchToResolution(_windowWidth, _windowHeight, _windowDepth);
+  } else if (SwitchToResolution(_windowWidth, _windowHeight, _windowDepth)) {
     _fullscreen = true;
+  } else {
+    RestoreResolution();
+    fullScreenRefused();
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "input/KInput.h"
+#include "tools/KLog.h"
 
 namespace {
 // Off unless PABRIX_PUMP_FILE names a file: how many times the events have been
@@ -75,6 +76,12 @@ long KWindowBase::defaultMessage(HWND hwnd, unsigned int message, unsigned int w
 void KWindowBase::setFrameCap(long desiredFrameRate) {
   _maxFrameRate = desiredFrameRate > 0 ? (unsigned long)(1000 / desiredFrameRate) : 0;
   _clock.setRate(desiredFrameRate > 0 && desiredFrameRate <= 1000 ? int(desiredFrameRate) : 0);
+}
+
+void KWindowBase::fullScreenRefused() {
+  logTrouble("video", "full screen at %dx%d is not available; playing in a window",
+             int(_windowWidth), int(_windowHeight));
+  _fullscreen = false;
 }
 
 void KWindowBase::waitWhileInBackground() {

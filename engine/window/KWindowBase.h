@@ -65,6 +65,9 @@ protected:
   bool paceFrame() { return _clock.waitForFrame(); }
   // The cap: a positive rate below the clock's slows it; anything else leaves 60.
   void setFrameCap(long desiredFrameRate);
+  // Full screen could not be had: the game plays in its window, says so once in
+  // the log, and reports itself windowed (so a failed full screen is never kept).
+  void fullScreenRefused();
   // Paused while another program is in front. A message handled inside the wait
   // does not start a wait of its own, and a close request ends it.
   void waitWhileInBackground();
