@@ -98,10 +98,16 @@ wine_documents() {
 # centred in the window (full screen), or 1:1 (windowed). Sets FX FY SCALE.
 geometry() {
   eval "$(xdotool getwindowgeometry --shell "$WID")"
-  local sx sy
+  frame_in "$X" "$Y" "$WIDTH" "$HEIGHT"
+}
+
+# frame_in X Y WIDTH HEIGHT: the frame fitted into that area of the screen, as
+# the program fits it into its window's client area. Sets FX FY SCALE.
+frame_in() {
+  local X=$1 Y=$2 WIDTH=$3 HEIGHT=$4
   SCALE=$(awk -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN { s = w / 640; if (h / 480 < s) s = h / 480; print s }')
-  FX=$(awk -v x="$X" -v w="$WIDTH" -v s="$SCALE" 'BEGIN { printf "%d", x + (w - 640 * s) / 2 }')
-  FY=$(awk -v y="$Y" -v h="$HEIGHT" -v s="$SCALE" 'BEGIN { printf "%d", y + (h - 480 * s) / 2 }')
+  FX=$(awk -v x="$X" -v w="$WIDTH" -v s="$SCALE" 'BEGIN { printf "%d", x + (w - 640 * s) / 2 + 0.5 }')
+  FY=$(awk -v y="$Y" -v h="$HEIGHT" -v s="$SCALE" 'BEGIN { printf "%d", y + (h - 480 * s) / 2 + 0.5 }')
   log "window ${WIDTH}x${HEIGHT} at $X,$Y; frame at $FX,$FY scale $SCALE"
 }
 
@@ -146,6 +152,17 @@ click() { move_to "$1" "$2"; press; wait_pumps 4; }
 click_holes() {
   local cell
   for cell in $1; do click $(( 78 + 16 * ${cell%,*} )) $(( 45 + 16 * ${cell#*,} )); done
+}
+
+# board_pegs_are "C,R ...": the peg-board file holds a peg of the first colour in
+# each of those holes of the first board, and nothing else anywhere.
+board_pegs_are() {
+  perl -e 'my @b = (10) x 6720; for (split " ", $ARGV[0]) { my ($c, $r) = split /,/; $b[$c + 32 * $r] = 4 }
+           print pack("l<*", @b)' "$1" >"$HOMEDIR/expected.dat"
+  cmp -s "$HOMEDIR/expected.dat" "$DOCS/pabglow.dat" && return 0
+  cmp -l "$HOMEDIR/expected.dat" "$DOCS/pabglow.dat" 2>&1 | head -5 |
+    awk '{ printf "cell %d: %d, expected %d\n", int(($1 - 1) / 4), $3, $2 }' >&2
+  return 1
 }
 
 # The menu's way out asks once: the first click makes it glow, the second quits.

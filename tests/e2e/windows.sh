@@ -2,10 +2,12 @@
 # End to end on Windows (under Wine, in the display and prefix of
 # scripts/wine-ctest.sh): the program starts full screen on the menu, real keys
 # switch it to a window and back, and Alt+F4 ends it with the preferences
-# written; started again, another program taking the foreground makes it step
-# aside.
+# written; in the window, which this 480-line display cannot hold whole, clicks
+# land where the picture shows them; started again, another program taking the
+# foreground makes it step aside.
 . "$(dirname "$0")/lib.sh"
-BIN=${1:?usage: windows.sh path/to/pabrix.exe}
+BIN=${1:?usage: windows.sh path/to/pabrix.exe path/to/wine_send.exe}
+SEND=${2:?usage: windows.sh path/to/pabrix.exe path/to/wine_send.exe}
 [ -n "${PABRIX_TEST_RUN:-}" ] && [ -n "${DISPLAY:-}" ] || die "run under scripts/wine-ctest.sh (it provides the display and prefix)"
 DATA="$(dirname "$BIN")/data/gfx"
 
@@ -37,6 +39,20 @@ xdotool keydown Shift_L keydown w; sleep 0.4; xdotool keyup w keyup Shift_L
 until_ok 10 is_windowed || die "Shift+W left it full screen"
 log "windowed: $(where)"
 xdotool windowfocus "$WID" 2>/dev/null || true
+# The caption takes its share of the 480 lines, so the system clips the client
+# area: the frame is fitted into what is left, and the pointer is read through
+# the same fit. Pegs painted low and high on the board land in their holes.
+read -r CX CY CW CH < <(wine "$SEND" client | tr -d '\r') || die "no client area from wine_send"
+[ "$CH" -lt 480 ] || die "the client area is ${CW}x${CH}: not clipped, nothing to prove"
+frame_in "$CX" "$CY" "$CW" "$CH"
+soon_like windowed-menu "$DATA/pabrix.bmp" 640x120+0+0
+click 140 230
+move_to 400 300
+soon_like windowed-board "$DATA/pabglowback.tga" 440x30+200+0
+click_holes "1,1 30,1 16,10 1,20 30,20"
+press_key Escape
+soon_like windowed-back "$DATA/pabrix.bmp" 640x120+0+0
+xdotool windowfocus "$WID" 2>/dev/null || true
 xdotool keydown Shift_L keydown f; sleep 0.4; xdotool keyup f keyup Shift_L
 until_ok 10 is_full || die "Shift+F did not return to full screen: $(where)"
 log "full screen again"
@@ -47,6 +63,8 @@ wait_exit 15 || die "the program failed"
 got=$(od -An -t x1 "$DOCS/pabrix.prf" | tr -d ' \n')
 [ "$got" = 2c010000180100000100000000000000 ] || die "preferences written as '$got'"
 log "closed by Alt+F4, default preferences written"
+board_pegs_are "1,1 30,1 16,10 1,20 30,20" || die "a click in the clipped window missed its hole"
+log "five clicks in the clipped window painted their five holes"
 cleanup
 
 # Another program takes the foreground: the game gives the display back and is
