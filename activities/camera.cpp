@@ -2,19 +2,77 @@
 // (see camera.h). Application thread only.
 #include "activities/camera.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include <stb_image_write.h>
 
 #include "activities/screenSound.h"
 #include "app/fileio.h"
 #include "app/pictures.h"
+#include "app/shell.h"
 #include "graphic/KGraphic.h"
 #include "input/KInput.h"
 #include "sound/KSound.h"
 #include "tools/KLog.h"
 #include "tools/KMiscTools.h"
+#include "window/KQMX.h"
+
+namespace {
+
+constexpr int kFrameWidth = 640;
+constexpr int kFrameHeight = 480;
+constexpr uint32_t kWhite = 0xFFFFFFFFu;
+constexpr size_t kPixels = size_t(kFrameWidth) * kFrameHeight;
+
+// The grab hands pixels to a plain function, so the destination is process-wide
+// for the length of one grab.
+uint32_t *gGrabInto = nullptr;
+
+void recordPixel(long x, long y, long *r, long *g, long *b) {
+  if (!gGrabInto || x < 0 || y < 0 || x >= kFrameWidth || y >= kFrameHeight) return;
+  gGrabInto[size_t(y) * kFrameWidth + size_t(x)] =
+      (uint32_t(*r) & 0xFFu) | ((uint32_t(*g) & 0xFFu) << 8) | ((uint32_t(*b) & 0xFFu) << 16) |
+      0xFF000000u;
+}
+
+// Reads the back buffer into rows, top row first. False when the renderer cannot
+// grab or its frame is not the game's size.
+bool grabFrame(std::vector<uint32_t> &rows) {
+  rows.assign(kPixels, kWhite);
+  KGraphic *shot = KQMX::createKGraphic();
+  if (!shot) return false;
+  gGrabInto = rows.data();
+  bool ok = shot->grabBackBuffer(recordPixel);
+  gGrabInto = nullptr;
+  if (ok && (long(shot->getWidth()) != kFrameWidth || long(shot->getHeight()) != kFrameHeight)) {
+    logTrouble("print", "the frame is %ldx%ld, not %dx%d", long(shot->getWidth()),
+               long(shot->getHeight()), kFrameWidth, kFrameHeight);
+    ok = false;
+  }
+  delete shot;
+  return ok;
+}
+
+}  // namespace
+
+bool grabScreen(uint32_t *dest) {
+  std::vector<uint32_t> rows;
+  if (!grabFrame(rows)) return false;
+  std::copy(rows.begin(), rows.end(), dest);
+  return true;
+}
+
+bool screenSnapshot(sSnapshot &out) {
+  out.pixels.assign(kPixels, kWhite);
+  out.width = kFrameWidth;
+  out.height = kFrameHeight;
+  if (gameWindow && grabScreen(out.pixels.data())) return true;
+  out = sSnapshot();
+  return false;
+}
 
 namespace {
 

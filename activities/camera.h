@@ -54,3 +54,6 @@ std::string pictureFolder();
 // The whole frame as drawn so far (640 × 480, without the pointer when it comes
 // before the pointer is drawn).
 bool screenSnapshot(sSnapshot &out);
+// The same frame into dest (640 × 480 values, top row first, red in the lowest
+// byte, alpha 255); false when the renderer cannot read it back.
+bool grabScreen(uint32_t *dest);

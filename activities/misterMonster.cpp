@@ -173,7 +173,7 @@ void doButtons(KGraphic *surf_btns) {
       if (bt) {
         play(snd_click);
         waitForButtonRelease();
-        printMonster();
+        monsterOutput().print();
       }
     } else {
       surf_btns->blitAlphaRect(88, 10, 167, 89, 286, short(cleary - 19), false, false);
@@ -356,7 +356,7 @@ void doMisterMonster() {
     // on it stays in sight and a press on that part picks it up.
     const bool onPart = placedPartAt(KInput::getMouseX(), KInput::getMouseY()) != 0;
     // Beside the print button, or in its place when printing is off.
-    doCamera(preferences.printing ? 372 : 286, 418, monsterPicture, inHand > 0 || onPart);
+    doCamera(preferences.printing ? 372 : 286, 418, monsterOutput().picture, inHand > 0 || onPart);
     displayMonster(false);
     animateCloud();
     const bool home = homeButton(surf_nav, kHomeX, kHomeY) && inHand <= 0;

@@ -31,43 +31,6 @@ namespace {
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 constexpr size_t kPixels = size_t(kPrintWidth) * kPrintHeight;
 
-// The grab hands pixels to a plain function, so the destination is process-wide
-// for the length of one grab.
-uint32_t *gGrabInto = nullptr;
-
-void recordPixel(long x, long y, long *r, long *g, long *b) {
-  if (!gGrabInto || x < 0 || y < 0 || x >= kPrintWidth || y >= kPrintHeight) return;
-  gGrabInto[size_t(y) * kPrintWidth + size_t(x)] =
-      (uint32_t(*r) & 0xFFu) | ((uint32_t(*g) & 0xFFu) << 8) | ((uint32_t(*b) & 0xFFu) << 16) |
-      0xFF000000u;
-}
-
-// Reads the back buffer into rows, top row first. False when the renderer cannot
-// grab or its frame is not the print size.
-bool grabFrame(std::vector<uint32_t> &rows) {
-  rows.assign(kPixels, kWhite);
-  KGraphic *shot = KQMX::createKGraphic();
-  if (!shot) return false;
-  gGrabInto = rows.data();
-  bool ok = shot->grabBackBuffer(recordPixel);
-  gGrabInto = nullptr;
-  if (ok && (long(shot->getWidth()) != kPrintWidth || long(shot->getHeight()) != kPrintHeight)) {
-    logTrouble("print", "the frame is %ldx%ld, not %dx%d", long(shot->getWidth()),
-               long(shot->getHeight()), kPrintWidth, kPrintHeight);
-    ok = false;
-  }
-  delete shot;
-  return ok;
-}
-
-// The frame drawn so far into dest, top row first.
-bool grabTopFirst(uint32_t *dest) {
-  std::vector<uint32_t> rows;
-  if (!grabFrame(rows)) return false;
-  std::copy(rows.begin(), rows.end(), dest);
-  return true;
-}
-
 // The next flip must show the screen, not the print picture (nor a frame a
 // change of display mode has emptied).
 void redrawScreen() {
@@ -101,22 +64,13 @@ void blendOnto(sSnapshot &canvas, const KImage &sheet, long sx, long sy, long w,
 
 }  // namespace
 
-bool screenSnapshot(sSnapshot &out) {
-  out.pixels.assign(kPixels, kWhite);
-  out.width = kPrintWidth;
-  out.height = kPrintHeight;
-  if (gameWindow && grabTopFirst(out.pixels.data())) return true;
-  out = sSnapshot();
-  return false;
-}
-
 bool generatePicture(uint32_t *dest) {
   if (!dest) return false;
   std::fill(dest, dest + kPixels, kWhite);
   if (!gameWindow) return false;
 
   displayMonster(true);
-  const bool ok = grabTopFirst(dest);
+  const bool ok = grabScreen(dest);
   redrawScreen();
   return ok;
 }
@@ -209,6 +163,14 @@ static bool fullScreenNow() {
   const KWindowBase *w = dynamic_cast<const KWindowBase *>(gameWindow);
   return w && w->isFullScreen();
 }
+
+namespace {
+const sMonsterOutput kPrinted = {printMonster, monsterPicture};
+const sMonsterOutput *gOutput = &kPrinted;
+}  // namespace
+
+void setMonsterOutput(const sMonsterOutput *output) { gOutput = output ? output : &kPrinted; }
+const sMonsterOutput &monsterOutput() { return *gOutput; }
 
 void printMonster() {
   sSnapshot picture;

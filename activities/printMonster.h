@@ -18,6 +18,17 @@ constexpr int kPrintHeight = 480;
 // window forward. Nothing is reported to the user.
 void printMonster();
 
+// What the monster screen's print button and camera call: printMonster and
+// monsterPicture unless replaced (null restores them; not owned). A run without
+// a renderer (tests, fuzzing) puts its own here: it has no frame to read back
+// and no dialog to show.
+struct sMonsterOutput {
+  void (*print)();
+  bool (*picture)(sSnapshot &out);
+};
+void setMonsterOutput(const sMonsterOutput *output);
+const sMonsterOutput &monsterOutput();
+
 struct KImage;
 // The monster on show composed for paper: the body and the placed parts of the
 // monster's print sheet (its sprite sheet rendered `scale` times larger),

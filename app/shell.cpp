@@ -27,7 +27,15 @@ KSound *snd_grow = nullptr;
 KSound *snd_clear = nullptr;
 KSound *snd_cloud = nullptr;
 
+static void (*gMusicPlayer)(const char *) = nullptr;
+
+void setMusicPlayer(void (*player)(const char *name)) { gMusicPlayer = player; }
+
 void playMusic(const char *name) {
+  if (gMusicPlayer) {
+    gMusicPlayer(name);
+    return;
+  }
   // The old stream goes first: its destructor stops the worker that refills it.
   if (snd_music) {
     delete snd_music;

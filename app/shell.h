@@ -21,6 +21,9 @@ extern KSound *snd_cloud;     // "data\audio\cloud.ogg"
 // Replaces the background music by the Ogg stream `name` (relative to the
 // program folder, backslashes allowed) and plays it looping.
 void playMusic(const char *name);
+// Replaces what playMusic does with the name (null: the stream is played). A run
+// without sound (tests, fuzzing) records the changes here.
+void setMusicPlayer(void (*player)(const char *name));
 
 // Switches the game window to full screen or back and keeps the preference to
 // what the display gave: a full screen that could not be entered is never stored.

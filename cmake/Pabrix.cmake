@@ -23,9 +23,6 @@ macro(pabrix_instrument)
   endif()
 endmacro()
 
-# The file helpers alone, for tests that run screens without the rest of the shell.
-set(PABRIX_SHELL_FILEIO_SRC ${CMAKE_SOURCE_DIR}/app/fileio.cpp ${CMAKE_SOURCE_DIR}/app/emergencySaves.cpp)
-
 # pabrix_module(NAME DIR [PLATFORM] [EXCLUDE file...] [DEPS module...] [LIBS lib...])
 # One engine module: every .cpp directly in DIR becomes a static library named
 # engine_NAME. DEPS names the engine modules whose headers it includes (exactly
@@ -165,25 +162,36 @@ function(pabrix_asset_seeds var regex)
   set(${var} ${items} PARENT_SCOPE)
 endfunction()
 
-# pabrix_fuzz_target(NAME SOURCES... [LIBS ...] [CORPUS dir...] [MAX_LEN n] [SEEDS item...])
+# pabrix_fuzz_target(NAME SOURCES... [LIBS ...] [INSTRUMENT lib...] [CORPUS dir...]
+#                    [MAX_LEN n] [SEEDS item...])
 # A fuzz target. With clang it is a libFuzzer binary; with another compiler it is
 # linked with a small driver that replays the corpus and random inputs. Either
 # way CTest runs it briefly as a smoke test; `make fuzz` runs them for longer.
+# INSTRUMENT names the product libraries under test: the target links their
+# instrumented copies (pabrix_fuzz_copy), so the fuzzer sees their branches and
+# the sanitizers check them; LIBS are linked as they are.
 # SEEDS are written by tools/fuzzseeds (whole files the build generates) into
 # fuzz-seeds/NAME; fuzz-args/NAME then holds the -max_len that fits the largest
 # seed (at least MAX_LEN) and fuzz-args/NAME.dirs the seed folders, for `make fuzz`.
 function(pabrix_fuzz_target name)
-  cmake_parse_arguments(F "" "MAX_LEN" "SOURCES;LIBS;CORPUS;SEEDS" ${ARGN})
+  cmake_parse_arguments(F "" "MAX_LEN" "SOURCES;LIBS;INSTRUMENT;CORPUS;SEEDS" ${ARGN})
   if(NOT F_MAX_LEN)
     set(F_MAX_LEN 4096)
   endif()
   add_executable(${name} ${F_SOURCES} ${F_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  # Without clang there is nothing to instrument: the libraries themselves.
+  set(copies ${F_INSTRUMENT})
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    list(TRANSFORM copies APPEND _fuzz)
+    foreach(lib ${F_INSTRUMENT})
+      pabrix_fuzz_copy(${lib})
+    endforeach()
+  endif()
+  # The copies come first: what they hold is never taken from the originals.
+  target_link_libraries(${name} PRIVATE ${copies} ${F_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR})
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-    # The first sanitizer report ends the run: a fuzz run that goes on past one
-    # would pass with it.
-    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer ${PABRIX_FUZZ_CHECKS})
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     set(smoke_args -max_total_time=1 -rss_limit_mb=2048 -timeout=10)
   else()
@@ -219,4 +227,30 @@ function(pabrix_fuzz_target name)
   set_tests_properties(fuzz_smoke.${name} PROPERTIES TIMEOUT 120 LABELS fuzz-smoke
     ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;ASAN_OPTIONS=detect_leaks=0")
   set_property(GLOBAL APPEND PROPERTY PABRIX_FUZZ_TARGETS ${name})
+endfunction()
+
+# The sanitizers of fuzzing builds. The first report ends the run: a fuzz run that
+# goes on past one would pass with it.
+set(PABRIX_FUZZ_CHECKS -fsanitize=address,undefined -fno-sanitize-recover=all)
+
+# pabrix_fuzz_copy(LIB): LIB_fuzz, the product library LIB compiled once more for
+# the fuzz targets (coverage and sanitizers, clang only), with LIB's sources,
+# include folders and libraries. Made once, shared by every target.
+function(pabrix_fuzz_copy lib)
+  if(TARGET ${lib}_fuzz)
+    return()
+  endif()
+  get_target_property(srcs ${lib} SOURCES)
+  get_target_property(dir ${lib} SOURCE_DIR)
+  list(TRANSFORM srcs PREPEND ${dir}/ REGEX "^[^/]")
+  add_library(${lib}_fuzz STATIC EXCLUDE_FROM_ALL ${srcs})
+  foreach(prop INCLUDE_DIRECTORIES COMPILE_DEFINITIONS COMPILE_OPTIONS LINK_LIBRARIES
+               INTERFACE_INCLUDE_DIRECTORIES INTERFACE_SYSTEM_INCLUDE_DIRECTORIES
+               INTERFACE_COMPILE_DEFINITIONS INTERFACE_LINK_LIBRARIES)
+    get_target_property(value ${lib} ${prop})
+    if(value)
+      set_property(TARGET ${lib}_fuzz PROPERTY ${prop} ${value})
+    endif()
+  endforeach()
+  target_compile_options(${lib}_fuzz PRIVATE -fsanitize=fuzzer-no-link ${PABRIX_FUZZ_CHECKS})
 endfunction()

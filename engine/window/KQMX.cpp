@@ -11,14 +11,25 @@
 
 Erenderer KQMX::_renderer = K_DIRECTX;
 
-KWindow *KQMX::createKWindow(Erenderer er, bool use3d) {
-  _renderer = er;
+namespace {
+KQMXBackend *gBackend = nullptr;
+
+KWindow *realWindow(Erenderer er, bool use3d) {
   KMiscTools::initMiscTools();
   if (er == K_DIRECTX) return new KWindowD3D(use3d);
   return new KWindowGL(use3d);
 }
+}  // namespace
+
+void KQMX::setBackend(KQMXBackend *backend) { gBackend = backend; }
+
+KWindow *KQMX::createKWindow(Erenderer er, bool use3d) {
+  _renderer = er;
+  return gBackend ? gBackend->createWindow(er, use3d) : realWindow(er, use3d);
+}
 
 KGraphic *KQMX::createKGraphic() {
+  if (gBackend) return gBackend->createGraphic(_renderer);
   if (_renderer == K_DIRECTX) return new KGraphicD3D();
   return new KGraphicGL();
 }

@@ -9,7 +9,7 @@
 #include "activities/monster.h"
 #include "app/shell.h"
 #include "input/KScriptedInput.h"
-#include "monster/activity_fakes.h"
+#include "support/activity_fakes.h"
 
 struct BuilderDoubles {
   FakeWindow window;
@@ -17,10 +17,12 @@ struct BuilderDoubles {
   RecordingGraphic sheet;
 };
 
-// Installs the doubles as the window, the input source and the parts sheet, with
+// Installs the doubles as the window, the input source and the parts sheet (and
+// the activities' recorders: installActivityDoubles), with
 // the sheet's recorded calls cleared.
 inline BuilderDoubles &installBuilderDoubles() {
   static BuilderDoubles doubles;
+  installActivityDoubles();
   gameWindow = &doubles.window;
   KInput::setSource(&doubles.input);
   surf_monster = &doubles.sheet;

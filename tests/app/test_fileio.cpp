@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/fakes.h"
+#include "support/shell_fakes.h"
 #include "app/fileio.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/fakes.h"
+#include "support/shell_fakes.h"
 #include "app/menu.h"
 #include "app/navigation.h"
 #include "app/shell.h"

@@ -3,7 +3,7 @@
 // and the release wait on leaving.
 #include <gtest/gtest.h>
 
-#include "app/fakes.h"
+#include "support/shell_fakes.h"
 #include "app/preferences.h"
 #include "app/shell.h"
 

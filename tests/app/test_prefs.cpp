@@ -6,7 +6,7 @@
 
 #include "support/portable.h"
 #include "support/save_blocker.h"
-#include "app/fakes.h"
+#include "support/shell_fakes.h"
 #include "app/preferences.h"
 #include "sound/KSound.h"
 

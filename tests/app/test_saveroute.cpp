@@ -3,7 +3,7 @@
 // reads; a later save in place wins again; killed saves' leftovers go.
 #include <gtest/gtest.h>
 
-#include "app/fakes.h"
+#include "support/shell_fakes.h"
 #include "app/fileio.h"
 #include "support/portable.h"
 #include "tools/KPlatformServices.h"

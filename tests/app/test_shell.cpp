@@ -11,11 +11,9 @@
 #include <csignal>
 #include <new>
 
-#include "activities/garden.h"
-#include "activities/misterMonster.h"
 #include "activities/pabglow.h"
 #include "app/closeRequest.h"
-#include "app/fakes.h"
+#include "support/shell_fakes.h"
 #include "app/menu.h"
 #include "app/preferences.h"
 #include "app/shell.h"
@@ -43,7 +41,7 @@ protected:
   void TearDown() override { preferences = sPreferences(); }
   int run(std::vector<InputFrame> frames) {
     input.play(std::move(frames));
-    return runPabrix({doPabglow, doMyGarden, doMisterMonster, nullptr});
+    return runPabrix({doPabglow, fakeGardenScreen, fakeMonsterScreen, nullptr});
   }
 };
 

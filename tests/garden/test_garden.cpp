@@ -4,7 +4,7 @@
 #include "activities/cloud.h"
 #include "activities/garden.h"
 #include "activities/seeds.h"
-#include "monster/activity_fixture.h"
+#include "support/activity_fixture.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "activities/garden.h"
 #include "activities/seeds.h"
-#include "monster/activity_fixture.h"
+#include "support/activity_fixture.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 
 #include "input/KInput.h"
 #include "input/KScriptedInput.h"
-#include "support/NullGraphic.h"
+#include "window/KQMXNull.h"
 
 namespace {
 
 // A picture that records what the software pointer asks of it.
-struct RecordingPicture : NullGraphic {
+struct RecordingPicture : KNullGraphic {
   static int made, blits;
   static long lastW, lastH;
   static short lastX, lastY;

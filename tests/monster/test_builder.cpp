@@ -7,7 +7,7 @@
 #include "app/navigation.h"
 #include "app/preferences.h"
 #include "tools/KMiscTools.h"
-#include "monster/activity_fixture.h"
+#include "support/activity_fixture.h"
 
 namespace {
 
@@ -316,7 +316,6 @@ TEST_F(Builder, TheSmokeCloudPlaysNineteenFrames) {
 TEST_F(Builder, APartLetGoOnTheCameraStaysInSightAndAPressOnItPicksItUp) {
   surf_monster = nullptr;
   preferences.printing = 0;  // the camera in the print button's place, (286, 418)
-  extern int snapshotCalls;
   snapshotCalls = 0;
   long partOnTop = 0, heldAfterPress = 0;
   window->onFlip = [&](int n) {

@@ -12,11 +12,10 @@
 #include "support/portable.h"
 #include "activities/camera.h"
 #include "activities/printMonster.h"
-#include "monster/activity_fixture.h"
+#include "support/activity_fixture.h"
 
 namespace fs = std::filesystem;
 
-extern int snapshotCalls;  // test_shell.cpp
 
 namespace {
 
@@ -54,7 +53,7 @@ protected:
     keys.setPointer(120, 120);
     keys.setLeftButton(button);
     keys.printScreen = key;
-    return doCamera(100, 100, monsterPicture, busy);
+    return doCamera(100, 100, recordedPicture, busy);
   }
   CameraInput keys;
 };

@@ -9,7 +9,7 @@
 #include "support/save_blocker.h"
 #include "activities/misterMonster.h"
 #include "activities/monster.h"
-#include "monster/activity_fixture.h"
+#include "support/activity_fixture.h"
 
 namespace {
 

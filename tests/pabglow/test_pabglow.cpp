@@ -14,7 +14,7 @@
 #include "support/portable.h"
 #include "support/save_blocker.h"
 #include "activities/pabglow.h"
-#include "app/fakes.h"
+#include "support/shell_fakes.h"
 #include "app/navigation.h"
 #include "app/shell.h"
 #include "platform/mixer/Mixer.h"

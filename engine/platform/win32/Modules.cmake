@@ -14,7 +14,7 @@ set(gl_defs "WINGDIAPI=__declspec(dllimport)" "APIENTRY=__stdcall")
 pabrix_module(tools        tools        DEPS platform LIBS Threads::Threads)
 pabrix_module(graphic      graphic      DEPS tools LIBS stb_lib)
 pabrix_module(input        input        DEPS platform graphic)
-pabrix_module(window       window       EXCLUDE KQMX DEPS platform input tools)
+pabrix_module(window       window       EXCLUDE KQMX KQMXNull DEPS platform input tools)
 pabrix_module(gl           gl           DEPS window graphic input platform tools LIBS opengl32 stb_lib)
 target_compile_definitions(engine_gl PRIVATE ${gl_defs})
 # The backend's device header is the system's DirectDraw here (see
@@ -49,7 +49,8 @@ target_include_directories(engine_factory PUBLIC ${PROJECT_SOURCE_DIR}/engine ${
 target_compile_definitions(engine_factory PRIVATE ${gl_defs})
 target_link_libraries(engine_factory PUBLIC engine_gl engine_d3d engine_window engine_tools)
 pabrix_layer(engine_factory "" "engine_gl;engine_d3d;engine_window;engine_graphic;engine_tools"
-  ${CMAKE_CURRENT_SOURCE_DIR}/window/KQMX.cpp ${CMAKE_CURRENT_SOURCE_DIR}/window/KQMX.h)
+  ${CMAKE_CURRENT_SOURCE_DIR}/window/KQMX.cpp ${CMAKE_CURRENT_SOURCE_DIR}/window/KQMX.h
+  ${CMAKE_CURRENT_SOURCE_DIR}/window/KQMXNull.h)
 
 get_property(modules GLOBAL PROPERTY PABRIX_ENGINE_MODULES)
 add_library(pabrix_engine STATIC version.cpp)

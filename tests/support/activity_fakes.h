@@ -1,6 +1,7 @@
 // Test doubles for running the activities in-process without a renderer: a
-// picture that records its blits and a window that counts frames and runs a
-// hook on every message pump. Test thread only.
+// picture that records its blits, a window that counts frames and runs a hook on
+// every message pump, and recorders of music, printing and pictures taken.
+// Test thread only.
 #pragma once
 
 #include <functional>
@@ -8,8 +9,7 @@
 #include <vector>
 
 #include "input/KInput.h"
-#include "support/NullGraphic.h"
-#include "support/NullWindow.h"
+#include "window/KQMXNull.h"
 
 struct Blit {
   std::string op;  // "blitRect", "blitAlphaRect", "blitAlphaRectFx", "setBlitColor", ...
@@ -23,7 +23,7 @@ struct Blit {
   }
 };
 
-class RecordingGraphic : public NullGraphic {
+class RecordingGraphic : public KNullGraphic {
 public:
   RecordingGraphic();
   ~RecordingGraphic() override;
@@ -62,7 +62,7 @@ public:
   void setBlitColor(float r, float g, float b, float a) override;
 };
 
-class FakeWindow : public NullWindow {
+class FakeWindow : public KNullWindow {
 public:
   int flips = 0;
   int pumps = 0;
@@ -93,6 +93,16 @@ public:
 };
 
 
-// Stand-ins for the shell when the activities run alone (test_shell.cpp).
-extern int printMonsterCalls;     // times printMonster() ran
+// What the activities asked of the world outside while the doubles were in.
+extern int printMonsterCalls;     // times the monster screen printed
+extern int snapshotCalls;         // pictures asked of recordedPicture
 extern std::string lastMusic;     // the last name given to playMusic
+
+struct sSnapshot;
+// A 2 x 1 picture that stands for the monster or the screen; counts snapshotCalls.
+bool recordedPicture(sSnapshot &out);
+
+// Has KQMX make FakeWindow and RecordingGraphic, and music, printing and the
+// monster's picture go to the recorders above; removeActivityDoubles undoes it.
+void installActivityDoubles();
+void removeActivityDoubles();

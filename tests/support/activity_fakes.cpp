@@ -1,8 +1,49 @@
-// Test doubles for the activities: recording pictures and a counting window.
-// Test thread only.
-#include "monster/activity_fakes.h"
+// Test doubles for the activities: recording pictures, a counting window and the
+// recorders of what the screens ask of the world outside. Test thread only.
+#include "support/activity_fakes.h"
 
 #include <algorithm>
+
+#include "activities/camera.h"
+#include "activities/printMonster.h"
+#include "app/shell.h"
+#include "window/KQMX.h"
+
+int printMonsterCalls = 0;
+int snapshotCalls = 0;
+std::string lastMusic;
+
+namespace {
+class ActivityRenderers : public KQMXBackend {
+public:
+  KWindow *createWindow(Erenderer, bool) override { return new FakeWindow(); }
+  KGraphic *createGraphic(Erenderer) override { return new RecordingGraphic(); }
+};
+ActivityRenderers gRenderers;
+
+void recordPrint() { printMonsterCalls++; }
+void recordMusic(const char *name) { lastMusic = name; }
+const sMonsterOutput kRecorded = {recordPrint, recordedPicture};
+}  // namespace
+
+bool recordedPicture(sSnapshot &out) {
+  snapshotCalls++;
+  out.pixels = {0xFF0000FFu, 0xFFFFFFFFu};
+  out.width = 2, out.height = 1;
+  return true;
+}
+
+void installActivityDoubles() {
+  KQMX::setBackend(&gRenderers);
+  setMusicPlayer(recordMusic);
+  setMonsterOutput(&kRecorded);
+}
+
+void removeActivityDoubles() {
+  setMonsterOutput(nullptr);
+  setMusicPlayer(nullptr);
+  KQMX::setBackend(nullptr);
+}
 
 int RecordingGraphic::created = 0;
 

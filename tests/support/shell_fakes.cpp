@@ -2,22 +2,29 @@
 // this in place of the engine's factory.
 #include "support/TestHome.h"
 #include "support/portable.h"
-#include "app/fakes.h"
+#include "support/shell_fakes.h"
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
-#include "app/shell.h"
-#include "activities/camera.h"
 #include "window/KQMX.h"
 
 Recorder rec;
 
+namespace {
+class RecordingRenderers : public KQMXBackend {
+public:
+  KWindow *createWindow(Erenderer, bool) override { return new RecordingWindow(); }
+  KGraphic *createGraphic(Erenderer) override { return new ShellGraphic(); }
+};
+RecordingRenderers gRenderers;
+}  // namespace
+
 void Recorder::reset() {
+  KQMX::setBackend(&gRenderers);
   calls.clear();
   windowCalls.clear();
   screens.clear();
@@ -114,12 +121,12 @@ bool RecordingWindow::createGameWindow(short width, short height, short depth, b
   std::snprintf(text, sizeof text, "create %d %d %d %s %s", width, height, depth,
                 windowed ? "windowed" : "fullscreen", title ? title : "");
   rec.windowCalls.push_back(text);
-  return NullWindow::createGameWindow(width, height, depth, windowed, title);
+  return KNullWindow::createGameWindow(width, height, depth, windowed, title);
 }
 
 void RecordingWindow::toggleFullScreen(bool fullscreen) {
   rec.windowCalls.push_back(fullscreen ? "fullscreen 1" : "fullscreen 0");
-  NullWindow::toggleFullScreen(fullscreen);
+  KNullWindow::toggleFullScreen(fullscreen);
 }
 
 void RecordingWindow::flipBackBuffer(bool, bool) {
@@ -142,7 +149,7 @@ void RecordingWindow::processEvents() {
   }
 }
 
-bool RecordingGraphic::loadPicture(const char *filename, bool, bool) {
+bool ShellGraphic::loadPicture(const char *filename, bool, bool) {
   std::string path = filename ? filename : "";
   size_t slash = path.find_last_of("/\\");
   name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -156,24 +163,13 @@ bool RecordingGraphic::loadPicture(const char *filename, bool, bool) {
   return true;
 }
 
-void RecordingGraphic::log(const char *op, std::initializer_list<float> args) {
+void ShellGraphic::log(const char *op, std::initializer_list<float> args) {
   if (rec.quiet) return;
   rec.calls.push_back(DrawCall{name, op, std::vector<float>(args), rec.frames});
 }
 
-// The garden and the monster builder have suites of their own; here they are
-// screens that return at once.
-void doMyGarden() { rec.screens.push_back("garden"); }
-void doMisterMonster() { rec.screens.push_back("monster"); }
-// The peg board's camera grabs through the renderer, which these doubles lack.
-bool screenSnapshot(sSnapshot &) { return false; }
-
-Erenderer KQMX::_renderer = K_DIRECTX;
-KWindow *KQMX::createKWindow(Erenderer er, bool) {
-  _renderer = er;
-  return new RecordingWindow();
-}
-KGraphic *KQMX::createKGraphic() { return new RecordingGraphic(); }
+void fakeGardenScreen() { rec.screens.push_back("garden"); }
+void fakeMonsterScreen() { rec.screens.push_back("monster"); }
 
 TempDocuments::TempDocuments() {
   // Inside the test's home; a failure throws, so no test runs on a shared folder.

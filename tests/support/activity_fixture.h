@@ -8,7 +8,7 @@
 #include <string>
 
 #include "input/KScriptedInput.h"
-#include "monster/activity_fakes.h"
+#include "support/activity_fakes.h"
 
 class ActivityTest : public ::testing::Test {
 protected:

@@ -1,6 +1,6 @@
 // Test doubles for running the shell and the peg board in-process: a window
-// and pictures that record every call, a factory that makes them, and a
-// scripted input source whose frames advance on each presented frame.
+// and pictures that record every call, made by the factory once rec.reset() has
+// run, and a scripted input source whose frames advance on each presented frame.
 // Single-threaded, like the screens they stand in for.
 #pragma once
 
@@ -12,8 +12,7 @@
 #include <vector>
 
 #include "input/KInput.h"
-#include "support/NullGraphic.h"
-#include "support/NullWindow.h"
+#include "window/KQMXNull.h"
 
 // One drawing call on a picture: the picture's file name (base name only), the
 // operation and its arguments in order.
@@ -24,7 +23,7 @@ struct DrawCall {
   int frame = 0;  // the number of frames presented before this call
 };
 
-class RecordingGraphic;
+class ShellGraphic;
 
 // Everything the doubles saw, shared by all of them; reset() between tests.
 struct Recorder {
@@ -39,6 +38,7 @@ struct Recorder {
   bool quiet = false;      // drawing calls are not recorded (no allocation either)
   std::function<void()> onEvents;  // run inside each processEvents
 
+  // Forgets everything seen, and has KQMX make the recording window and pictures.
   void reset();
   // Calls of `op` on `picture` (both exact; empty matches any).
   std::vector<DrawCall> find(const std::string &picture, const std::string &op,
@@ -102,7 +102,7 @@ public:
 
 // A window that records its creation, display-mode changes and frames, and
 // quits on terminate.
-class RecordingWindow : public NullWindow {
+class RecordingWindow : public KNullWindow {
 public:
   bool createGameWindow(short width, short height, short depth, bool windowed,
                         const char *title) override;
@@ -115,13 +115,13 @@ public:
 
 // A picture sized from rec.pictureSizes that records its blits, blit colour
 // and texture quality.
-class RecordingGraphic : public NullGraphic {
+class ShellGraphic : public KNullGraphic {
 public:
   std::string name;
   float width = 0, height = 0;
 
-  RecordingGraphic() { rec.livePictures++; }
-  ~RecordingGraphic() override { rec.livePictures--; }
+  ShellGraphic() { rec.livePictures++; }
+  ~ShellGraphic() override { rec.livePictures--; }
   bool loadPicture(const char *filename, bool, bool) override;
   void freePicture() override { width = height = 0; }
   float getWidth() override { return width; }
@@ -164,3 +164,8 @@ public:
 
 std::vector<unsigned char> readWholeFile(const std::string &path);
 void writeWholeFile(const std::string &path, const std::vector<unsigned char> &bytes);
+
+// The garden and the monster builder have suites of their own; in the shell's
+// screen table they are these, which note their name and return at once.
+void fakeGardenScreen();
+void fakeMonsterScreen();

@@ -1,6 +1,6 @@
 // The activity fixture: private folder, fake window, scripted input, clean tables.
 #include "support/portable.h"
-#include "monster/activity_fixture.h"
+#include "support/activity_fixture.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +16,7 @@
 #include "support/TestHome.h"
 
 void ActivityTest::SetUp() {
+  installActivityDoubles();
   dir = testhome::makeDir("activities");
   kt_setDocumentsFolder(dir.c_str());
   window = new FakeWindow();
@@ -38,6 +39,7 @@ void ActivityTest::SetUp() {
   _seedInHand = 0;
   preferences = sPreferences{};
   printMonsterCalls = 0;
+  lastMusic.clear();
 }
 
 void ActivityTest::TearDown() {
@@ -46,6 +48,7 @@ void ActivityTest::TearDown() {
   delete window;
   if (!dir.empty()) testhome::removeTree(dir);
   kt_setDocumentsFolder(nullptr);
+  removeActivityDoubles();
 }
 
 std::string ActivityTest::writeFile(const std::string &name, const std::string &text) {
