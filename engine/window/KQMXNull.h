@@ -85,9 +85,12 @@ protected:
   bool readBackFrame(uint8_t *, long, long, bool, bool &) override { return false; }
 };
 
-// Makes the two above, whatever the renderer asked.
-class KQMXNullBackend : public KQMXBackend {
+// Makes windows of class W and pictures of class G, whatever the renderer asked.
+template <class W, class G>
+class KQMXBackendOf : public KQMXBackend {
 public:
-  KWindow *createWindow(Erenderer, bool) override { return new KNullWindow(); }
-  KGraphic *createGraphic(Erenderer) override { return new KNullGraphic(); }
+  KWindow *createWindow(Erenderer, bool) override { return new W(); }
+  KGraphic *createGraphic(Erenderer) override { return new G(); }
 };
+// The null family: the two above.
+using KQMXNullBackend = KQMXBackendOf<KNullWindow, KNullGraphic>;

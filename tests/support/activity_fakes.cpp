@@ -14,12 +14,7 @@ int snapshotCalls = 0;
 std::string lastMusic;
 
 namespace {
-class ActivityRenderers : public KQMXBackend {
-public:
-  KWindow *createWindow(Erenderer, bool) override { return new FakeWindow(); }
-  KGraphic *createGraphic(Erenderer) override { return new RecordingGraphic(); }
-};
-ActivityRenderers gRenderers;
+KQMXBackendOf<FakeWindow, RecordingGraphic> gRenderers;
 
 void recordPrint() { printMonsterCalls++; }
 void recordMusic(const char *name) { lastMusic = name; }

@@ -15,12 +15,7 @@
 Recorder rec;
 
 namespace {
-class RecordingRenderers : public KQMXBackend {
-public:
-  KWindow *createWindow(Erenderer, bool) override { return new RecordingWindow(); }
-  KGraphic *createGraphic(Erenderer) override { return new ShellGraphic(); }
-};
-RecordingRenderers gRenderers;
+KQMXBackendOf<RecordingWindow, ShellGraphic> gRenderers;
 }  // namespace
 
 void Recorder::reset() {

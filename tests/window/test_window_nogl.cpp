@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "window/KQMX.h"
+#include "window/KQMXNull.h"
+#include "d3d/KGraphicD3D.h"
 #include "gl/KWindowGL.h"
 #include "platform/KWindowMessages.h"
 #include "platform/KNativeWindow.h"
@@ -57,6 +59,25 @@ TEST(GLWindowWithoutGL, BadSizesAndCallsBeforeCreationDoNothing) {
   EXPECT_FALSE(w.hasFocus());
   w.terminate();
   EXPECT_TRUE(w.isQuit());
+}
+
+// While a backend is set the factory makes its family, with the renderer asked
+// still recorded; removing it brings the real renderers back.
+TEST(Factory, ABackendMakesItsFamilyUntilItIsRemoved) {
+  KQMXNullBackend null;
+  KQMX::setBackend(&null);
+  KWindow *w = KQMX::createKWindow(K_OPENGL, false);
+  KGraphic *g = KQMX::createKGraphic();
+  EXPECT_NE(dynamic_cast<KNullWindow *>(w), nullptr);
+  EXPECT_NE(dynamic_cast<KNullGraphic *>(g), nullptr);
+  EXPECT_EQ(KQMX::_renderer, K_OPENGL);
+  delete g;
+  delete w;
+  KQMX::setBackend(nullptr);
+  KQMX::_renderer = K_DIRECTX;
+  g = KQMX::createKGraphic();
+  EXPECT_NE(dynamic_cast<KGraphicD3D *>(g), nullptr);
+  delete g;
 }
 
 }  // namespace
