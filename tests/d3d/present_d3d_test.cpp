@@ -1,7 +1,8 @@
 // What reaches the window: the frame itself when unscaled, scaled smoothly with
 // black bars when the window is larger, back to sharp when it shrinks again; only
-// the tiles that changed, nothing for an unchanged frame; and the processor's
-// bilinear scaler against a plain floating-point one.
+// the tiles that changed, nothing (not even drawing) for an unchanged frame, but
+// a redraw when a picture's pixels changed under the same calls; and the
+// processor's bilinear scaler against a plain floating-point one.
 #include <SDL.h>
 
 #include <cmath>
@@ -59,11 +60,12 @@ TEST_F(D3DTest, AnUnchangedFramePresentsNothingAndASpriteOnlyItsTiles) {
     // A picture that changed everywhere is shown whole for a few frames.
     for (int i = 0; i < KSwPresenter::kBusyFrames + 2; ++i) window->flipBackBuffer(false, true);
     const long frames = presenter->framesShown();
-    const long long pixels = presenter->pixelsShown();
-    clear(0, 0, 1);  // drawn again, the same
+    const long long pixels = presenter->pixelsShown(), drawn = SwPrimitivesDrawn();
+    clear(0, 0, 1);  // drawn again, the same: not even drawn
     window->flipBackBuffer(false, true);
     EXPECT_EQ(frames, presenter->framesShown());
     EXPECT_EQ(pixels, presenter->pixelsShown());
+    EXPECT_EQ(drawn, SwPrimitivesDrawn());
 
     // A 10x10 sprite inside one 32x32 tile: that tile (scaled: with the pixels
     // that blend it with its neighbours) and nothing else.
@@ -92,7 +94,26 @@ TEST_F(D3DTest, AnUnchangedFramePresentsNothingAndASpriteOnlyItsTiles) {
     for (int x = 0; x < s->w; ++x)
       ASSERT_EQ(partial[size_t(y) * (s->pitch / 4) + x] & 0xFFFFFF, shown(window, x, y))
           << x << "," << y;
+
+  // The same calls over a picture whose pixels changed draw the new pixels.
   resize(window, 640, 480);
+  KGraphicD3D *pic = picture();
+  std::vector<uint32_t> art(16 * 16, 0xFF00FF00u);
+  ASSERT_TRUE(pic->makePictureFromArray(art.data(), 16, 16, true));
+  for (const uint32_t colour : {0xFF00FF00u, 0xFF00FF00u, 0xFFFF00FFu}) {
+    DDSURFACEDESC2 d;
+    std::memset(&d, 0, sizeof d);
+    d.dwSize = sizeof d;
+    ASSERT_EQ(DD_OK, pic->_surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr));
+    for (uint32_t y = 0; y < d.dwHeight; ++y)
+      std::fill_n(reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(d.lpSurface) + y * d.lPitch),
+                  d.dwWidth, colour);
+    pic->_surface->Unlock(nullptr);
+    clear(0, 0, 1);
+    pic->blitRect(0, 0, 16, 16, 40, 40, false, false);
+    window->flipBackBuffer(false, true);
+    EXPECT_EQ(colour & 0xFFFFFF, shown(window, 45, 45));
+  }
 }
 
 // Centre-aligned bilinear sampling with clamped edges, per byte.

@@ -130,6 +130,7 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
     src = _converted.data();
     srcPitch = long(width) * 4;
   }
+  _frameW = width, _frameH = height;
   if (!findChanges(static_cast<const uint32_t *>(src), srcPitch, width, height)) return;
   const bool pushWhole = _wholeStale;
   // The comparison already counts this frame as shown: until it is, the next one
@@ -149,6 +150,23 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
   }
   if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
   push(s, pushWhole);
+}
+
+void KSwPresenter::presentSame(const void *pixels, long pitch, int width, int height,
+                               int bitsPerPixel) {
+  // The window shows it while nothing since its push asked for a whole one.
+  int x = 0, y = 0, w = 0, h = 0, dw = 0, dh = 0;
+  if (_path == Path::Surface && KNativeWindow::isWindow(_hwnd)) {
+    _hwnd->frameRect(x, y, w, h);
+    _hwnd->drawableSize(dw, dh);
+    if (!_wholeStale && sdl()->exposures() == _exposures && width == _frameW &&
+        height == _frameH && x == _lastX && y == _lastY && w == _lastW && h == _lastH &&
+        dw == _surfW && dh == _surfH) {
+      if (_busyFrames > 0) --_busyFrames;  // busy frames are counted in frames
+      return;
+    }
+  }
+  present(pixels, pitch, width, height, bitsPerPixel);
 }
 
 void KSwPresenter::push(SDL_Surface *s, bool whole) {

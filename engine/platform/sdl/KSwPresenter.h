@@ -27,6 +27,9 @@ public:
   KSwPresenter &operator=(const KSwPresenter &) = delete;
 
   void present(const void *pixels, long pitch, int width, int height, int bitsPerPixel) override;
+  // Nothing to do while the window still shows that frame as it was pushed.
+  void presentSame(const void *pixels, long pitch, int width, int height,
+                   int bitsPerPixel) override;
   void waitForVerticalBlank() override;
   void clientSize(int &width, int &height) override;
   // The window surface's pixels while the frame is shown unscaled in its format
@@ -79,6 +82,7 @@ private:
   bool _wholeStale = true;        // bars or exposure: push the whole window next time
   unsigned long _exposures = 0;   // the window's count when last pushed whole
   int _lastX = -1, _lastY = -1, _lastW = -1, _lastH = -1;  // last frame rectangle
+  int _frameW = 0, _frameH = 0;   // size of the frame last pushed
   std::vector<uint32_t> _converted;  // a 16-bit frame widened for the surface
   std::vector<uint32_t> _resized;    // a frame saved from a surface being replaced
   std::vector<uint32_t> _staging;    // the shown frame, for windows not in XRGB

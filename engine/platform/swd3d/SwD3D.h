@@ -356,6 +356,12 @@ public:
   // bitsPerPixel is 32, RGB 565 when it is 16.
   virtual void present(const void *pixels, long pitch, int width, int height,
                        int bitsPerPixel) = 0;
+  // Shows again the frame shown last, the same pixel for pixel: a display that
+  // keeps what it showed has nothing to do.
+  virtual void presentSame(const void *pixels, long pitch, int width, int height,
+                           int bitsPerPixel) {
+    present(pixels, pitch, width, height, bitsPerPixel);
+  }
   // Returns at the start of the next vertical blank, where the display has one
   // to wait for; at once otherwise.
   virtual void waitForVerticalBlank() = 0;
@@ -395,6 +401,9 @@ void SwScreenMemoryRevoked(HWND hwnd);
 // instead of the fast span and rectangle paths. Process-wide.
 void SwSetReferenceRasterizer(bool on);
 bool SwReferenceRasterizer();
+// Tests: primitives and clears the devices have drawn so far, process-wide (a
+// frame that equals the last one over the pixels it left is not drawn again).
+long long SwPrimitivesDrawn();
 // Tests: allow (default, where the processor has it) or forbid the eight-pixel
 // AVX2 spans, so the four-pixel SSE2 ones can be checked on any machine.
 void SwSetWideSimd(bool on);

@@ -3,6 +3,12 @@
 // DrawPrimitive of lit vertices (transform, clipping, viewport mapping, then the
 // rasteriser). Lighting is not evaluated: vertex colours are used as given, and
 // texture coordinates are interpolated without perspective. One thread.
+//
+// Primitives are recorded, not drawn at once: they are drawn when anything needs
+// the target's pixels (a blit, flip or lock; another target). Most frames of a
+// quiet screen repeat the one before call for call; when the recorded calls
+// begin by covering the whole target, equal the last ones drawn (same textures,
+// unchanged), and the target still holds what those left, nothing is drawn.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -80,6 +86,52 @@ void mul(const D3DMATRIX &a, const D3DMATRIX &b, double out[4][4]) {
     }
 }
 
+// One recorded primitive (or clear), in screen space, as the rasteriser takes it.
+struct RecordedOp {
+  enum Kind : uint8_t { kClear, kTriangle, kQuad, kPoint, kLine };
+  Kind kind = kClear;
+  uint32_t state = 0;  // index of its raster state; unused by a clear
+  SwVertex v[4] = {};
+  D3DCOLOR color = 0;  // a triangle's flat colour; a clear's colour in the target's format
+  long rect[4] = {};   // a clear: x0, y0, x1, y1 within the viewport
+
+  bool operator==(const RecordedOp &o) const {
+    return kind == o.kind && state == o.state && color == o.color &&
+           std::memcmp(v, o.v, sizeof v) == 0 && std::memcmp(rect, o.rect, sizeof rect) == 0;
+  }
+};
+static_assert(sizeof(SwVertex) == 20, "vertices are compared as bytes: no padding");
+
+// The raster state of recorded primitives; the texels are looked up when drawn.
+struct RecordedState {
+  SwRasterState st;
+  SwSurface *texture = nullptr;  // with a reference while recorded
+  uint64_t textureVersion = 0;
+};
+
+bool sameRaster(const SwRasterState &a, const SwRasterState &b) {
+  static_assert(sizeof(SwRasterState) == 72, "compare every field of SwRasterState here");
+  return a.blend == b.blend && a.srcBlend == b.srcBlend && a.dstBlend == b.dstBlend &&
+         a.hasTexture == b.hasTexture && a.tex.width == b.tex.width &&
+         a.tex.height == b.tex.height && a.addressU == b.addressU && a.addressV == b.addressV &&
+         a.magFilter == b.magFilter && a.minFilter == b.minFilter &&
+         a.colorUsesTex == b.colorUsesTex && a.colorUsesDiffuse == b.colorUsesDiffuse &&
+         a.alphaUsesTex == b.alphaUsesTex && a.alphaUsesDiffuse == b.alphaUsesDiffuse &&
+         a.flatShade == b.flatShade && a.clipX0 == b.clipX0 && a.clipY0 == b.clipY0 &&
+         a.clipX1 == b.clipX1 && a.clipY1 == b.clipY1;
+}
+
+bool operator==(const RecordedState &a, const RecordedState &b) {
+  return a.texture == b.texture && a.textureVersion == b.textureVersion && sameRaster(a.st, b.st);
+}
+
+class SwDevice;
+// Devices holding recorded primitives, and whether they are being drawn now.
+std::vector<SwDevice *> gRecording;
+bool gFlushing = false;
+uint64_t gStamps = 0;
+long long gDrawn = 0;
+
 D3DMATRIX identity() {
   D3DMATRIX m;
   std::memset(&m, 0, sizeof m);
@@ -116,6 +168,7 @@ public:
     setTarget(target);
   }
   ~SwDevice() override {
+    flush();
     if (_target) _target->Release();
     if (_texture) _texture->Release();
   }
@@ -145,6 +198,10 @@ public:
     SwSurface *s = static_cast<SwSurface *>(target);
     if (!s) return DDERR_INVALIDPARAMS;
     if (!(s->caps() & DDSCAPS_3DDEVICE)) return DDERR_INVALIDCAPS;
+    if (s != _target) {
+      flush();
+      _lastValid = false;  // what was drawn last is on the other target
+    }
     setTarget(s);
     return D3D_OK;
   }
@@ -188,31 +245,23 @@ public:
     if (!(flags & D3DCLEAR_TARGET)) return D3D_OK;  // there is no depth or stencil buffer
     if (!_target || _target->lost()) return DDERR_SURFACELOST;
     if (_target->locked()) return DDERR_SURFACEBUSY;
-    _target->unshare();
     D3DRECT whole = {long(_vp.dwX), long(_vp.dwY), long(_vp.dwX + _vp.dwWidth),
                      long(_vp.dwY + _vp.dwHeight)};
     if (count == 0) {
       rects = &whole;
       count = 1;
     }
-    uint32_t native = swNativeFromArgb(_target->format(), color);
-    int bpp = swBytesPerPixel(_target->format());
+    RecordedOp op;
+    op.kind = RecordedOp::kClear;
+    op.color = swNativeFromArgb(_target->format(), color);
     for (uint32_t i = 0; i < count; ++i) {
       // Clearing never reaches outside the viewport.
-      long x0 = std::max(rects[i].x1, whole.x1), y0 = std::max(rects[i].y1, whole.y1);
-      long x1 = std::min(rects[i].x2, whole.x2), y1 = std::min(rects[i].y2, whole.y2);
-      for (long y = y0; y < y1; ++y) {
-        uint8_t *row = _target->bits() + y * _target->pitch();
-        if (bpp == 4) {
-          uint32_t *p = reinterpret_cast<uint32_t *>(row);
-          std::fill(p + x0, p + x1, native);
-        } else {
-          uint16_t *p = reinterpret_cast<uint16_t *>(row);
-          std::fill(p + x0, p + x1, uint16_t(native));
-        }
-      }
+      op.rect[0] = std::max(rects[i].x1, whole.x1);
+      op.rect[1] = std::max(rects[i].y1, whole.y1);
+      op.rect[2] = std::min(rects[i].x2, whole.x2);
+      op.rect[3] = std::min(rects[i].y2, whole.y2);
+      if (op.rect[0] < op.rect[2] && op.rect[1] < op.rect[3]) record(op);
     }
-    _target->touched();
     return D3D_OK;
   }
 
@@ -275,6 +324,9 @@ public:
     if (_target->locked() || (_texture && _texture->locked())) return DDERR_SURFACEBUSY;
 
     prepare();
+    if (_st.hasTexture && _texture->drawsPending())
+      swFlushDrawing();  // it is drawn on: what is drawn on it so far comes first
+    if (_st.hasTexture && _texture == _target) _selfFed = true;  // never skipped
     const D3DLVERTEX *in = static_cast<const D3DLVERTEX *>(vertices);
     _clip.resize(count);
     for (uint32_t i = 0; i < count; ++i) transformVertex(in[i], _clip[i]);
@@ -308,7 +360,6 @@ public:
           drawTriangle(_clip[0], _clip[i], _clip[i + 1], in[i - 1].color);
         break;
     }
-    _target->touched();
     return D3D_OK;
   }
 
@@ -368,20 +419,11 @@ private:
       _matrixDirty = false;
     }
 
-    _target->unshare();          // drawing on a primary must not reach a surface sharing it
-    _tg.bits = _target->bits();  // a flip moves the pixels
-    _tg.pitch = _target->pitch();
-    _tg.width = _target->width();
-    _tg.height = _target->height();
-    _tg.fmt = _target->format();
     SwRasterState &st = _st;
     if (!_stateDirty) {
       if (_textureDirty) {
         setTextureState(st);
         _textureDirty = false;
-      } else if (st.hasTexture) {
-        // Only the texels can have moved (a lock or blit rebuilds a converted copy).
-        st.tex.texels = _texture->texels();
       }
       return;
     }
@@ -409,13 +451,13 @@ private:
     st.clipY1 = std::min(int(_vp.dwY + _vp.dwHeight), _target->height());
   }
 
-  // The texture's part of the raster state; the rest stays as gathered.
+  // The texture's part of the raster state; the rest stays as gathered. The
+  // texels are looked up when the primitives are drawn.
   void setTextureState(SwRasterState &st) {
     // A stage with no texture reads its texture argument as opaque white.
     st.hasTexture = _texture && (st.colorUsesTex || st.alphaUsesTex);
     st.tex = SwTexture();
     if (st.hasTexture) {
-      st.tex.texels = _texture->texels();
       st.tex.width = _texture->width();
       st.tex.height = _texture->height();
     }
@@ -494,15 +536,23 @@ private:
     SwVertex v[4];
     for (int i = 0; i < 4; ++i) project(_clip[i], v[i]);
     if (culled(v[0], v[1], v[2]) || culled(v[2], v[1], v[3])) return false;
-    swDrawQuadStrip(_tg, _st, v[0], v[1], v[2], v[3]);
+    RecordedOp op;
+    op.kind = RecordedOp::kQuad;
+    std::copy(v, v + 4, op.v);
+    recordPrimitive(op);
     return true;
   }
 
   void drawTriangle(const ClipVertex &a, const ClipVertex &b, const ClipVertex &c,
                     D3DCOLOR flatColor) {
     if (inside(a) && inside(b) && inside(c)) {
-      SwVertex sa = project(a), sb = project(b), sc = project(c);
-      if (!culled(sa, sb, sc)) swDrawTriangle(_tg, _st, sa, sb, sc, flatColor);
+      RecordedOp op;
+      op.kind = RecordedOp::kTriangle;
+      op.color = flatColor;
+      project(a, op.v[0]);
+      project(b, op.v[1]);
+      project(c, op.v[2]);
+      if (!culled(op.v[0], op.v[1], op.v[2])) recordPrimitive(op);
       return;
     }
     // Sutherland-Hodgman against each plane in turn.
@@ -527,15 +577,22 @@ private:
     if (n < 3) return;
     SwVertex sv[16];
     for (int i = 0; i < n; ++i) sv[i] = project(in[i]);
+    RecordedOp op;
+    op.kind = RecordedOp::kTriangle;
+    op.color = flatColor;
     for (int i = 1; i + 1 < n; ++i) {
       if (culled(sv[0], sv[i], sv[i + 1])) continue;
-      swDrawTriangle(_tg, _st, sv[0], sv[i], sv[i + 1], flatColor);
+      op.v[0] = sv[0], op.v[1] = sv[i], op.v[2] = sv[i + 1];
+      recordPrimitive(op);
     }
   }
 
   void drawPoint(const ClipVertex &p) {
     if (!inside(p)) return;
-    swDrawPoint(_tg, _st, project(p));
+    RecordedOp op;
+    op.kind = RecordedOp::kPoint;
+    project(p, op.v[0]);
+    recordPrimitive(op);
   }
 
   void drawLine(ClipVertex a, ClipVertex b) {
@@ -549,7 +606,11 @@ private:
     }
     if (t0 > t1) return;
     ClipVertex ca = t0 > 0 ? lerp(a, b, t0) : a, cb = t1 < 1 ? lerp(a, b, t1) : b;
-    swDrawLine(_tg, _st, project(ca), project(cb));
+    RecordedOp op;
+    op.kind = RecordedOp::kLine;
+    project(ca, op.v[0]);
+    project(cb, op.v[1]);
+    recordPrimitive(op);
   }
 
   std::atomic<unsigned long> _refs{1};
@@ -570,11 +631,145 @@ private:
   bool _matrixDirty = true;  // _m needs remaking
   double _m[4][4];
   SwRasterState _st;
-  SwTarget _tg;
   std::vector<ClipVertex> _clip;
+
+  // Recorded, not yet drawn; and the last calls drawn over the whole target.
+  std::vector<RecordedOp> _ops, _lastOps;
+  std::vector<RecordedState> _states, _lastStates;
+  bool _selfFed = false;     // a recorded primitive reads the target it draws on
+  bool _lastValid = false;   // _lastOps made the pixels stamped _lastStamp
+  uint64_t _lastStamp = 0;
+
+public:
+  // Draws what was recorded, unless it would only draw again what the target holds.
+  void flush() {
+    if (_ops.empty()) return;
+    gRecording.erase(std::find(gRecording.begin(), gRecording.end(), this));
+    _target->setDrawsPending(false);
+    const bool whole = !_selfFed && coversTarget(_ops.front());
+    const bool same = whole && _lastValid && _ops == _lastOps && _states == _lastStates;
+    if (!same || _target->version() != _lastStamp) {
+      draw();
+      // The same calls over the whole target leave the same pixels: the same stamp.
+      if (same)
+        _target->sameAs(_lastStamp);
+      else
+        _lastStamp = _target->version();
+    }
+    for (RecordedState &r : _states)
+      if (r.texture) r.texture->Release();
+    _lastValid = whole;
+    if (whole && !same) {
+      _ops.swap(_lastOps);
+      _states.swap(_lastStates);
+    }
+    _ops.clear();
+    _states.clear();
+    _selfFed = false;
+  }
+
+private:
+  void record(const RecordedOp &op) {
+    if (_ops.empty()) {
+      gRecording.push_back(this);
+      _target->setDrawsPending(true);
+    }
+    _ops.push_back(op);
+  }
+
+  // A primitive in the current raster state.
+  void recordPrimitive(RecordedOp &op) {
+    SwSurface *tex = _st.hasTexture ? _texture : nullptr;
+    const uint64_t version = tex ? tex->version() : 0;
+    if (_states.empty() || !sameRaster(_states.back().st, _st) || _states.back().texture != tex ||
+        _states.back().textureVersion != version) {
+      if (tex) tex->AddRef();
+      _states.push_back(RecordedState{_st, tex, version});
+    }
+    op.state = uint32_t(_states.size() - 1);
+    record(op);
+  }
+
+  // Whether the op writes every pixel of the target whatever it held: a clear of
+  // it all, or an unblended rectangle over every pixel centre.
+  bool coversTarget(const RecordedOp &op) const {
+    const int w = _target->width(), h = _target->height();
+    if (op.kind == RecordedOp::kClear)
+      return op.rect[0] == 0 && op.rect[1] == 0 && op.rect[2] == w && op.rect[3] == h;
+    if (op.kind != RecordedOp::kQuad) return false;
+    const SwRasterState &st = _states[op.state].st;
+    if (st.blend || st.clipX0 != 0 || st.clipY0 != 0 || st.clipX1 != w || st.clipY1 != h)
+      return false;
+    // A strip covers the rectangle when its first and last corners are opposite.
+    const SwVertex &a = op.v[0], &b = op.v[1], &c = op.v[2], &d = op.v[3];
+    const bool corners = (b.x == a.x && b.y == d.y && c.x == d.x && c.y == a.y) ||
+                         (b.x == d.x && b.y == a.y && c.x == a.x && c.y == d.y);
+    // Pixel centres sit on whole coordinates: every one must be well inside.
+    return corners && std::min(a.x, d.x) <= -0.25f && std::min(a.y, d.y) <= -0.25f &&
+           std::max(a.x, d.x) >= float(w) - 0.75f && std::max(a.y, d.y) >= float(h) - 0.75f;
+  }
+
+  void draw() {
+    // Surfaces read while drawing (texels, the target's own memory) must not
+    // draw this device's calls again.
+    const bool outer = !gFlushing;
+    gFlushing = true;
+    _target->unshare();  // drawing on a primary must not reach a surface sharing it
+    const SwTarget tg{_target->bits(), _target->pitch(), _target->width(), _target->height(),
+                      _target->format()};
+    SwRasterState st;
+    uint32_t current = UINT32_MAX;
+    for (const RecordedOp &op : _ops) {
+      if (op.kind == RecordedOp::kClear) {
+        clear(tg, op);
+        continue;
+      }
+      if (op.state != current) {
+        current = op.state;
+        st = _states[current].st;
+        if (st.hasTexture) st.tex.texels = _states[current].texture->texels();
+      }
+      const SwVertex *v = op.v;
+      switch (op.kind) {
+        case RecordedOp::kTriangle: swDrawTriangle(tg, st, v[0], v[1], v[2], op.color); break;
+        case RecordedOp::kQuad: swDrawQuadStrip(tg, st, v[0], v[1], v[2], v[3]); break;
+        case RecordedOp::kPoint: swDrawPoint(tg, st, v[0]); break;
+        case RecordedOp::kLine: swDrawLine(tg, st, v[0], v[1]); break;
+        case RecordedOp::kClear: break;
+      }
+    }
+    gDrawn += static_cast<long long>(_ops.size());
+    _target->touched();
+    if (outer) gFlushing = false;
+  }
+
+  static void clear(const SwTarget &tg, const RecordedOp &op) {
+    const long x0 = op.rect[0], y0 = op.rect[1], x1 = op.rect[2], y1 = op.rect[3];
+    for (long y = y0; y < y1; ++y) {
+      uint8_t *row = tg.bits + y * tg.pitch;
+      if (swBytesPerPixel(tg.fmt) == 4) {
+        uint32_t *p = reinterpret_cast<uint32_t *>(row);
+        std::fill(p + x0, p + x1, op.color);
+      } else {
+        uint16_t *p = reinterpret_cast<uint16_t *>(row);
+        std::fill(p + x0, p + x1, uint16_t(op.color));
+      }
+    }
+  }
 };
 
 }  // namespace
+
+void swFlushDrawing() {
+  if (gFlushing || gRecording.empty()) return;
+  gFlushing = true;
+  while (!gRecording.empty()) gRecording.back()->flush();
+  gFlushing = false;
+}
+
+uint64_t swNewStamp() { return ++gStamps; }
+
+long long SwPrimitivesDrawn() { return gDrawn; }
 
 HRESULT swCreateDevice(SwSurface *target, IDirect3DDevice7 **out) {
   if (!(target->caps() & DDSCAPS_3DDEVICE)) return DDERR_INVALIDCAPS;

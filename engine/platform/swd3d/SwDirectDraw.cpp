@@ -33,6 +33,13 @@ std::vector<SwSurface *> &onScreen() {  // surfaces living in screen memory
   return v;
 }
 
+// The content stamp of the frame each display showed last: an equal stamp is
+// the same frame again.
+std::map<SwDisplay *, uint64_t> &shownStamps() {
+  static std::map<SwDisplay *, uint64_t> m;
+  return m;
+}
+
 bool gReference = false;
 
 class SwClipper final : public IDirectDrawClipper {
@@ -237,6 +244,8 @@ void SwScreenMemoryRevoked(HWND hwnd) {
 
 void SwRegisterDisplay(HWND hwnd, SwDisplay *display) {
   SwScreenMemoryRevoked(hwnd);  // a replaced or removed display takes its memory along
+  if (SwDisplay *old = SwDisplayFor(hwnd)) shownStamps().erase(old);
+  if (display) shownStamps().erase(display);
   if (display)
     displays()[hwnd] = display;
   else
@@ -249,7 +258,10 @@ SwDisplay *SwDisplayFor(HWND hwnd) {
   return it == displays().end() ? nullptr : it->second;
 }
 
-void SwSetReferenceRasterizer(bool on) { gReference = on; }
+void SwSetReferenceRasterizer(bool on) {
+  swFlushDrawing();  // what was asked before is drawn the way it was asked
+  gReference = on;
+}
 bool SwReferenceRasterizer() { return gReference; }
 
 // ---------------------------------------------------------------------------
@@ -289,6 +301,7 @@ SwSurface::SwSurface(std::shared_ptr<SwDDCore> core, int width, int height, SwFm
 }
 
 void SwSurface::useScreenMemory() {
+  swFlushDrawing();
   SwDisplay *d = _core->display();
   if (!d || _onScreen) return;
   long pitch = 0;
@@ -306,6 +319,7 @@ void SwSurface::useScreenMemory() {
 }
 
 void SwSurface::leaveScreenMemory() {
+  swFlushDrawing();
   unshare();
   if (_sharedPrimary) {
     _sharedPrimary->_sharer = nullptr;
@@ -380,22 +394,31 @@ void SwSurface::attachBack(SwSurface *back) {
 }
 
 void SwSurface::markLost() {
+  swFlushDrawing();
   _lost = true;
   for (int y = 0; y < _height; ++y)
     std::memset(_bits + y * _pitch, 0, size_t(_width) * swBytesPerPixel(_fmt));
-  _shadowValid = false;
+  touched();
 }
 
 void SwSurface::presentIfPrimary() {
   if (!(_caps & DDSCAPS_PRIMARYSURFACE) || _lost) return;
   SwDisplay *d = _core->display();
   if (!d) return;
-  d->present(_bits, _pitch, _width, _height, swBytesPerPixel(_fmt) * 8);
+  // The frame the display showed last, again: it need not even be compared.
+  uint64_t &shown = shownStamps()[d];
+  const bool same = shown == _version;
+  shown = _version;
+  if (same)
+    d->presentSame(_bits, _pitch, _width, _height, swBytesPerPixel(_fmt) * 8);
+  else
+    d->present(_bits, _pitch, _width, _height, swBytesPerPixel(_fmt) * 8);
   if (_onScreen) {
     // Showing may move the screen memory; follow it, or fall back to our own.
     long pitch = 0;
     void *p = d->screenMemory(_width, _height, swBytesPerPixel(_fmt) * 8, pitch);
     if (p != _bits || pitch != _pitch) unshare();  // the sharer keeps its pixels
+    if (p != _bits) touched();  // other memory, other pixels
     if (p && pitch == _pitch) {
       _bits = static_cast<uint8_t *>(p);
     } else {
@@ -410,6 +433,7 @@ void SwSurface::presentIfPrimary() {
 }
 
 const uint32_t *SwSurface::texels() {
+  swFlushDrawing();
   if (_fmt == SwFmt::ARGB8888 && _pitch == long(_width) * 4)
     return reinterpret_cast<const uint32_t *>(_bits);
   if (!_shadowValid) {
@@ -427,6 +451,7 @@ const uint32_t *SwSurface::texels() {
 
 HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcRect,
                        uint32_t flags, DDBLTFX *fx) {
+  swFlushDrawing();
   if (_lost || !_core->alive) return DDERR_SURFACELOST;
   if (_locked) return DDERR_SURFACEBUSY;
   RECT d = destRect ? *destRect : RECT{0, 0, _width, _height};
@@ -463,6 +488,7 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
       s.bottom == d.bottom) {
     // The sharing surface's pixels are already where this one's are.
     touched();
+    sameAs(src->_version);
     presentIfPrimary();
     return DD_OK;
   }
@@ -496,6 +522,10 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
     }
   }
   touched();
+  const bool whole = direct && d.left == 0 && d.top == 0 && d.right == _width &&
+                     d.bottom == _height && s.left == 0 && s.top == 0 && s.right == src->_width &&
+                     s.bottom == src->_height;
+  if (whole && src != this) sameAs(src->_version);  // a copy of the whole surface
   if (canShare(src, d, s)) share(src);
   presentIfPrimary();
   return DD_OK;
@@ -506,13 +536,15 @@ HRESULT SwSurface::Flip(IDirectDrawSurface7 *target, uint32_t flags) {
   if (target && target != _back) return DDERR_INVALIDPARAMS;
   if (_lost || _back->_lost || !_core->alive) return DDERR_SURFACELOST;
   if (_locked || _back->_locked) return DDERR_SURFACEBUSY;
-  // Chains live in exclusive mode, where nothing uses screen memory.
+  swFlushDrawing();
+  // Chains live in exclusive mode, where nothing uses screen memory. The pixels
+  // change places, and their stamps with them.
   std::swap(_mem, _back->_mem);
   std::swap(_pitch, _back->_pitch);
+  std::swap(_version, _back->_version);
   _bits = _mem.data();
   _back->_bits = _back->_mem.data();
-  touched();
-  _back->touched();
+  _shadowValid = _back->_shadowValid = false;
   SwDisplay *d = _core->display();
   if (d && !(flags & DDFLIP_NOVSYNC)) d->waitForVerticalBlank();
   presentIfPrimary();
@@ -553,6 +585,7 @@ HRESULT SwSurface::Lock(RECT *rect, DDSURFACEDESC2 *desc, uint32_t flags, void *
   if (_locked) return DDERR_SURFACEBUSY;
   RECT r = rect ? *rect : RECT{0, 0, _width, _height};
   if (!validRect(r, _width, _height)) return DDERR_INVALIDRECT;
+  swFlushDrawing();
   unshare();
   GetSurfaceDesc(desc);
   desc->dwFlags |= DDSD_LPSURFACE;

@@ -77,6 +77,14 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// Deferred drawing. A device records its primitives and draws them only when
+// something needs the pixels (see SwDevice.cpp); every surface call that reads
+// or writes pixels other than the device's own drawing calls this first.
+void swFlushDrawing();
+// A content stamp never handed out before.
+uint64_t swNewStamp();
+
+// ---------------------------------------------------------------------------
 // DirectDraw objects
 class SwSurface;
 
@@ -132,8 +140,19 @@ public:
   // The texels as 0xAARRGGBB, width x height, row after row. Surfaces in another
   // format keep a converted copy, rebuilt after every change.
   const uint32_t *texels();
-  // Marks the contents changed (a draw or blit into it).
-  void touched() { _shadowValid = false; }
+  // Marks the contents changed (a draw or blit into it): they get a new stamp.
+  void touched() {
+    _shadowValid = false;
+    _version = swNewStamp();
+  }
+  // What the pixels hold, as a stamp: two surfaces with the same stamp hold the
+  // same pixels (one was copied from the other, or both were drawn by the same
+  // calls over the whole surface).
+  uint64_t version() const { return _version; }
+  void sameAs(uint64_t version) { _version = version; }
+  // A device holds drawing for this surface that it has not done yet.
+  bool drawsPending() const { return _drawsPending; }
+  void setDrawsPending(bool pending) { _drawsPending = pending; }
   void markLost();
   void attachBack(SwSurface *back);  // a flip chain of two
   void presentIfPrimary();
@@ -159,6 +178,8 @@ private:
   HWND _screenHwnd = nullptr;
   std::vector<uint32_t> _shadow;
   bool _shadowValid = false;
+  uint64_t _version = swNewStamp();
+  bool _drawsPending = false;
   bool _lost = false;
   bool _locked = false;
   bool _lockReadOnly = false;

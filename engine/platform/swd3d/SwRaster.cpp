@@ -765,6 +765,7 @@ SpanFn chooseSpan(PixelCtx &c, const Tri &t, int *unitMode = nullptr) {
 }  // namespace
 
 void SwSetWideSimd(bool on) {
+  swFlushDrawing();  // what was asked before is drawn the way it was asked
 #if defined(__x86_64__) || defined(__i386__)
   gWide = on && __builtin_cpu_supports("avx2");
 #else
