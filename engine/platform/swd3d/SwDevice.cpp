@@ -86,6 +86,23 @@ void mul(const D3DMATRIX &a, const D3DMATRIX &b, double out[4][4]) {
     }
 }
 
+// Pixels [x0, x1) x [y0, y1).
+struct PixelArea {
+  int x0, y0, x1, y1;
+  bool empty() const { return x0 >= x1 || y0 >= y1; }
+  bool overlaps(const PixelArea &o) const {
+    return !empty() && !o.empty() && x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1;
+  }
+  PixelArea meet(const PixelArea &o) const {
+    return {std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+  }
+  PixelArea join(const PixelArea &o) const {
+    if (empty()) return o;
+    if (o.empty()) return *this;
+    return {std::min(x0, o.x0), std::min(y0, o.y0), std::max(x1, o.x1), std::max(y1, o.y1)};
+  }
+};
+
 // One recorded primitive (or clear), in screen space, as the rasteriser takes it.
 struct RecordedOp {
   enum Kind : uint8_t { kClear, kTriangle, kQuad, kPoint, kLine };
@@ -94,11 +111,6 @@ struct RecordedOp {
   SwVertex v[4] = {};
   D3DCOLOR color = 0;  // a triangle's flat colour; a clear's colour in the target's format
   long rect[4] = {};   // a clear: x0, y0, x1, y1 within the viewport
-
-  bool operator==(const RecordedOp &o) const {
-    return kind == o.kind && state == o.state && color == o.color &&
-           std::memcmp(v, o.v, sizeof v) == 0 && std::memcmp(rect, o.rect, sizeof rect) == 0;
-  }
 };
 static_assert(sizeof(SwVertex) == 20, "vertices are compared as bytes: no padding");
 
@@ -200,7 +212,7 @@ public:
     if (!(s->caps() & DDSCAPS_3DDEVICE)) return DDERR_INVALIDCAPS;
     if (s != _target) {
       flush();
-      _lastValid = false;  // what was drawn last is on the other target
+      _drawn[0].valid = _drawn[1].valid = false;  // what was drawn is on the other target
     }
     setTarget(s);
     return D3D_OK;
@@ -633,35 +645,56 @@ private:
   SwRasterState _st;
   std::vector<ClipVertex> _clip;
 
-  // Recorded, not yet drawn; and the last calls drawn over the whole target.
-  std::vector<RecordedOp> _ops, _lastOps;
-  std::vector<RecordedState> _states, _lastStates;
-  bool _selfFed = false;     // a recorded primitive reads the target it draws on
-  bool _lastValid = false;   // _lastOps made the pixels stamped _lastStamp
-  uint64_t _lastStamp = 0;
+  // Recorded, not yet drawn.
+  std::vector<RecordedOp> _ops;
+  std::vector<RecordedState> _states;
+  bool _selfFed = false;  // a recorded primitive reads the target it draws on
+  // The last two lists of calls drawn over a whole target, newest first, and the
+  // stamp of what each left there (a flip chain holds both at once).
+  struct Drawn {
+    std::vector<RecordedOp> ops;
+    std::vector<RecordedState> states;
+    uint64_t stamp = 0;
+    bool valid = false;
+  };
+  Drawn _drawn[2];
+  std::vector<PixelArea> _areas;  // what differs from the calls the target holds
 
 public:
-  // Draws what was recorded, unless it would only draw again what the target holds.
+  // Draws what was recorded: nothing when the target already holds what it
+  // draws, only the areas where it differs when the target holds calls that
+  // differ a little, else all of it.
   void flush() {
     if (_ops.empty()) return;
     gRecording.erase(std::find(gRecording.begin(), gRecording.end(), this));
     _target->setDrawsPending(false);
     const bool whole = !_selfFed && coversTarget(_ops.front());
-    const bool same = whole && _lastValid && _ops == _lastOps && _states == _lastStates;
-    if (!same || _target->version() != _lastStamp) {
-      draw();
-      // The same calls over the whole target leave the same pixels: the same stamp.
-      if (same)
-        _target->sameAs(_lastStamp);
-      else
-        _lastStamp = _target->version();
+    Drawn *held = nullptr;  // the calls whose result the target holds
+    for (Drawn &d : _drawn)
+      if (whole && d.valid && d.stamp == _target->version()) held = &d;
+    Drawn *same = nullptr;  // calls equal to these, drawn before
+    for (Drawn &d : _drawn)
+      if (whole && d.valid && sameCalls(d)) same = &d;
+    if (same && same == held) {
+      // Nothing to draw.
+    } else if (held && changedAreas(*held)) {
+      for (const PixelArea &a : _areas) draw(&a);
+    } else {
+      draw(nullptr);
     }
+    if (same) _target->sameAs(same->stamp);  // the same calls leave the same pixels
     for (RecordedState &r : _states)
       if (r.texture) r.texture->Release();
-    _lastValid = whole;
-    if (whole && !same) {
-      _ops.swap(_lastOps);
-      _states.swap(_lastStates);
+    if (!whole) {
+      _drawn[0].valid = _drawn[1].valid = false;
+    } else if (same) {
+      if (same != &_drawn[0]) std::swap(_drawn[0], _drawn[1]);
+    } else {
+      std::swap(_drawn[0], _drawn[1]);
+      _drawn[0].ops.swap(_ops);
+      _drawn[0].states.swap(_states);
+      _drawn[0].stamp = _target->version();
+      _drawn[0].valid = true;
     }
     _ops.clear();
     _states.clear();
@@ -709,7 +742,71 @@ private:
            std::max(a.x, d.x) >= float(w) - 0.75f && std::max(a.y, d.y) >= float(h) - 0.75f;
   }
 
-  void draw() {
+  bool sameOp(size_t i, const Drawn &d) const {
+    const RecordedOp &a = _ops[i], &b = d.ops[i];
+    return a.kind == b.kind && a.color == b.color && std::memcmp(a.v, b.v, sizeof a.v) == 0 &&
+           std::memcmp(a.rect, b.rect, sizeof a.rect) == 0 &&
+           (a.kind == RecordedOp::kClear || _states[a.state] == d.states[b.state]);
+  }
+
+  bool sameCalls(const Drawn &d) const {
+    if (d.ops.size() != _ops.size()) return false;
+    for (size_t i = 0; i < _ops.size(); ++i)
+      if (!sameOp(i, d)) return false;
+    return true;
+  }
+
+  // The pixels an op may write: its vertices' box, a pixel wider each side,
+  // within its clip rectangle (the whole rectangle when a position is not a number).
+  static PixelArea reach(const RecordedOp &op, const std::vector<RecordedState> &states) {
+    if (op.kind == RecordedOp::kClear)
+      return {int(op.rect[0]), int(op.rect[1]), int(op.rect[2]), int(op.rect[3])};
+    const SwRasterState &st = states[op.state].st;
+    const PixelArea clip = {st.clipX0, st.clipY0, st.clipX1, st.clipY1};
+    const int n = op.kind == RecordedOp::kQuad ? 4 : op.kind == RecordedOp::kTriangle ? 3
+                  : op.kind == RecordedOp::kLine ? 2 : 1;
+    float x0 = op.v[0].x, y0 = op.v[0].y, x1 = x0, y1 = y0;
+    for (int i = 0; i < n; ++i) {
+      const SwVertex &v = op.v[i];
+      if (!std::isfinite(v.x) || !std::isfinite(v.y)) return clip;
+      x0 = std::min(x0, v.x), x1 = std::max(x1, v.x);
+      y0 = std::min(y0, v.y), y1 = std::max(y1, v.y);
+    }
+    // Projected positions lie inside the guard band: they fit an int.
+    return clip.meet({int(std::floor(x0)) - 1, int(std::floor(y0)) - 1, int(std::ceil(x1)) + 2,
+                      int(std::ceil(y1)) + 2});
+  }
+
+  // Fills _areas with where the recorded calls and the held ones can leave
+  // different pixels: the reach, old and new, of every op that differs (ops
+  // that do not differ draw the same pixels the same way there). False when the
+  // lists are not op for op alike or the areas cover too much to be worth it.
+  bool changedAreas(const Drawn &held) {
+    _areas.clear();
+    if (held.ops.size() != _ops.size()) return false;
+    for (size_t i = 0; i < _ops.size(); ++i) {
+      if (sameOp(i, held)) continue;
+      PixelArea a = reach(_ops[i], _states).join(reach(held.ops[i], held.states));
+      if (a.empty()) continue;
+      // Overlapping areas become one, so no pixel is drawn twice.
+      for (size_t j = 0; j < _areas.size();) {
+        if (_areas[j].overlaps(a)) {
+          a = a.join(_areas[j]);
+          _areas.erase(_areas.begin() + long(j));
+          j = 0;
+        } else {
+          ++j;
+        }
+      }
+      _areas.push_back(a);
+    }
+    long long area = 0;
+    for (const PixelArea &a : _areas) area += (long long)(a.x1 - a.x0) * (a.y1 - a.y0);
+    return area * 2 <= (long long)_target->width() * _target->height();
+  }
+
+  // Draws the recorded ops, all of them or only their pixels inside `area`.
+  void draw(const PixelArea *area) {
     // Surfaces read while drawing (texels, the target's own memory) must not
     // draw this device's calls again.
     const bool outer = !gFlushing;
@@ -717,17 +814,25 @@ private:
     _target->unshare();  // drawing on a primary must not reach a surface sharing it
     const SwTarget tg{_target->bits(), _target->pitch(), _target->width(), _target->height(),
                       _target->format()};
-    SwRasterState st;
+    SwRasterState base, st;
     uint32_t current = UINT32_MAX;
     for (const RecordedOp &op : _ops) {
+      if (area && !reach(op, _states).overlaps(*area)) continue;
+      ++gDrawn;
       if (op.kind == RecordedOp::kClear) {
-        clear(tg, op);
+        PixelArea r = {int(op.rect[0]), int(op.rect[1]), int(op.rect[2]), int(op.rect[3])};
+        clear(tg, area ? r.meet(*area) : r, op.color);
         continue;
       }
       if (op.state != current) {
         current = op.state;
-        st = _states[current].st;
-        if (st.hasTexture) st.tex.texels = _states[current].texture->texels();
+        base = _states[current].st;
+        if (base.hasTexture) base.tex.texels = _states[current].texture->texels();
+      }
+      st = base;
+      if (area) {
+        const PixelArea c = PixelArea{st.clipX0, st.clipY0, st.clipX1, st.clipY1}.meet(*area);
+        st.clipX0 = c.x0, st.clipY0 = c.y0, st.clipX1 = c.x1, st.clipY1 = c.y1;
       }
       const SwVertex *v = op.v;
       switch (op.kind) {
@@ -738,21 +843,19 @@ private:
         case RecordedOp::kClear: break;
       }
     }
-    gDrawn += static_cast<long long>(_ops.size());
     _target->touched();
     if (outer) gFlushing = false;
   }
 
-  static void clear(const SwTarget &tg, const RecordedOp &op) {
-    const long x0 = op.rect[0], y0 = op.rect[1], x1 = op.rect[2], y1 = op.rect[3];
-    for (long y = y0; y < y1; ++y) {
+  static void clear(const SwTarget &tg, const PixelArea &r, uint32_t color) {
+    for (long y = r.y0; y < r.y1; ++y) {
       uint8_t *row = tg.bits + y * tg.pitch;
       if (swBytesPerPixel(tg.fmt) == 4) {
         uint32_t *p = reinterpret_cast<uint32_t *>(row);
-        std::fill(p + x0, p + x1, op.color);
+        std::fill(p + r.x0, p + r.x1, color);
       } else {
         uint16_t *p = reinterpret_cast<uint16_t *>(row);
-        std::fill(p + x0, p + x1, uint16_t(op.color));
+        std::fill(p + r.x0, p + r.x1, uint16_t(color));
       }
     }
   }
