@@ -95,6 +95,7 @@ SDL_Surface *KSwPresenter::windowSurface() {
 
 void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, int height,
                                     int bits) {
+  _diffCurrent = false;  // until this frame reaches the comparison
   if (_handedOut && _surface && pixels == _surface->pixels) {
     int dw = 0, dh = 0;
     _hwnd->drawableSize(dw, dh);
@@ -131,6 +132,7 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
     srcPitch = long(width) * 4;
   }
   _frameW = width, _frameH = height;
+  _diffCurrent = true;
   if (!findChanges(static_cast<const uint32_t *>(src), srcPitch, width, height)) return;
   const bool pushWhole = _wholeStale;
   // The comparison already counts this frame as shown: until it is, the next one
@@ -152,21 +154,34 @@ void KSwPresenter::presentToSurface(const void *pixels, long pitch, int width, i
   push(s, pushWhole);
 }
 
+bool KSwPresenter::showsLastFrame(int width, int height) {
+  // It does while nothing since its push asked for a whole one.
+  int x = 0, y = 0, w = 0, h = 0, dw = 0, dh = 0;
+  if (_path != Path::Surface || !KNativeWindow::isWindow(_hwnd)) return false;
+  _hwnd->frameRect(x, y, w, h);
+  _hwnd->drawableSize(dw, dh);
+  return _diffCurrent && !_wholeStale && sdl()->exposures() == _exposures && width == _frameW &&
+         height == _frameH && x == _lastX && y == _lastY && w == _lastW && h == _lastH &&
+         dw == _surfW && dh == _surfH;
+}
+
 void KSwPresenter::presentSame(const void *pixels, long pitch, int width, int height,
                                int bitsPerPixel) {
-  // The window shows it while nothing since its push asked for a whole one.
-  int x = 0, y = 0, w = 0, h = 0, dw = 0, dh = 0;
-  if (_path == Path::Surface && KNativeWindow::isWindow(_hwnd)) {
-    _hwnd->frameRect(x, y, w, h);
-    _hwnd->drawableSize(dw, dh);
-    if (!_wholeStale && sdl()->exposures() == _exposures && width == _frameW &&
-        height == _frameH && x == _lastX && y == _lastY && w == _lastW && h == _lastH &&
-        dw == _surfW && dh == _surfH) {
-      if (_busyFrames > 0) --_busyFrames;  // busy frames are counted in frames
-      return;
-    }
+  if (showsLastFrame(width, height)) {
+    if (_busyFrames > 0) --_busyFrames;  // busy frames are counted in frames
+    return;
   }
   present(pixels, pitch, width, height, bitsPerPixel);
+}
+
+void KSwPresenter::presentChanged(const void *pixels, long pitch, int width, int height,
+                                  int bitsPerPixel, const std::vector<RECT> &areas) {
+  _hinted = showsLastFrame(width, height) && _diff.keeps(width, height);
+  _hint.clear();
+  for (const RECT &r : areas)
+    _hint.push_back(KTileRect{int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)});
+  present(pixels, pitch, width, height, bitsPerPixel);
+  _hinted = false;
 }
 
 void KSwPresenter::push(SDL_Surface *s, bool whole) {
@@ -195,7 +210,9 @@ bool KSwPresenter::findChanges(const uint32_t *src, long srcPitch, int width, in
   }
   // Only what changed since the last frame goes to the window: at rest, nothing.
   const bool compared = _diff.keeps(width, height);
-  const std::vector<KTileRect> &changed = _diff.update(src, srcPitch, width, height);
+  const std::vector<KTileRect> &changed = _hinted
+                                              ? _diff.update(src, srcPitch, width, height, _hint)
+                                              : _diff.update(src, srcPitch, width, height);
   long long area = 0;
   for (const KTileRect &r : changed) area += (long long)r.w * r.h;
   if (compared && area * 2 > (long long)width * height) _busyFrames = kBusyFrames;

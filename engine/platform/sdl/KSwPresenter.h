@@ -30,6 +30,9 @@ public:
   // Nothing to do while the window still shows that frame as it was pushed.
   void presentSame(const void *pixels, long pitch, int width, int height,
                    int bitsPerPixel) override;
+  // Compares only those areas with the frame kept, when it is the last one shown.
+  void presentChanged(const void *pixels, long pitch, int width, int height, int bitsPerPixel,
+                      const std::vector<RECT> &areas) override;
   void waitForVerticalBlank() override;
   void clientSize(int &width, int &height) override;
   // The window surface's pixels while the frame is shown unscaled in its format
@@ -55,6 +58,8 @@ private:
   bool tryGpuRenderer();
 
   // Window surface path.
+  // Whether the window still shows the last frame as it was pushed.
+  bool showsLastFrame(int width, int height);
   SDL_Surface *windowSurface();  // current, revoking screen memory when it changes
   void presentToSurface(const void *pixels, long pitch, int width, int height, int bits);
   // Hands the window the whole surface or the _updates rectangles.
@@ -87,6 +92,9 @@ private:
   std::vector<uint32_t> _resized;    // a frame saved from a surface being replaced
   std::vector<uint32_t> _staging;    // the shown frame, for windows not in XRGB
   KFrameDiff _diff;                  // the last frame shown, to find what changed
+  bool _diffCurrent = false;         // _diff holds the last frame handed to present
+  std::vector<KTileRect> _hint;      // where the frame being shown can differ
+  bool _hinted = false;              // _hint applies to it
   int _busyFrames = 0;
   std::vector<KTileRect> _areas;     // of the frame, to show now
   std::vector<SDL_Rect> _updates;    // of the window, to push

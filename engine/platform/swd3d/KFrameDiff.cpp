@@ -8,6 +8,16 @@
 
 const std::vector<KTileRect> &KFrameDiff::update(const uint32_t *pixels, long pitch, int w,
                                                   int h) {
+  return compare(pixels, pitch, w, h, nullptr);
+}
+
+const std::vector<KTileRect> &KFrameDiff::update(const uint32_t *pixels, long pitch, int w, int h,
+                                                  const std::vector<KTileRect> &within) {
+  return compare(pixels, pitch, w, h, &within);
+}
+
+const std::vector<KTileRect> &KFrameDiff::compare(const uint32_t *pixels, long pitch, int w,
+                                                   int h, const std::vector<KTileRect> *within) {
   _rects.clear();
   if (!pixels || w <= 0 || h <= 0) return _rects;
   const uint8_t *bytes = reinterpret_cast<const uint8_t *>(pixels);
@@ -23,21 +33,33 @@ const std::vector<KTileRect> &KFrameDiff::update(const uint32_t *pixels, long pi
     if (fresh)
       std::fill(_dirty.begin(), _dirty.end(), 1);
     else
-      compareBand(bytes, pitch, y0, y1);
+      compareBand(bytes, pitch, y0, y1, within);
     takeBand(bytes, pitch, y0, y1);
   }
   return _rects;
 }
 
-void KFrameDiff::compareBand(const uint8_t *pixels, long pitch, int y0, int y1) {
+void KFrameDiff::compareBand(const uint8_t *pixels, long pitch, int y0, int y1,
+                             const std::vector<KTileRect> *within) {
   std::fill(_dirty.begin(), _dirty.end(), 0);
   const size_t tiles = _dirty.size();
-  for (int y = y0; y < y1; ++y) {
+  _look.assign(tiles, within ? 0 : 1);
+  int from = within ? y1 : y0, to = within ? y0 : y1;  // the rows to compare
+  if (within) {
+    for (const KTileRect &r : *within) {
+      if (r.w <= 0 || r.h <= 0 || r.y >= y1 || r.y + r.h <= y0) continue;
+      from = std::min(from, std::max(y0, r.y));
+      to = std::max(to, std::min(y1, r.y + r.h));
+      const size_t t1 = std::min(tiles, size_t(std::max(0, r.x + r.w - 1)) / kTile + 1);
+      for (size_t t = size_t(std::max(0, r.x)) / kTile; t < t1; ++t) _look[t] = 1;
+    }
+  }
+  for (int y = from; y < to; ++y) {
     const uint32_t *row = reinterpret_cast<const uint32_t *>(pixels + long(y) * pitch);
     const uint32_t *kept = &_kept[size_t(y) * size_t(_w)];
-    if (std::memcmp(row, kept, size_t(_w) * 4) == 0) continue;
+    if (!within && std::memcmp(row, kept, size_t(_w) * 4) == 0) continue;
     for (size_t t = 0; t < tiles; ++t) {
-      if (_dirty[t]) continue;
+      if (_dirty[t] || !_look[t]) continue;
       const size_t x = t * kTile, n = std::min(size_t(kTile), size_t(_w) - x);
       if (std::memcmp(row + x, kept + x, n * 4) != 0) _dirty[t] = 1;
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/KWindowHandle.h"
 
@@ -360,6 +361,12 @@ public:
   // keeps what it showed has nothing to do.
   virtual void presentSame(const void *pixels, long pitch, int width, int height,
                            int bitsPerPixel) {
+    present(pixels, pitch, width, height, bitsPerPixel);
+  }
+  // Shows a frame that differs from the one shown last only inside `areas`.
+  virtual void presentChanged(const void *pixels, long pitch, int width, int height,
+                              int bitsPerPixel, const std::vector<RECT> &areas) {
+    (void)areas;
     present(pixels, pitch, width, height, bitsPerPixel);
   }
   // Returns at the start of the next vertical blank, where the display has one

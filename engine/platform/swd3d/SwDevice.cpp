@@ -659,6 +659,7 @@ private:
   };
   Drawn _drawn[2];
   std::vector<PixelArea> _areas;  // what differs from the calls the target holds
+  std::vector<RECT> _rects;
 
 public:
   // Draws what was recorded: nothing when the target already holds what it
@@ -678,11 +679,16 @@ public:
     if (same && same == held) {
       // Nothing to draw.
     } else if (held && changedAreas(*held)) {
+      const uint64_t from = held->stamp;
       for (const PixelArea &a : _areas) draw(&a);
+      _rects.clear();
+      for (const PixelArea &a : _areas) _rects.push_back(RECT{a.x0, a.y0, a.x1, a.y1});
+      if (same) _target->sameAs(same->stamp);
+      _target->changedOnly(from, _rects);  // the display need not look elsewhere
     } else {
       draw(nullptr);
+      if (same) _target->sameAs(same->stamp);  // the same calls leave the same pixels
     }
-    if (same) _target->sameAs(same->stamp);  // the same calls leave the same pixels
     for (RecordedState &r : _states)
       if (r.texture) r.texture->Release();
     if (!whole) {

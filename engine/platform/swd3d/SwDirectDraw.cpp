@@ -407,12 +407,15 @@ void SwSurface::presentIfPrimary() {
   if (!d) return;
   // The frame the display showed last, again: it need not even be compared.
   uint64_t &shown = shownStamps()[d];
-  const bool same = shown == _version;
+  const uint64_t before = shown;
   shown = _version;
-  if (same)
-    d->presentSame(_bits, _pitch, _width, _height, swBytesPerPixel(_fmt) * 8);
+  const int bits = swBytesPerPixel(_fmt) * 8;
+  if (before == _version)
+    d->presentSame(_bits, _pitch, _width, _height, bits);
+  else if (before != 0 && before == _changedFrom)
+    d->presentChanged(_bits, _pitch, _width, _height, bits, _changedAreas);
   else
-    d->present(_bits, _pitch, _width, _height, swBytesPerPixel(_fmt) * 8);
+    d->present(_bits, _pitch, _width, _height, bits);
   if (_onScreen) {
     // Showing may move the screen memory; follow it, or fall back to our own.
     long pitch = 0;
@@ -487,8 +490,7 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
   if (_sharer && src == _sharer && s.left == d.left && s.top == d.top && s.right == d.right &&
       s.bottom == d.bottom) {
     // The sharing surface's pixels are already where this one's are.
-    touched();
-    sameAs(src->_version);
+    copiedFrom(*src);
     presentIfPrimary();
     return DD_OK;
   }
@@ -525,7 +527,7 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
   const bool whole = direct && d.left == 0 && d.top == 0 && d.right == _width &&
                      d.bottom == _height && s.left == 0 && s.top == 0 && s.right == src->_width &&
                      s.bottom == src->_height;
-  if (whole && src != this) sameAs(src->_version);  // a copy of the whole surface
+  if (whole && src != this) copiedFrom(*src);  // a copy of the whole surface
   if (canShare(src, d, s)) share(src);
   presentIfPrimary();
   return DD_OK;
@@ -542,6 +544,8 @@ HRESULT SwSurface::Flip(IDirectDrawSurface7 *target, uint32_t flags) {
   std::swap(_mem, _back->_mem);
   std::swap(_pitch, _back->_pitch);
   std::swap(_version, _back->_version);
+  std::swap(_changedFrom, _back->_changedFrom);
+  _changedAreas.swap(_back->_changedAreas);
   _bits = _mem.data();
   _back->_bits = _back->_mem.data();
   _shadowValid = _back->_shadowValid = false;

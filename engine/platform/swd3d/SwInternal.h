@@ -144,12 +144,25 @@ public:
   void touched() {
     _shadowValid = false;
     _version = swNewStamp();
+    _changedFrom = 0;
   }
   // What the pixels hold, as a stamp: two surfaces with the same stamp hold the
   // same pixels (one was copied from the other, or both were drawn by the same
   // calls over the whole surface).
   uint64_t version() const { return _version; }
   void sameAs(uint64_t version) { _version = version; }
+  // The pixels differ from those stamped `from` only inside `areas` (0: unknown).
+  void changedOnly(uint64_t from, const std::vector<RECT> &areas) {
+    _changedFrom = from;
+    _changedAreas = areas;
+  }
+  // Takes the content of `src`: its stamp and what it knows of its changes.
+  void copiedFrom(const SwSurface &src) {
+    touched();
+    _version = src._version;
+    _changedFrom = src._changedFrom;
+    _changedAreas = src._changedAreas;
+  }
   // A device holds drawing for this surface that it has not done yet.
   bool drawsPending() const { return _drawsPending; }
   void setDrawsPending(bool pending) { _drawsPending = pending; }
@@ -179,6 +192,8 @@ private:
   std::vector<uint32_t> _shadow;
   bool _shadowValid = false;
   uint64_t _version = swNewStamp();
+  uint64_t _changedFrom = 0;
+  std::vector<RECT> _changedAreas;
   bool _drawsPending = false;
   bool _lost = false;
   bool _locked = false;
