@@ -4,8 +4,10 @@ time from exec to the first drawn frame (the screen centre polled with XGetImage
 every 2 ms), with the processor time the program had used by then (which a
 loaded machine does not stretch) and the time its threads waited for a processor
 (which it does), resident memory, and processor time (utime + stime)
-over 5 s; with --server-pid, also the display server's over the same 5 s (what
-presenting costs it: a frame pushed to it is copied there).
+over 5 s, with the frames the menu advanced meanwhile (a run whose menu stood
+still, e.g. paused without the input focus, measured nothing at rest); with
+--server-pid, also the display server's over the same 5 s (what presenting costs
+it: a frame pushed to it is copied there).
 
   measure_program.py path/to/pabrix [--fullscreen] [--runs N] [--server-pid PID]
 
@@ -82,6 +84,14 @@ def sched_seconds(pid):
     return ran / 1e9, waited / 1e9
 
 
+def frames(pump):
+    try:
+        with open(pump) as f:
+            return int(f.read().split()[0])
+    except (OSError, IndexError, ValueError):
+        return 0
+
+
 def rss_kb(pid):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
@@ -102,6 +112,8 @@ def run(binary, fullscreen, server=None):
     env.pop("XDG_DOCUMENTS_DIR", None)
     env.pop("XDG_CONFIG_HOME", None)
     env["XDG_DATA_HOME"] = os.path.join(home, ".local", "share")
+    pump = os.path.join(home, "pump")  # the frames so far, rewritten every frame
+    env["PABRIX_PUMP_FILE"] = pump
     dpy = x11.XOpenDisplay(None)
     root = x11.XDefaultRootWindow(dpy)
     cx = x11.XDisplayWidth(dpy, 0) // 2 - PATCH // 2
@@ -123,9 +135,9 @@ def run(binary, fullscreen, server=None):
         time.sleep(3)  # the menu settles
         rss = rss_kb(p.pid)
         s0 = cpu_seconds(server) if server else 0
-        c0, w0 = cpu_seconds(p.pid), time.monotonic()
+        c0, w0, f0 = cpu_seconds(p.pid), time.monotonic(), frames(pump)
         time.sleep(5)
-        c1, w1 = cpu_seconds(p.pid), time.monotonic()
+        c1, w1, f1 = cpu_seconds(p.pid), time.monotonic(), frames(pump)
         s1 = cpu_seconds(server) if server else 0
     finally:
         p.terminate()
@@ -135,7 +147,8 @@ def run(binary, fullscreen, server=None):
             p.kill()
             p.wait()
         shutil.rmtree(home, ignore_errors=True)
-    return first, first_cpu, rss, (c1 - c0) / (w1 - w0), (s1 - s0) / (w1 - w0)
+    return (first, first_cpu, rss, (c1 - c0) / (w1 - w0), (s1 - s0) / (w1 - w0),
+            (f1 - f0) / (w1 - w0))
 
 
 def main():
@@ -153,12 +166,13 @@ def main():
         print(__doc__)
         return 2
     for _ in range(runs):
-        first, first_cpu, rss, cpu, server_cpu = run(args[0], fullscreen, server)
+        first, first_cpu, rss, cpu, server_cpu, rate = run(args[0], fullscreen, server)
         ff = (f"{first * 1000:.0f} ms ({first_cpu[0] * 1000:.0f} ms on a processor, "
               f"{first_cpu[1] * 1000:.0f} ms waiting for one)"
               if first is not None else "none within 10 s")
         print(f"{'full screen' if fullscreen else 'windowed'}: first frame {ff}, "
-              f"resident {rss / 1024:.1f} MB, processor at rest {cpu * 100:.1f} % of a core"
+              f"resident {rss / 1024:.1f} MB, processor at rest {cpu * 100:.1f} % of a core "
+              f"({rate:.0f} frames/s)"
               + (f", display server {server_cpu * 100:.1f} %" if server else ""),
               flush=True)
     return 0
