@@ -20,6 +20,8 @@ namespace {
 
 // D3D caps one call at this many vertices; it also bounds our scratch memory.
 const uint32_t kMaxVertices = 0xFFFF;
+// Primitives recorded before they are drawn whether or not anything reads them.
+const size_t kMaxRecorded = 1 << 16;
 // Guard band in normalised device units: triangles are clipped against it
 // instead of the viewport edges (the rasteriser scissors exactly), which keeps
 // shared edges free of interpolation seams while bounding screen coordinates.
@@ -272,6 +274,7 @@ public:
       op.rect[1] = std::max(rects[i].y1, whole.y1);
       op.rect[2] = std::min(rects[i].x2, whole.x2);
       op.rect[3] = std::min(rects[i].y2, whole.y2);
+      makeRoom();
       if (op.rect[0] < op.rect[2] && op.rect[1] < op.rect[3]) record(op);
     }
     return D3D_OK;
@@ -338,7 +341,6 @@ public:
     prepare();
     if (_st.hasTexture && _texture->drawsPending())
       swFlushDrawing();  // it is drawn on: what is drawn on it so far comes first
-    if (_st.hasTexture && _texture == _target) _selfFed = true;  // never skipped
     const D3DLVERTEX *in = static_cast<const D3DLVERTEX *>(vertices);
     _clip.resize(count);
     for (uint32_t i = 0; i < count; ++i) transformVertex(in[i], _clip[i]);
@@ -716,9 +718,17 @@ private:
     _ops.push_back(op);
   }
 
+  // Drawing that is never read is drawn from time to time all the same, so what
+  // is recorded stays bounded.
+  void makeRoom() {
+    if (_ops.size() >= kMaxRecorded) flush();
+  }
+
   // A primitive in the current raster state.
   void recordPrimitive(RecordedOp &op) {
+    makeRoom();
     SwSurface *tex = _st.hasTexture ? _texture : nullptr;
+    if (tex == _target) _selfFed = true;  // reads what it draws on: never skipped
     const uint64_t version = tex ? tex->version() : 0;
     if (_states.empty() || !sameRaster(_states.back().st, _st) || _states.back().texture != tex ||
         _states.back().textureVersion != version) {
