@@ -27,6 +27,27 @@ add_library(stb_lib STATIC ${PROJECT_SOURCE_DIR}/engine/graphic/stb_compiled.c)
 target_include_directories(stb_lib SYSTEM PUBLIC ${STB_INCLUDE_DIR})
 target_link_libraries(stb_lib PUBLIC m)
 
+# X11 only where a toolkit's X11 path is built and the code beside it asks X
+# directly: SDL's (the SDL glue) and GDK's (the GTK print module).
+include(CheckSymbolExists)
+set(CMAKE_REQUIRED_QUIET ON)
+set(CMAKE_REQUIRED_INCLUDES ${SDL2_INCLUDE_DIRS})
+check_symbol_exists(SDL_VIDEO_DRIVER_X11 SDL_config.h PABRIX_SDL_HAS_X11)
+set(CMAKE_REQUIRED_INCLUDES ${GTK3_INCLUDE_DIRS})
+check_symbol_exists(GDK_WINDOWING_X11 gdk/gdk.h PABRIX_GDK_HAS_X11)
+unset(CMAKE_REQUIRED_INCLUDES)
+set(PABRIX_SDL_X11 "")
+set(PABRIX_GDK_X11 "")
+if(PABRIX_SDL_HAS_X11 OR PABRIX_GDK_HAS_X11)
+  find_package(X11 REQUIRED)
+  if(PABRIX_SDL_HAS_X11)
+    set(PABRIX_SDL_X11 X11::X11)
+  endif()
+  if(PABRIX_GDK_HAS_X11)
+    set(PABRIX_GDK_X11 X11::X11)
+  endif()
+endif()
+
 # DUMB has no pkg-config file.
 find_path(DUMB_INCLUDE_DIR dumb.h REQUIRED)
 find_library(DUMB_LIBRARY dumb REQUIRED)

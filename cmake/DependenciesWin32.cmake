@@ -7,10 +7,12 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 # ReplaceFileA, MoveFileExA), ANSI entry points by name.
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 
-# The Direct3D backend's device header is the system's DirectDraw here: this
-# folder's platform/swd3d/SwD3D.h stands, for every target, where the software
-# device's is on Linux, so the backend's sources and their users are the same.
-include_directories(BEFORE ${PROJECT_SOURCE_DIR}/engine/platform/win32/ddraw)
+# The stand-in headers that take the names portable code includes
+# (engine/platform/win32/compat/): the system's DirectDraw where the software
+# device's platform/swd3d/SwD3D.h is on Linux, Ogg Vorbis's vorbis/vorbisfile.h
+# on stb_vorbis, and dumb.h without modules. First on every target's include
+# path, so the portable sources and their users are the same on both systems.
+include_directories(BEFORE ${PROJECT_SOURCE_DIR}/engine/platform/win32/compat)
 
 # stb: never -I/usr/include, which would drag the Linux system headers in; a
 # folder holding only a link to the stb headers stands in for it.

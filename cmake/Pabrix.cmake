@@ -25,7 +25,8 @@ endmacro()
 
 # pabrix_module(NAME DIR [PLATFORM] [EXCLUDE file...] [DEPS module...] [LIBS lib...])
 # One engine module: every .cpp directly in DIR becomes a static library named
-# engine_NAME. DEPS names the engine modules whose headers it includes (exactly
+# engine_NAME (EXCLUDE: a stem leaves out its .cpp and .h, a name with its
+# extension that file only). DEPS names the engine modules whose headers it includes (exactly
 # those: the layering test checks it and refuses a cycle among them); LIBS the
 # outside libraries. A module links what it names, so a test names only the
 # modules it exercises. PLATFORM marks code that may use a platform's headers
@@ -38,12 +39,16 @@ function(pabrix_module name dir)
   file(GLOB srcs CONFIGURE_DEPENDS ${base}/*.cpp)
   file(GLOB hdrs CONFIGURE_DEPENDS ${base}/*.h)
   foreach(ex ${M_EXCLUDE})
-    get_filename_component(stem ${ex} NAME_WE)
-    list(REMOVE_ITEM srcs ${base}/${stem}.cpp)
-    list(REMOVE_ITEM hdrs ${base}/${stem}.h)
+    if(ex MATCHES "\\.")
+      list(REMOVE_ITEM srcs ${base}/${ex})
+    else()
+      list(REMOVE_ITEM srcs ${base}/${ex}.cpp)
+      list(REMOVE_ITEM hdrs ${base}/${ex}.h)
+    endif()
   endforeach()
   list(TRANSFORM M_DEPS PREPEND engine_)
   pabrix_layer(engine_${name} "${M_PLATFORM}" "${M_DEPS}" ${srcs} ${hdrs})
+  set_property(GLOBAL PROPERTY PABRIX_LAYER_engine_${name} "${M_PLATFORM}|${M_DEPS}")
   if(srcs)
     add_library(engine_${name} STATIC ${srcs})
     target_include_directories(engine_${name} PUBLIC ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR})
@@ -54,6 +59,21 @@ function(pabrix_module name dir)
     target_link_libraries(engine_${name} INTERFACE ${M_DEPS} ${M_LIBS})
   endif()
   set_property(GLOBAL APPEND PROPERTY PABRIX_ENGINE_MODULES engine_${name})
+endfunction()
+
+# pabrix_module_add(NAME DIR FILE... [LIBS lib...])
+# A platform's part of a module the one list declares: FILEs of DIR (names with
+# their extension) join engine_NAME, under the module's layering rules.
+function(pabrix_module_add name dir)
+  cmake_parse_arguments(M "" "" "LIBS" ${ARGN})
+  list(TRANSFORM M_UNPARSED_ARGUMENTS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/)
+  get_property(layer GLOBAL PROPERTY PABRIX_LAYER_engine_${name})
+  string(REPLACE "|" ";" layer "${layer}")
+  list(GET layer 0 platform)
+  list(SUBLIST layer 1 -1 deps)
+  pabrix_layer(engine_${name} "${platform}" "${deps}" ${M_UNPARSED_ARGUMENTS})
+  target_sources(engine_${name} PRIVATE ${M_UNPARSED_ARGUMENTS})
+  target_link_libraries(engine_${name} PUBLIC ${M_LIBS})
 endfunction()
 
 # pabrix_layer(TARGET PLATFORM DEPS files...)

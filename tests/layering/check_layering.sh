@@ -7,12 +7,26 @@
 #    cairo, windows.h) and no system header (POSIX's unistd.h, fcntl.h, sys/*,
 #    signal.h, dlfcn.h, dirent.h...; the C runtime's io.h, direct.h): those are
 #    the platform services' to use; OpenGL's only in the OpenGL backend;
-#  - the targets form no cycle, neither in what they name nor in what they include.
+#  - the targets form no cycle, neither in what they name nor in what they include;
+#  - the Windows stand-in headers (engine/platform/win32/compat/) each take a name
+#    that some file of the build includes, and nothing includes them by their
+#    folder; the platform headers portable code may include are the device
+#    interfaces that have such a stand-in, and the mixer's interface.
 # Usage: check_layering.sh SOURCE_DIR LAYERS_FILE
 set -u
 src=$1
 layers=$2
 fail=0
+compat=engine/platform/win32/compat
+declare -A device_interface=([platform/mixer/Mixer.h]=1)
+while IFS= read -r standin; do
+  name=${standin#"$src/$compat/"}
+  [[ $name == platform/* ]] && device_interface[$name]=1
+  if ! cut -d' ' -f3 "$layers" | (cd "$src" && xargs grep -lqsE "^[[:space:]]*#[[:space:]]*include[[:space:]]*[<\"]$name[>\"]"); then
+    echo "$compat/$name: no file of the build includes \"$name\""
+    fail=1
+  fi
+done < <(find "$src/$compat" -name '*.h' | sort)
 declare -A owner allowed kind
 while read -r target k file deps; do
   owner[$file]=$target
@@ -46,9 +60,11 @@ while read -r target k file deps; do
       elif [[ $to != "$target" ]]; then
         echo "$to $target" >>"$edges"
       fi
-      if [[ $k == portable && $name == platform/*/* &&
-            $name != platform/swd3d/SwD3D.h &&
-            $name != platform/mixer/Mixer.h ]]; then
+      if [[ $name == *compat/* ]]; then
+        echo "$file: includes the stand-in \"$name\" by its folder"
+        fail=1
+      fi
+      if [[ $k == portable && $name == platform/*/* && -z ${device_interface[$name]:-} ]]; then
         echo "$file: portable code includes the platform header \"$name\""
         fail=1
       fi
