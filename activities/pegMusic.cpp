@@ -35,9 +35,17 @@ double rowRatio(int row) {
   return std::pow(2.0, double(semitones - 24) / 12.0);  // C3 is two octaves under C5
 }
 
-Score::Score() : _notes(size_t(PABGLOW_COLUMNS) * kNoteFrames, 0.0f), _sum(kNoteFrames, 0.0f) {
+Score::Score() {
   for (auto &column : _cells)
     for (int32_t &cell : column) cell = PABGLOW_EMPTY;
+}
+
+// The note buffers (5.6 MB) are made when the board first plays, not with the
+// program's statics: the start would zero them all before its first frame.
+void Score::makeBuffers() {
+  if (!_notes.empty()) return;
+  _notes.assign(size_t(PABGLOW_COLUMNS) * kNoteFrames, 0.0f);
+  _sum.assign(kNoteFrames, 0.0f);
 }
 
 bool Score::setVoice(int voice, const int16_t *pcm, unsigned long frames, int channels) {
@@ -66,6 +74,7 @@ bool Score::differs(int c, const sGrid &grid) const {
 }
 
 void Score::renderColumn(int c, const sGrid &grid) {
+  makeBuffers();
   float *out = _notes.data() + size_t(c) * kNoteFrames;
   std::fill(out, out + kNoteFrames, 0.0f);
   int pegs = 0;
@@ -95,6 +104,7 @@ void Score::renderColumn(int c, const sGrid &grid) {
 }
 
 void Score::mix(unsigned long first, unsigned long count, int16_t *out) {
+  makeBuffers();
   count = std::min(count, kNoteFrames);
   std::fill(_sum.begin(), _sum.begin() + long(count), 0.0f);
   // Column c sounds over [c * step, c * step + kNoteFrames) of the loop, wrapping.

@@ -49,6 +49,7 @@ public:
   void mix(unsigned long first, unsigned long count, int16_t *out);
 
 private:
+  void makeBuffers();
   std::vector<float> _voices[kVoices];
   std::vector<float> _notes;  // PABGLOW_COLUMNS runs of kNoteFrames
   std::vector<float> _sum;    // kNoteFrames, mix's accumulator

@@ -3,6 +3,7 @@
 // reading half lives in KImageFile.cpp so that this half needs no engine tools.
 #include "graphic/KImageCodec.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -46,6 +47,83 @@ bool hasSignature(const uint8_t *d, size_t n, KImageFormat format) {
   }
 }
 
+// The program's own pictures are uncompressed true-colour TGA and BMP, which stb
+// reads a byte at a time; these read them a row at a time, with exactly stb's
+// result. Anything else (compressed, paletted) is left to stb. Such a file
+// shorter than its pixels is refused: stb would fill the rest with zeros or,
+// for TGA, leave it as whatever the memory held.
+enum Plain { kNotPlain, kPlainRead, kPlainTruncated };
+uint32_t le16(const uint8_t *p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8); }
+uint32_t le32(const uint8_t *p) { return le16(p) | (le16(p + 2) << 16); }
+
+// Rows of BGR or BGRA pixels (COMP bytes each, `stride` bytes a row) to RGBA,
+// top row first; 3-byte pixels become opaque.
+template <int COMP>
+void bgrRows(const uint8_t *src, size_t stride, bool bottomUp, int w, int h, uint8_t *out) {
+  for (int y = 0; y < h; ++y) {
+    const uint8_t *s = src + size_t(bottomUp ? h - 1 - y : y) * stride;
+    uint8_t *d = out + size_t(y) * size_t(w) * 4;
+    for (int x = 0; x < w; ++x, s += COMP, d += 4) {
+      d[0] = s[2];
+      d[1] = s[1];
+      d[2] = s[0];
+      d[3] = COMP == 4 ? s[3] : 255;
+    }
+  }
+}
+
+Plain plainPixels(const uint8_t *pixels, size_t stride, bool bottomUp, int w, int h, int comp,
+                  KImage &out) {
+  out.width = w;
+  out.height = h;
+  out.rgba.resize(size_t(w) * size_t(h) * 4);
+  (comp == 4 ? bgrRows<4> : bgrRows<3>)(pixels, stride, bottomUp, w, h, out.rgba.data());
+  return kPlainRead;
+}
+
+// Type 2 (true colour, no colour map) at 24 or 32 bits; bit 5 of the
+// descriptor set means top row first.
+Plain plainTga(const uint8_t *d, size_t n, KImage &out, int &comp) {
+  if (n < 18 || d[1] != 0 || d[2] != 2 || (d[16] != 24 && d[16] != 32)) return kNotPlain;
+  const int w = int(le16(d + 12)), h = int(le16(d + 14));
+  comp = d[16] / 8;
+  const size_t at = 18 + size_t(d[0]), stride = size_t(w) * size_t(comp);
+  if (w <= 0 || h <= 0) return kNotPlain;
+  if (n < at || (n - at) / stride < size_t(h)) return kPlainTruncated;
+  return plainPixels(d + at, stride, (d[17] & 0x20) == 0, w, h, comp, out);
+}
+
+// 24 bits with the 40-byte header, uncompressed, pixels right after the header
+// (stb refuses any other offset at this depth); a negative height is top row first.
+Plain plainBmp(const uint8_t *d, size_t n, KImage &out, int &comp) {
+  if (n < 54 || le32(d + 10) != 54 || le32(d + 14) != 40 || le16(d + 26) != 1 ||
+      le16(d + 28) != 24 || le32(d + 30) != 0)
+    return kNotPlain;
+  const int w = int(le32(d + 18)), rawH = int(le32(d + 22));
+  if (w <= 0 || rawH == 0 || rawH == INT32_MIN) return kNotPlain;
+  const int h = rawH < 0 ? -rawH : rawH;
+  comp = 3;
+  const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+  if ((n - 54) / stride < size_t(h)) return kPlainTruncated;
+  return plainPixels(d + 54, stride, rawH > 0, w, h, comp, out);
+}
+
+// Any picture stb reads, as RGBA; false when its size is not the one its header gave.
+bool decodeWithStb(const uint8_t *data, int len, int w, int h, KImage &out, int &channels) {
+  int lw = 0, lh = 0;
+  stbi_uc *px = stbi_load_from_memory(data, len, &lw, &lh, &channels, 4);
+  if (px == nullptr) return false;
+  if (lw != w || lh != h) {
+    stbi_image_free(px);
+    return false;
+  }
+  out.width = w;
+  out.height = h;
+  out.rgba.assign(px, px + static_cast<size_t>(w) * h * 4);
+  stbi_image_free(px);
+  return true;
+}
+
 void appendBytes(void *context, void *data, int size) {
   auto *out = static_cast<std::vector<uint8_t> *>(context);
   const auto *p = static_cast<const uint8_t *>(data);
@@ -80,24 +158,32 @@ bool KImageCodec::decode(const uint8_t *data, size_t size, KImageFormat format, 
   if (!stbi_info_from_memory(data, len, &w, &h, &comp)) return false;
   if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return false;
 
-  int lw = 0, lh = 0, channels = 0;
-  stbi_uc *px = stbi_load_from_memory(data, len, &lw, &lh, &channels, 4);
-  if (px == nullptr) return false;
-  if (lw != w || lh != h) {
-    stbi_image_free(px);
+  int channels = 0;
+  const Plain plain = format == K_IMAGE_TGA   ? plainTga(data, size, out, channels)
+                      : format == K_IMAGE_BMP ? plainBmp(data, size, out, channels)
+                                              : kNotPlain;
+  if (plain == kPlainTruncated || (plain == kPlainRead && (out.width != w || out.height != h))) {
+    out = KImage();
     return false;
   }
-  size_t bytes = static_cast<size_t>(w) * h * 4;
-  out.width = w;
-  out.height = h;
-  out.rgba.assign(px, px + bytes);
-  stbi_image_free(px);
+  if (plain == kNotPlain && !decodeWithStb(data, len, w, h, out, channels)) {
+    out = KImage();
+    return false;
+  }
+  const size_t bytes = static_cast<size_t>(w) * h * 4;
 
   // A colour key chunk (PNG tRNS on a true-colour image) gives transparency
   // without an alpha channel; the pixels tell.
   bool alpha = channels == 2 || channels == 4;
-  for (size_t i = 3; !alpha && i < bytes; i += 4) {
-    if (out.rgba[i] != 255) alpha = true;
+  if (!alpha) {
+    // All alphas ANDed as whole words: one vectorised pass, no early exit.
+    uint32_t all = 0xFFFFFFFFu;
+    for (size_t i = 0; i < bytes; i += 4) {
+      uint32_t p;
+      std::memcpy(&p, out.rgba.data() + i, 4);
+      all &= p;
+    }
+    alpha = (all >> 24) != 255;  // byte 3, alpha, is the high byte (little-endian)
   }
   out.hasAlpha = alpha;
   out.bpp = alpha ? 32 : channels * 8;

@@ -1,6 +1,7 @@
 // Tests of the picture codec: decoding of hand-made and encoded files in the
 // four formats, the path rule, texel layout, and refusal of bad input.
 #include <gtest/gtest.h>
+#include <stb_image.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -121,6 +122,44 @@ TEST(ImageCodec, HandMadeTgaAndBmpDecodeTopRowFirst) {
   EXPECT_EQ(img.width, 3);
   EXPECT_FALSE(img.hasAlpha);
   for (int i = 0; i < 6; i++) EXPECT_EQ(px(img, i % 3, i / 3), kPicture[i] | 0xFF000000u);
+}
+
+// Plain TGA and BMP files are read without stb, a row at a time: whatever the
+// variant, the pixels must be stb's; one cut short is refused.
+TEST(ImageCodec, PlainTgaAndBmpReadExactlyAsStbReadsThem) {
+  std::vector<uint32_t> pic(7 * 5);  // odd width: padded BMP rows
+  for (size_t i = 0; i < pic.size(); i++) pic[i] = uint32_t(i * 0x9E3779B9u);
+  std::vector<uint32_t> clear(pic.size(), 0x00123456u);  // every alpha zero
+  Bytes withId = makeTga(7, 5, 32, pic, false);
+  withId.insert(withId.begin() + 18, {'i', 'd', '!'});
+  withId[0] = 3;
+  Bytes movedPixels = makeBmp(7, 5, pic);
+  movedPixels.insert(movedPixels.begin() + 54, 4, 0);
+  put32(movedPixels, 10, 58);
+  Bytes shortTga = makeTga(7, 5, 24, pic, true), shortBmp = makeBmp(7, 5, pic);
+  shortTga.resize(shortTga.size() - 2);
+  shortBmp.resize(shortBmp.size() - 2);
+  const std::pair<Bytes, KImageFormat> files[] = {
+      {makeTga(7, 5, 32, pic, false), K_IMAGE_TGA}, {makeTga(7, 5, 32, pic, true), K_IMAGE_TGA},
+      {makeTga(7, 5, 24, pic, false), K_IMAGE_TGA}, {makeTga(7, 5, 32, clear, true), K_IMAGE_TGA},
+      {withId, K_IMAGE_TGA},   {makeBmp(7, 5, pic), K_IMAGE_BMP}, {movedPixels, K_IMAGE_BMP}};
+  for (size_t i = 0; i < sizeof files / sizeof files[0]; i++) {
+    const Bytes &f = files[i].first;
+    int w = 0, h = 0, n = 0;
+    stbi_uc *ref = stbi_load_from_memory(f.data(), int(f.size()), &w, &h, &n, 4);
+    KImage img;
+    const bool ok = KImageCodec::decode(f.data(), f.size(), files[i].second, img);
+    ASSERT_EQ(ok, ref != nullptr) << "file " << i;
+    if (!ref) continue;
+    EXPECT_EQ(img.width, w) << "file " << i;
+    EXPECT_EQ(img.height, h) << "file " << i;
+    EXPECT_EQ(Bytes(ref, ref + size_t(w) * h * 4), img.rgba) << "file " << i;
+    stbi_image_free(ref);
+  }
+  KImage img;
+  EXPECT_FALSE(KImageCodec::decode(shortTga.data(), shortTga.size(), K_IMAGE_TGA, img));
+  EXPECT_FALSE(KImageCodec::decode(shortBmp.data(), shortBmp.size(), K_IMAGE_BMP, img));
+  EXPECT_TRUE(img.rgba.empty());
 }
 
 TEST(ImageCodec, EncodedFilesDecodeBackInEveryFormat) {
