@@ -155,12 +155,13 @@ static void musicButton(short mx, short my, bool bt) {
   const bool over = mx >= kPlayX && mx < kPlayX + kPlaySide && my >= kPlayY && my < kPlayY + kPlaySide;
   const bool space = KInput::isPressed(K_VK_SPACE);
   if ((over && bt && !playPressWas) || (space && !spaceWas)) {
-    playSample(snd_click);
     if (music.playing()) {
       stopMusic();
     } else {
       startMusic();
     }
+    // After the tune's notes are written, so the click and the first note sound together.
+    playSample(snd_click);
   }
   playPressWas = bt;
   spaceWas = space;

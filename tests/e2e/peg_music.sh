@@ -6,7 +6,7 @@
 . "$(dirname "$0")/lib.sh"
 need_display "$@"
 BIN=${1:?usage: peg_music.sh path/to/pabrix}
-RAW=$(mktemp /tmp/pabrix-music-XXXXXX.raw)
+RAW="$(scratch_dir music)/tune.raw"  # inside the test home, gone with it
 export E2E_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$RAW
 
 # effects at the top of their slider (340, the first knob), music 300
@@ -42,8 +42,8 @@ for i, p in enumerate(pk):
 end = at - best
 print('-- recording %.1f s' % (n / rate))
 onsets = [i for i in range(end - 300, end) if pk[i] > 2000 and pk[i] > 1.4 * pk[i - 1]]
-def pitch(i):  # zero crossings over 40 ms, 20 ms into the note
-    a = (i + 2) * blk; seg = left[a:a + 1764]
+def pitch(i):  # zero crossings over 40 ms, 60 ms into the note (past the button's click)
+    a = (i + 6) * blk; seg = left[a:a + 1764]
     return sum((seg[k - 1] < 0) != (seg[k] < 0) for k in range(1, len(seg))) / 2 / 0.04
 for i in onsets:
     run = [i, i + 25, i + 50, i + 75, i + 125]  # columns 0, 1, 2, 3 and 5
@@ -61,6 +61,5 @@ for i in onsets:
 print('-- onsets at', ' '.join('%.2f' % (o * blk / rate) for o in onsets))
 sys.exit(1)
 PY
-rm -f "$RAW"
 log "the tune was recorded in column order without clipping"
 cleanup
