@@ -232,6 +232,18 @@ focus_game() {
   die "the game window did not take the focus in 10 s"
 }
 
+looks_like_now() { (looks_like "$(shot "$1")" "$2" "$3") >/dev/null 2>&1; }
+
+# shows_within SECONDS NAME PICTURE GEOMETRY: the screen comes to look like the
+# picture within SECONDS: after a change of mode the window has its new size a
+# moment before the program's next frame reaches it.
+shows_within() {
+  local seconds=$1
+  shift
+  wait_until "$seconds" looks_like_now "$@" || true
+  looks_like "$(shot "$1")" "$2" "$3"
+}
+
 # soon_like NAME PICTURE GEOMETRY: the screen comes to look like the picture
 # within 30 s (a loaded machine may take a while to show the first frames).
 soon_like() {

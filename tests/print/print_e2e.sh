@@ -115,7 +115,7 @@ back_in_game
 wait_until 5 eval '[ "$(xdotool getwindowgeometry --shell "$WID" | grep WIDTH=)" = "WIDTH=$SW" ]' ||
   die "full screen did not come back after the dialog"
 geometry
-looks_like "$(shot fullscreen-again)" "$DATA/misterback.bmp" 240x30+260+0
+shows_within 5 fullscreen-again "$DATA/misterback.bmp" 240x30+260+0
 log "full screen again after the dialog"
 press_key Escape
 quit_from_menu
