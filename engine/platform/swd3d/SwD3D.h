@@ -411,6 +411,9 @@ bool SwReferenceRasterizer();
 // Tests: primitives and clears the devices have drawn so far, process-wide (a
 // frame that equals the last one over the pixels it left is not drawn again).
 long long SwPrimitivesDrawn();
+// Draws every primitive recorded so far, as reading the pixels would: for
+// benchmarks that time drawing without presenting it.
+void SwFinishDrawing();
 // Tests: allow (default, where the processor has it) or forbid the eight-pixel
 // AVX2 spans, so the four-pixel SSE2 ones can be checked on any machine.
 void SwSetWideSimd(bool on);

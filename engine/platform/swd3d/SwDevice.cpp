@@ -890,6 +890,8 @@ uint64_t swNewStamp() { return ++gStamps; }
 
 long long SwPrimitivesDrawn() { return gDrawn; }
 
+void SwFinishDrawing() { swFlushDrawing(); }
+
 HRESULT swCreateDevice(SwSurface *target, IDirect3DDevice7 **out) {
   if (!(target->caps() & DDSCAPS_3DDEVICE)) return DDERR_INVALIDCAPS;
   if (target->lost()) return DDERR_SURFACELOST;
