@@ -22,6 +22,9 @@ namespace {
 const uint32_t kMaxVertices = 0xFFFF;
 // Primitives recorded before they are drawn whether or not anything reads them.
 const size_t kMaxRecorded = 1 << 16;
+// Rows drawn together when a whole frame is drawn: a band of a wide target and
+// the texels blended into it fit the processor's nearer caches.
+const int kBandRows = 32;
 // Guard band in normalised device units: triangles are clipped against it
 // instead of the viewport edges (the rasteriser scissors exactly), which keeps
 // shared edges free of interpolation seams while bounding screen coordinates.
@@ -662,6 +665,12 @@ private:
   Drawn _drawn[2];
   std::vector<PixelArea> _areas;  // what differs from the calls the target holds
   std::vector<RECT> _rects;
+  // Drawing: the state in use, and a banded frame's set-up (kept for their memory).
+  uint32_t _current = UINT32_MAX;
+  SwRasterState _base;
+  std::vector<SwRectJob> _jobs;
+  std::vector<uint8_t> _isJob;
+  std::vector<uint32_t> _bandStart, _bandFill, _bandOps;
 
 public:
   // Draws what was recorded: nothing when the target already holds what it
@@ -830,37 +839,112 @@ private:
     _target->unshare();  // drawing on a primary must not reach a surface sharing it
     const SwTarget tg{_target->bits(), _target->pitch(), _target->width(), _target->height(),
                       _target->format()};
-    SwRasterState base, st;
-    uint32_t current = UINT32_MAX;
-    for (const RecordedOp &op : _ops) {
-      if (area && !reach(op, _states).overlaps(*area)) continue;
-      ++gDrawn;
-      if (op.kind == RecordedOp::kClear) {
-        PixelArea r = {int(op.rect[0]), int(op.rect[1]), int(op.rect[2]), int(op.rect[3])};
-        clear(tg, area ? r.meet(*area) : r, op.color);
-        continue;
-      }
-      if (op.state != current) {
-        current = op.state;
-        base = _states[current].st;
-        if (base.hasTexture) base.tex.texels = _states[current].texture->texels();
-      }
-      st = base;
-      if (area) {
-        const PixelArea c = PixelArea{st.clipX0, st.clipY0, st.clipX1, st.clipY1}.meet(*area);
-        st.clipX0 = c.x0, st.clipY0 = c.y0, st.clipX1 = c.x1, st.clipY1 = c.y1;
-      }
-      const SwVertex *v = op.v;
-      switch (op.kind) {
-        case RecordedOp::kTriangle: swDrawTriangle(tg, st, v[0], v[1], v[2], op.color); break;
-        case RecordedOp::kQuad: swDrawQuadStrip(tg, st, v[0], v[1], v[2], v[3]); break;
-        case RecordedOp::kPoint: swDrawPoint(tg, st, v[0]); break;
-        case RecordedOp::kLine: swDrawLine(tg, st, v[0], v[1]); break;
-        case RecordedOp::kClear: break;
+    _current = UINT32_MAX;
+    if (!area && !_selfFed && swBytesPerPixel(tg.fmt) == 4 && !SwReferenceRasterizer()) {
+      drawBanded(tg);
+    } else {
+      for (const RecordedOp &op : _ops) {
+        if (area && !reach(op, _states).overlaps(*area)) continue;
+        ++gDrawn;
+        drawOp(tg, op, area);
       }
     }
     _target->touched();
     if (outer) gFlushing = false;
+  }
+
+  // A whole frame is drawn a band of rows at a time, every op over one band
+  // before the next band, so the band's pixels stay in the processor's cache
+  // from the first op that writes them to the last. Sprites drawn straight from
+  // their texture rows are set up once for all their bands. Not for ops reading
+  // the target itself: a band must not read rows later ops have yet to draw.
+  void drawBanded(const SwTarget &tg) {
+    const int bands = (tg.height + kBandRows - 1) / kBandRows;
+    _jobs.resize(_ops.size());
+    _isJob.assign(_ops.size(), 0);
+    _bandStart.assign(size_t(bands) + 1, 0);
+    // Each op goes to the list of every band it may touch, lists in op order.
+    for (int pass = 0; pass < 2; ++pass) {
+      if (pass == 1) {
+        for (int b = 0; b < bands; ++b) _bandStart[size_t(b) + 1] += _bandStart[size_t(b)];
+        _bandOps.resize(_bandStart[size_t(bands)]);
+        _bandFill.assign(_bandStart.begin(), _bandStart.end() - 1);
+      }
+      for (size_t i = 0; i < _ops.size(); ++i) {
+        int y0, y1;
+        if (pass == 0) {
+          rowsOf(tg, i, y0, y1);
+          _jobs[i].y0 = y0, _jobs[i].y1 = y1;  // remembered for the second pass
+        } else {
+          y0 = _jobs[i].y0, y1 = _jobs[i].y1;
+        }
+        if (y0 >= y1) continue;
+        for (int b = y0 / kBandRows; b <= (y1 - 1) / kBandRows; ++b) {
+          if (pass == 0)
+            ++_bandStart[size_t(b) + 1];
+          else
+            _bandOps[_bandFill[size_t(b)]++] = uint32_t(i);
+        }
+      }
+    }
+    for (int b = 0; b < bands; ++b) {
+      const PixelArea band = {0, b * kBandRows, tg.width, std::min(tg.height, (b + 1) * kBandRows)};
+      for (uint32_t k = _bandStart[size_t(b)]; k < _bandStart[size_t(b) + 1]; ++k) {
+        const uint32_t i = _bandOps[k];
+        if (_isJob[i])
+          swRunRect(tg, _jobs[i], band.y0, band.y1);
+        else
+          drawOp(tg, _ops[i], &band);
+      }
+    }
+    gDrawn += static_cast<long long>(_ops.size());
+  }
+
+  // The rows op i may write, [y0, y1); a sprite drawn straight from its texture
+  // rows is set up here as a job.
+  void rowsOf(const SwTarget &tg, size_t i, int &y0, int &y1) {
+    const RecordedOp &op = _ops[i];
+    if (op.kind == RecordedOp::kQuad && swQuadAsRect(tg, raster(op), op.v[0], op.v[1], op.v[2],
+                                                     op.v[3], _jobs[i])) {
+      _isJob[i] = 1;
+      y0 = _jobs[i].y0, y1 = _jobs[i].y1;
+      return;
+    }
+    const PixelArea r = reach(op, _states).meet({0, 0, tg.width, tg.height});
+    y0 = r.empty() ? 0 : r.y0;
+    y1 = r.empty() ? 0 : r.y1;
+  }
+
+  // The raster state of a recorded primitive with its texels.
+  const SwRasterState &raster(const RecordedOp &op) {
+    if (op.state != _current) {
+      _current = op.state;
+      _base = _states[_current].st;
+      if (_base.hasTexture) _base.tex.texels = _states[_current].texture->texels();
+    }
+    return _base;
+  }
+
+  // Draws one recorded op, or only its pixels inside `area`.
+  void drawOp(const SwTarget &tg, const RecordedOp &op, const PixelArea *area) {
+    if (op.kind == RecordedOp::kClear) {
+      PixelArea r = {int(op.rect[0]), int(op.rect[1]), int(op.rect[2]), int(op.rect[3])};
+      clear(tg, area ? r.meet(*area) : r, op.color);
+      return;
+    }
+    SwRasterState st = raster(op);
+    if (area) {
+      const PixelArea c = PixelArea{st.clipX0, st.clipY0, st.clipX1, st.clipY1}.meet(*area);
+      st.clipX0 = c.x0, st.clipY0 = c.y0, st.clipX1 = c.x1, st.clipY1 = c.y1;
+    }
+    const SwVertex *v = op.v;
+    switch (op.kind) {
+      case RecordedOp::kTriangle: swDrawTriangle(tg, st, v[0], v[1], v[2], op.color); break;
+      case RecordedOp::kQuad: swDrawQuadStrip(tg, st, v[0], v[1], v[2], v[3]); break;
+      case RecordedOp::kPoint: swDrawPoint(tg, st, v[0]); break;
+      case RecordedOp::kLine: swDrawLine(tg, st, v[0], v[1]); break;
+      case RecordedOp::kClear: break;
+    }
   }
 
   static void clear(const SwTarget &tg, const PixelArea &r, uint32_t color) {

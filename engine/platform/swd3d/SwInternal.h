@@ -261,6 +261,22 @@ void swDrawTriangle(const SwTarget &t, const SwRasterState &st, const SwVertex &
 // draws them as two triangles.
 void swDrawQuadStrip(const SwTarget &t, const SwRasterState &st, const SwVertex &a,
                      const SwVertex &b, const SwVertex &c, const SwVertex &d);
+// An unscaled, unmirrored textured rectangle, set up once and then drawn a band
+// of rows at a time: texel rows combined straight into pixel rows.
+struct SwRectJob {
+  void (*fn)(const uint32_t *src, long srcStride, uint8_t *dst, long dstPitch, int n, int rows,
+             uint32_t texOr, uint32_t flat, uint32_t dstAlphaOr) = nullptr;
+  const uint32_t *src = nullptr;  // the texel of pixel (x0, y0)
+  long srcStride = 0;             // texels from one row to the next
+  int x0 = 0, x1 = 0, y0 = 0, y1 = 0;  // pixels [x0, x1) x [y0, y1); none when empty
+  uint32_t texOr = 0, flat = 0, dstAlphaOr = 0;
+};
+// Whether swDrawQuadStrip would draw the quad as such a rectangle (or draw
+// nothing); then `job` is its set-up.
+bool swQuadAsRect(const SwTarget &t, const SwRasterState &st, const SwVertex &a,
+                  const SwVertex &b, const SwVertex &c, const SwVertex &d, SwRectJob &job);
+// Draws the job's rows inside [y0, y1).
+void swRunRect(const SwTarget &t, const SwRectJob &job, int y0, int y1);
 void swDrawPoint(const SwTarget &t, const SwRasterState &st, const SwVertex &a);
 void swDrawLine(const SwTarget &t, const SwRasterState &st, const SwVertex &a, const SwVertex &b);
 

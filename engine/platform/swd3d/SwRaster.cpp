@@ -829,63 +829,89 @@ namespace {
 // An axis-aligned rectangle of one colour with one affine texture mapping (the
 // everyday sprite) is filled whole, straight from its corners: no edges, no
 // per-row coverage. Its texture planes are those of the first triangle, which
-// is what the two triangles drawn one by one use as well. Returns false when
-// the quad is not such a rectangle; the caller then draws two triangles.
-bool fastRectangle(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
-                   const SwVertex &b, const SwVertex &c, const SwVertex &d) {
+// is what the two triangles drawn one by one use as well.
+struct RectSetup {
+  Tri t;
+  PixelCtx ctx;
+  SpanFn span = nullptr;
+  int unitMode = -1;
+  int px0 = 0, px1 = 0, py0 = 0, py1 = 0;  // pixels [px0, px1) x [py0, py1)
+};
+enum RectKind { kNotRect, kRectEmpty, kRect };
+
+RectKind setupRectangle(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
+                        const SwVertex &b, const SwVertex &c, const SwVertex &d, RectSetup &r) {
   if (st.flatShade || a.color != b.color || b.color != c.color || c.color != d.color ||
       !finite(d.x) || !finite(d.y))
-    return false;
+    return kNotRect;
   const SwVertex *v[4] = {&a, &b, &c, &d};
   int64_t X[4], Y[4];
   for (int i = 0; i < 4; ++i) {
-    if (!finite(v[i]->x) || !finite(v[i]->y)) return false;
+    if (!finite(v[i]->x) || !finite(v[i]->y)) return kNotRect;
     X[i] = snap(v[i]->x);
     Y[i] = snap(v[i]->y);
   }
   const bool rowsFirst = Y[0] == Y[1] && Y[2] == Y[3] && X[0] == X[2] && X[1] == X[3];
   const bool colsFirst = X[0] == X[1] && X[2] == X[3] && Y[0] == Y[2] && Y[1] == Y[3];
-  if (!rowsFirst && !colsFirst) return false;
+  if (!rowsFirst && !colsFirst) return kNotRect;
   // Two triangles of an axis-aligned rectangle under the top-left rule cover
   // exactly the pixel centres in [left, right) x [top, bottom).
   const int64_t xl = std::min(X[0], X[3]), xr = std::max(X[0], X[3]);
   const int64_t yt = std::min(Y[0], Y[3]), yb = std::max(Y[0], Y[3]);
-  const int px0 = int(std::max<int64_t>(st.clipX0, ceilDiv(xl, kSubOne)));
-  const int px1 = int(std::min<int64_t>(st.clipX1, ceilDiv(xr, kSubOne)));
-  const int py0 = int(std::max<int64_t>(st.clipY0, ceilDiv(yt, kSubOne)));
-  const int py1 = int(std::min<int64_t>(st.clipY1, ceilDiv(yb, kSubOne)));
-  if (px0 >= px1 || py0 >= py1) return true;  // nothing of it is inside
+  r.px0 = int(std::max<int64_t>(st.clipX0, ceilDiv(xl, kSubOne)));
+  r.px1 = int(std::min<int64_t>(st.clipX1, ceilDiv(xr, kSubOne)));
+  r.py0 = int(std::max<int64_t>(st.clipY0, ceilDiv(yt, kSubOne)));
+  r.py1 = int(std::min<int64_t>(st.clipY1, ceilDiv(yb, kSubOne)));
+  if (r.px0 >= r.px1 || r.py0 >= r.py1) return kRectEmpty;  // nothing of it is inside
   Snapped s;
-  if (!snapTriangle(a, b, c, s)) return true;  // no area, or coordinates not numbers
-  Tri t;
+  if (!snapTriangle(a, b, c, s)) return kRectEmpty;  // no area, or coordinates not numbers
+  Tri &t = r.t;
   texturePlanes(st, s, t.u, t.v);
   t.flat = true;
   t.flatColor = a.color;
   t.filter = filterFor(st, t.u, t.v);
-  t.px0 = px0;
-  t.px1 = px1 - 1;
-  t.py0 = py0;
-  t.py1 = py1 - 1;
-  PixelCtx ctx = makeContext(tg, st, &t);
-  int unitMode = -1;
-  SpanFn span = chooseSpan(ctx, t, &unitMode);
-  if (unitMode >= 0 && t.u.a > 0) {
-    // Unscaled and not mirrored: whole rows straight from the texture.
-    const uint32_t *src = ctx.tex + size_t(t.v.at(px0, py0) >> kAttrBits) * size_t(ctx.tw) +
-                          size_t(t.u.at(px0, py0) >> kAttrBits);
-    const long stride = t.v.b > 0 ? ctx.tw : -long(ctx.tw);
-    uint8_t *dst = tg.bits + size_t(py0) * size_t(tg.pitch) + size_t(px0) * 4;
-    const uint32_t flat = t.flatColor | ctx.diffOr;
-    void (*rectFn)(const uint32_t *, long, uint8_t *, long, int, int, uint32_t, uint32_t,
-                   uint32_t) = unitMode == 0   ? combineRect<0, 0>
-                               : unitMode == 1 ? combineRect<0, 1>
-                               : unitMode == 2 ? combineRect<1, 0>
-                                               : combineRect<1, 1>;
-    rectFn(src, stride, dst, tg.pitch, px1 - px0, py1 - py0, ctx.texOr, flat, ctx.dstAlphaOr);
+  t.px0 = r.px0;
+  t.px1 = r.px1 - 1;
+  t.py0 = r.py0;
+  t.py1 = r.py1 - 1;
+  r.ctx = makeContext(tg, st, &t);
+  r.span = chooseSpan(r.ctx, t, &r.unitMode);
+  return kRect;
+}
+
+// Unscaled and not mirrored: whole rows straight from the texture.
+bool rectJob(const RectSetup &r, SwRectJob &job) {
+  const Tri &t = r.t;
+  if (r.unitMode < 0 || t.u.a <= 0) return false;
+  job.src = r.ctx.tex + size_t(t.v.at(r.px0, r.py0) >> kAttrBits) * size_t(r.ctx.tw) +
+            size_t(t.u.at(r.px0, r.py0) >> kAttrBits);
+  job.srcStride = t.v.b > 0 ? r.ctx.tw : -long(r.ctx.tw);
+  job.x0 = r.px0, job.x1 = r.px1, job.y0 = r.py0, job.y1 = r.py1;
+  job.texOr = r.ctx.texOr;
+  job.flat = t.flatColor | r.ctx.diffOr;
+  job.dstAlphaOr = r.ctx.dstAlphaOr;
+  job.fn = r.unitMode == 0   ? combineRect<0, 0>
+           : r.unitMode == 1 ? combineRect<0, 1>
+           : r.unitMode == 2 ? combineRect<1, 0>
+                             : combineRect<1, 1>;
+  return true;
+}
+
+// Returns false when the quad is not such a rectangle; the caller then draws
+// two triangles.
+bool fastRectangle(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
+                   const SwVertex &b, const SwVertex &c, const SwVertex &d) {
+  RectSetup r;
+  const RectKind kind = setupRectangle(tg, st, a, b, c, d, r);
+  if (kind != kRect) return kind == kRectEmpty;
+  SwRectJob job;
+  if (rectJob(r, job)) {
+    swRunRect(tg, job, job.y0, job.y1);
     return true;
   }
-  for (int py = py0; py < py1; ++py)
-    span(ctx, reinterpret_cast<uint32_t *>(tg.bits + size_t(py) * size_t(tg.pitch)), px0, px1, py);
+  for (int py = r.py0; py < r.py1; ++py)
+    r.span(r.ctx, reinterpret_cast<uint32_t *>(tg.bits + size_t(py) * size_t(tg.pitch)), r.px0,
+           r.px1, py);
   return true;
 }
 
@@ -899,13 +925,46 @@ void swDrawQuadStrip(const SwTarget &tg, const SwRasterState &st, const SwVertex
   Tri t1, t2;
   const bool ok1 = setupTriangle(st, a, b, c, a.color, t1);
   const bool ok2 = setupTriangle(st, c, b, d, b.color, t2);
-  if (ok1 && ok2 && affine) {
+  if (ok2 && affine) {
+    if (!ok1) {
+      // The first triangle lies outside the clip rectangle (a band or area of
+      // the frame drawn on its own): its planes still rule the second.
+      Snapped s;
+      if (snapTriangle(a, b, c, s)) {
+        texturePlanes(st, s, t1.u, t1.v);
+        t1.filter = filterFor(st, t1.u, t1.v);
+      } else {
+        t1 = t2;
+      }
+    }
     t2.u = t1.u;
     t2.v = t1.v;
     t2.filter = t1.filter;
   }
   if (ok1) (fast ? fastTriangle : referenceTriangle)(tg, st, t1);
   if (ok2) (fast ? fastTriangle : referenceTriangle)(tg, st, t2);
+}
+
+bool swQuadAsRect(const SwTarget &tg, const SwRasterState &st, const SwVertex &a,
+                  const SwVertex &b, const SwVertex &c, const SwVertex &d, SwRectJob &job) {
+  if (!fastTarget(tg) || !affineQuad(a, b, c, d)) return false;
+  RectSetup r;
+  switch (setupRectangle(tg, st, a, b, c, d, r)) {
+    case kNotRect: return false;
+    case kRectEmpty: job = SwRectJob(); return true;
+    case kRect: break;
+  }
+  return rectJob(r, job);
+}
+
+void swRunRect(const SwTarget &tg, const SwRectJob &job, int y0, int y1) {
+  y0 = std::max(y0, job.y0);
+  y1 = std::min(y1, job.y1);
+  if (y0 >= y1) return;
+  const uint32_t *src = job.src + long(y0 - job.y0) * job.srcStride;
+  uint8_t *dst = tg.bits + size_t(y0) * size_t(tg.pitch) + size_t(job.x0) * 4;
+  job.fn(src, job.srcStride, dst, tg.pitch, job.x1 - job.x0, y1 - y0, job.texOr, job.flat,
+         job.dstAlphaOr);
 }
 
 void swDrawPoint(const SwTarget &tg, const SwRasterState &st, const SwVertex &a) {
