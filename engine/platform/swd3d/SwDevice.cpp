@@ -122,7 +122,7 @@ static_assert(sizeof(SwVertex) == 20, "vertices are compared as bytes: no paddin
 // The raster state of recorded primitives; the texels are looked up when drawn.
 struct RecordedState {
   SwRasterState st;
-  SwSurface *texture = nullptr;  // with a reference while recorded
+  SwSurface *texture = nullptr;  // held (see _held) while recorded
   uint64_t textureVersion = 0;
 };
 
@@ -653,6 +653,8 @@ private:
   // Recorded, not yet drawn.
   std::vector<RecordedOp> _ops;
   std::vector<RecordedState> _states;
+  std::vector<SwSurface *> _held;  // a reference to each texture the states name
+  uint64_t _holdStamp = swNewStamp();
   bool _selfFed = false;  // a recorded primitive reads the target it draws on
   // The last two lists of calls drawn over a whole target, newest first, and the
   // stamp of what each left there (a flip chain holds both at once).
@@ -700,8 +702,9 @@ public:
       draw(nullptr);
       if (same) _target->sameAs(same->stamp);  // the same calls leave the same pixels
     }
-    for (RecordedState &r : _states)
-      if (r.texture) r.texture->Release();
+    for (SwSurface *t : _held) t->Release();
+    _held.clear();
+    _holdStamp = swNewStamp();
     if (!whole) {
       _drawn[0].valid = _drawn[1].valid = false;
     } else if (same) {
@@ -741,7 +744,11 @@ private:
     const uint64_t version = tex ? tex->version() : 0;
     if (_states.empty() || !sameRaster(_states.back().st, _st) || _states.back().texture != tex ||
         _states.back().textureVersion != version) {
-      if (tex) tex->AddRef();
+      if (tex && tex->heldFor() != _holdStamp) {
+        tex->AddRef();
+        tex->setHeldFor(_holdStamp);
+        _held.push_back(tex);
+      }
       _states.push_back(RecordedState{_st, tex, version});
     }
     op.state = uint32_t(_states.size() - 1);
@@ -809,6 +816,11 @@ private:
   bool changedAreas(const Drawn &held) {
     _areas.clear();
     if (held.ops.size() != _ops.size()) return false;
+    // The areas never overlap, and a merged area holds those it replaced, so
+    // their total only grows: it is given up as soon as it is too much.
+    const long long limit = (long long)_target->width() * _target->height();
+    long long total = 0;
+    auto size = [](const PixelArea &a) { return (long long)(a.x1 - a.x0) * (a.y1 - a.y0); };
     for (size_t i = 0; i < _ops.size(); ++i) {
       if (sameOp(i, held)) continue;
       PixelArea a = reach(_ops[i], _states).join(reach(held.ops[i], held.states));
@@ -817,6 +829,7 @@ private:
       for (size_t j = 0; j < _areas.size();) {
         if (_areas[j].overlaps(a)) {
           a = a.join(_areas[j]);
+          total -= size(_areas[j]);
           _areas.erase(_areas.begin() + long(j));
           j = 0;
         } else {
@@ -824,10 +837,10 @@ private:
         }
       }
       _areas.push_back(a);
+      total += size(a);
+      if (total * 2 > limit) return false;
     }
-    long long area = 0;
-    for (const PixelArea &a : _areas) area += (long long)(a.x1 - a.x0) * (a.y1 - a.y0);
-    return area * 2 <= (long long)_target->width() * _target->height();
+    return true;
   }
 
   // Draws the recorded ops, all of them or only their pixels inside `area`.

@@ -163,6 +163,10 @@ public:
     _changedFrom = src._changedFrom;
     _changedAreas = src._changedAreas;
   }
+  // Which recording of a device holds a reference to this texture (a stamp), so
+  // that a recording takes one reference per texture, not one per state.
+  uint64_t heldFor() const { return _heldFor; }
+  void setHeldFor(uint64_t stamp) { _heldFor = stamp; }
   // A device holds drawing for this surface that it has not done yet.
   bool drawsPending() const { return _drawsPending; }
   void setDrawsPending(bool pending) { _drawsPending = pending; }
@@ -195,6 +199,7 @@ private:
   uint64_t _changedFrom = 0;
   std::vector<RECT> _changedAreas;
   bool _drawsPending = false;
+  uint64_t _heldFor = 0;
   bool _lost = false;
   bool _locked = false;
   bool _lockReadOnly = false;
