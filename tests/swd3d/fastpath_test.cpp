@@ -49,50 +49,35 @@ protected:
       s->Unlock(nullptr);
     }
   }
-};
 
-class FastPathWidth : public FastPath, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(FastPathWidth, EveryPathMatchesTheReferencePixelForPixel) {
-  SwSetWideSimd(GetParam());
-  const int w = 64, h = 48;
-  IDirectDrawSurface7 *targets[2] = {makeSurface(w, h, fmtXRGB(), DDSCAPS_3DDEVICE),
-                                     makeSurface(w, h, fmtARGB(), DDSCAPS_3DDEVICE)};
-  IDirectDrawSurface7 *refs[2] = {makeSurface(w, h, fmtXRGB(), DDSCAPS_3DDEVICE),
-                                  makeSurface(w, h, fmtARGB(), DDSCAPS_3DDEVICE)};
-  IDirectDrawSurface7 *textures[4] = {randomTexture(16, 16, fmtARGB()),
-                                      randomTexture(32, 8, fmtARGB()),
-                                      randomTexture(12, 10, fmtARGB()),  // not a power of two
-                                      randomTexture(16, 16, fmt4444())};
-  D3DMATRIX proj;
-  dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
-  proj._11 = 2.0f / w;
-  proj._22 = -2.0f / h;
-  const D3DBLEND blends[][2] = {{D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
-                                {D3DBLEND_ONE, D3DBLEND_INVSRCALPHA},
-                                {D3DBLEND_ZERO, D3DBLEND_INVSRCALPHA},
-                                {D3DBLEND_SRCALPHA, D3DBLEND_DESTALPHA},
-                                {D3DBLEND_ONE, D3DBLEND_ZERO}};
-  int mismatches = 0;
-  for (int iter = 0; iter < 600 && mismatches < 5; ++iter) {
-    int ti = irand(0, 1);
-    int kind = irand(0, 5);
-    IDirectDrawSurface7 *tex = textures[irand(0, 3)];
+  // A random primitive of one of six kinds, with random states, for a target
+  // of w x h pixels.
+  struct Prim {
+    D3DPRIMITIVETYPE type = D3DPT_TRIANGLESTRIP;
+    std::vector<D3DLVERTEX> v;
+    IDirectDrawSurface7 *tex = nullptr;
+    bool textured = true, blend = false;
+    int kind = 0, bi = 0;
+    uint32_t filter = D3DTFG_POINT, address = D3DTADDRESS_WRAP;
+  };
+  Prim randomPrim(int w, int h, IDirectDrawSurface7 *const *textures) {
+    Prim p;
+    const int kind = p.kind = irand(0, 5);
+    IDirectDrawSurface7 *tex = p.tex = textures[irand(0, 3)];
     DDSURFACEDESC2 td;
     std::memset(&td, 0, sizeof td);
     td.dwSize = sizeof td;
     tex->GetSurfaceDesc(&td);
     float tw = float(td.dwWidth), th = float(td.dwHeight);
 
-    bool blend = irand(0, 3) != 0;
-    int bi = irand(0, 4);
+    p.blend = irand(0, 3) != 0;
+    p.bi = irand(0, 4);
     D3DCOLOR color = irand(0, 1) ? 0xFFFFFFFFu : uint32_t(rng());
-    uint32_t filter = irand(0, 2) == 0 ? D3DTFG_LINEAR : D3DTFG_POINT;
-    uint32_t address = uint32_t(irand(1, 3));
-    bool textured = kind != 5;
+    p.filter = irand(0, 2) == 0 ? D3DTFG_LINEAR : D3DTFG_POINT;
+    p.address = uint32_t(irand(1, 3));
+    p.textured = kind != 5;
 
-    std::vector<D3DLVERTEX> v;
-    D3DPRIMITIVETYPE type = D3DPT_TRIANGLESTRIP;
+    std::vector<D3DLVERTEX> &v = p.v;
     if (kind <= 1) {  // unscaled, half-pixel shifted, maybe flipped, maybe past an edge
       int sw = irand(1, int(tw)), sh = irand(1, int(th));
       int sx = irand(0, int(tw) - sw), sy = irand(0, int(th) - sh);
@@ -121,42 +106,86 @@ TEST_P(FastPathWidth, EveryPathMatchesTheReferencePixelForPixel) {
       };
       v = {at(-hw, -hh, 0, 0), at(hw, -hh, 1, 0), at(-hw, hh, 0, 1), at(hw, hh, 1, 1)};
     } else {  // loose triangles with interpolated colours
-      type = D3DPT_TRIANGLELIST;
+      p.type = D3DPT_TRIANGLELIST;
       for (int k = 0; k < 3; ++k)
         v.push_back(lv(frand(-10, w + 10), frand(-10, h + 10), uint32_t(rng()), frand(-1, 2),
                        frand(-1, 2)));
     }
+    return p;
+  }
 
-    uint32_t seed = uint32_t(rng());
-    randomBackground(targets[ti], refs[ti], seed);
-    for (int pass = 0; pass < 2; ++pass) {
-      SwSetReferenceRasterizer(pass == 1);
-      ASSERT_EQ(D3D_OK, dev->SetRenderTarget(pass == 0 ? targets[ti] : refs[ti], 0));
-      dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
-      dev->SetTexture(0, textured ? tex : nullptr);
-      dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);
-      dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, blends[bi][0]);
-      dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, blends[bi][1]);
-      dev->SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
-      dev->SetTextureStageState(0, D3DTSS_MINFILTER, filter);
-      dev->SetTextureStageState(0, D3DTSS_ADDRESS, address);
-      ASSERT_EQ(D3D_OK, dev->DrawPrimitive(type, D3DFVF_LVERTEX, v.data(), uint32_t(v.size()), 0));
-    }
-    SwSetReferenceRasterizer(false);
-    std::vector<uint32_t> a = read(targets[ti]), b = read(refs[ti]);
-    uint32_t mask = ti == 0 ? 0x00FFFFFFu : 0xFFFFFFFFu;  // no alpha channel: the byte is free
-    for (size_t i = 0; i < a.size(); ++i) {
-      if ((a[i] & mask) != (b[i] & mask)) {
-        ADD_FAILURE() << "iteration " << iter << " kind " << kind << " pixel " << i % w << ","
-                      << i / w << " fast " << std::hex << a[i] << " reference " << b[i];
-        ++mismatches;
-        break;
+  static constexpr D3DBLEND blends[][2] = {{D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
+                                           {D3DBLEND_ONE, D3DBLEND_INVSRCALPHA},
+                                           {D3DBLEND_ZERO, D3DBLEND_INVSRCALPHA},
+                                           {D3DBLEND_SRCALPHA, D3DBLEND_DESTALPHA},
+                                           {D3DBLEND_ONE, D3DBLEND_ZERO}};
+
+  void submit(const Prim &p) {
+    dev->SetTexture(0, p.textured ? p.tex : nullptr);
+    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, p.blend);
+    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, blends[p.bi][0]);
+    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, blends[p.bi][1]);
+    dev->SetTextureStageState(0, D3DTSS_MAGFILTER, p.filter);
+    dev->SetTextureStageState(0, D3DTSS_MINFILTER, p.filter);
+    dev->SetTextureStageState(0, D3DTSS_ADDRESS, p.address);
+    std::vector<D3DLVERTEX> v = p.v;
+    ASSERT_EQ(D3D_OK, dev->DrawPrimitive(p.type, D3DFVF_LVERTEX, v.data(), uint32_t(v.size()), 0));
+  }
+};
+
+class FastPathWidth : public FastPath, public ::testing::WithParamInterface<bool> {};
+
+// One primitive a frame, and frames of many overlapping primitives on a target
+// tall enough to be drawn in several bands of rows.
+TEST_P(FastPathWidth, EveryPathMatchesTheReferencePixelForPixel) {
+  SwSetWideSimd(GetParam());
+  IDirectDrawSurface7 *textures[4] = {randomTexture(16, 16, fmtARGB()),
+                                      randomTexture(32, 8, fmtARGB()),
+                                      randomTexture(12, 10, fmtARGB()),  // not a power of two
+                                      randomTexture(16, 16, fmt4444())};
+  struct Frames {
+    int h, prims, frames;
+  };
+  for (const Frames &f : {Frames{48, 1, 600}, Frames{150, 60, 30}}) {
+    const int w = 64, h = f.h;
+    IDirectDrawSurface7 *targets[2] = {makeSurface(w, h, fmtXRGB(), DDSCAPS_3DDEVICE),
+                                       makeSurface(w, h, fmtARGB(), DDSCAPS_3DDEVICE)};
+    IDirectDrawSurface7 *refs[2] = {makeSurface(w, h, fmtXRGB(), DDSCAPS_3DDEVICE),
+                                    makeSurface(w, h, fmtARGB(), DDSCAPS_3DDEVICE)};
+    D3DMATRIX proj;
+    dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
+    proj._11 = 2.0f / w;
+    proj._22 = -2.0f / h;
+    int mismatches = 0;
+    for (int iter = 0; iter < f.frames && mismatches < 5; ++iter) {
+      int ti = irand(0, 1);
+      std::vector<Prim> prims;
+      for (int k = 0; k < f.prims; ++k) prims.push_back(randomPrim(w, h, textures));
+      uint32_t seed = uint32_t(rng());
+      randomBackground(targets[ti], refs[ti], seed);
+      for (int pass = 0; pass < 2; ++pass) {
+        SwSetReferenceRasterizer(pass == 1);
+        ASSERT_EQ(D3D_OK, dev->SetRenderTarget(pass == 0 ? targets[ti] : refs[ti], 0));
+        dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
+        for (const Prim &p : prims) submit(p);
+      }
+      SwSetReferenceRasterizer(false);
+      std::vector<uint32_t> a = read(targets[ti]), b = read(refs[ti]);
+      uint32_t mask = ti == 0 ? 0x00FFFFFFu : 0xFFFFFFFFu;  // no alpha channel: the byte is free
+      for (size_t i = 0; i < a.size(); ++i) {
+        if ((a[i] & mask) != (b[i] & mask)) {
+          ADD_FAILURE() << "frame " << iter << " of " << f.prims << " (first kind "
+                        << prims[0].kind << ") pixel " << i % w << "," << i / w << " fast "
+                        << std::hex << a[i] << " reference " << b[i];
+          ++mismatches;
+          break;
+        }
       }
     }
+    for (IDirectDrawSurface7 *s : targets) s->Release();
+    for (IDirectDrawSurface7 *s : refs) s->Release();
   }
   dev->SetTexture(0, nullptr);
-  for (IDirectDrawSurface7 *s : targets) s->Release();
-  for (IDirectDrawSurface7 *s : refs) s->Release();
   for (IDirectDrawSurface7 *s : textures) s->Release();
   SwSetWideSimd(true);
 }
