@@ -91,6 +91,16 @@ void mul(const D3DMATRIX &a, const D3DMATRIX &b, double out[4][4]) {
     }
 }
 
+// Floor and ceiling of a float known to fit an int, without a library call.
+int floorToInt(float f) {
+  const int i = int(f);
+  return i - (float(i) > f ? 1 : 0);
+}
+int ceilToInt(float f) {
+  const int i = int(f);
+  return i + (float(i) < f ? 1 : 0);
+}
+
 // Pixels [x0, x1) x [y0, y1).
 struct PixelArea {
   int x0, y0, x1, y1;
@@ -805,8 +815,7 @@ private:
       y0 = std::min(y0, v.y), y1 = std::max(y1, v.y);
     }
     // Projected positions lie inside the guard band: they fit an int.
-    return clip.meet({int(std::floor(x0)) - 1, int(std::floor(y0)) - 1, int(std::ceil(x1)) + 2,
-                      int(std::ceil(y1)) + 2});
+    return clip.meet({floorToInt(x0) - 1, floorToInt(y0) - 1, ceilToInt(x1) + 2, ceilToInt(y1) + 2});
   }
 
   // Fills _areas with where the recorded calls and the held ones can leave
