@@ -126,6 +126,7 @@ struct RecordedOp {
   SwVertex v[4] = {};
   D3DCOLOR color = 0;  // a triangle's flat colour; a clear's colour in the target's format
   long rect[4] = {};   // a clear: x0, y0, x1, y1 within the viewport
+  PixelArea area = {0, 0, 0, 0};  // the pixels it may write (reach), found once
 };
 static_assert(sizeof(SwVertex) == 20, "vertices are compared as bytes: no padding");
 
@@ -738,6 +739,7 @@ private:
       _target->setDrawsPending(true);
     }
     _ops.push_back(op);
+    _ops.back().area = reach(op, _states);
   }
 
   // Drawing that is never read is drawn from time to time all the same, so what
@@ -786,9 +788,10 @@ private:
 
   bool sameOp(size_t i, const Drawn &d) const {
     const RecordedOp &a = _ops[i], &b = d.ops[i];
-    return a.kind == b.kind && a.color == b.color && std::memcmp(a.v, b.v, sizeof a.v) == 0 &&
-           std::memcmp(a.rect, b.rect, sizeof a.rect) == 0 &&
-           (a.kind == RecordedOp::kClear || _states[a.state] == d.states[b.state]);
+    // The state first: sprites that change mostly change texture.
+    return a.kind == b.kind && a.color == b.color &&
+           (a.kind == RecordedOp::kClear || _states[a.state] == d.states[b.state]) &&
+           std::memcmp(a.v, b.v, sizeof a.v) == 0 && std::memcmp(a.rect, b.rect, sizeof a.rect) == 0;
   }
 
   bool sameCalls(const Drawn &d) const {
@@ -832,7 +835,7 @@ private:
     auto size = [](const PixelArea &a) { return (long long)(a.x1 - a.x0) * (a.y1 - a.y0); };
     for (size_t i = 0; i < _ops.size(); ++i) {
       if (sameOp(i, held)) continue;
-      PixelArea a = reach(_ops[i], _states).join(reach(held.ops[i], held.states));
+      PixelArea a = _ops[i].area.join(held.ops[i].area);
       if (a.empty()) continue;
       // Overlapping areas become one, so no pixel is drawn twice.
       for (size_t j = 0; j < _areas.size();) {
@@ -866,7 +869,7 @@ private:
       drawBanded(tg);
     } else {
       for (const RecordedOp &op : _ops) {
-        if (area && !reach(op, _states).overlaps(*area)) continue;
+        if (area && !op.area.overlaps(*area)) continue;
         ++gDrawn;
         drawOp(tg, op, area);
       }
@@ -932,7 +935,7 @@ private:
       y0 = _jobs[i].y0, y1 = _jobs[i].y1;
       return;
     }
-    const PixelArea r = reach(op, _states).meet({0, 0, tg.width, tg.height});
+    const PixelArea r = op.area.meet({0, 0, tg.width, tg.height});
     y0 = r.empty() ? 0 : r.y0;
     y1 = r.empty() ? 0 : r.y1;
   }

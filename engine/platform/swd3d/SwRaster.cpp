@@ -233,15 +233,9 @@ struct Snapped {
   double x0, y0, dx1, dy1, dx2, dy2, inv;
 };
 
-bool snapTriangle(const SwVertex &va, const SwVertex &vb, const SwVertex &vc, Snapped &s) {
-  s.v[0] = &va, s.v[1] = &vb, s.v[2] = &vc;
-  for (const SwVertex *p : s.v)
-    if (!finite(p->x) || !finite(p->y) || !std::isfinite(p->u) || !std::isfinite(p->v))
-      return false;
-  for (int i = 0; i < 3; ++i) {
-    s.X[i] = snap(s.v[i]->x);
-    s.Y[i] = snap(s.v[i]->y);
-  }
+// Orders snapped vertices so the interior is on the positive side of every
+// edge and finds what the planes need; false when there is no area.
+bool orderSnapped(Snapped &s) {
   s.area = (s.X[1] - s.X[0]) * (s.Y[2] - s.Y[0]) - (s.X[2] - s.X[0]) * (s.Y[1] - s.Y[0]);
   if (s.area == 0) return false;
   if (s.area < 0) {
@@ -260,6 +254,19 @@ bool snapTriangle(const SwVertex &va, const SwVertex &vb, const SwVertex &vc, Sn
   s.inv = (double(kSubOne) * kSubOne) / double(s.area);
   return true;
 }
+
+bool snapTriangle(const SwVertex &va, const SwVertex &vb, const SwVertex &vc, Snapped &s) {
+  s.v[0] = &va, s.v[1] = &vb, s.v[2] = &vc;
+  for (const SwVertex *p : s.v)
+    if (!finite(p->x) || !finite(p->y) || !std::isfinite(p->u) || !std::isfinite(p->v))
+      return false;
+  for (int i = 0; i < 3; ++i) {
+    s.X[i] = snap(s.v[i]->x);
+    s.Y[i] = snap(s.v[i]->y);
+  }
+  return orderSnapped(s);
+}
+
 
 // Inlined, like the two below, so that the planes reach their users in registers:
 // stored field by field and loaded back whole they stalled every sprite.
@@ -926,8 +933,15 @@ RectKind setupRectangle(const SwTarget &tg, const SwRasterState &st, const SwVer
   r.py0 = int(std::max<int64_t>(st.clipY0, ceilDiv(yt, kSubOne)));
   r.py1 = int(std::min<int64_t>(st.clipY1, ceilDiv(yb, kSubOne)));
   if (r.px0 >= r.px1 || r.py0 >= r.py1) return kRectEmpty;  // nothing of it is inside
+  // The first triangle, from the snapped corners: no area, or texture
+  // coordinates that are not numbers, and nothing is drawn.
   Snapped s;
-  if (!snapTriangle(a, b, c, s)) return kRectEmpty;  // no area, or coordinates not numbers
+  s.v[0] = &a, s.v[1] = &b, s.v[2] = &c;
+  for (int i = 0; i < 3; ++i) {
+    if (!std::isfinite(s.v[i]->u) || !std::isfinite(s.v[i]->v)) return kRectEmpty;
+    s.X[i] = X[i], s.Y[i] = Y[i];
+  }
+  if (!orderSnapped(s)) return kRectEmpty;
   Tri &t = r.t;
   texturePlanes(st, s, t.u, t.v);
   t.flat = true;
