@@ -1,6 +1,7 @@
 // The fast span and rectangle paths against the per-pixel reference path: random
 // quads (unscaled, flipped, stretched, rotated), triangles and states drawn both
 // ways over the same background must give identical pixels.
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -188,6 +189,48 @@ TEST_P(FastPathWidth, EveryPathMatchesTheReferencePixelForPixel) {
   dev->SetTexture(0, nullptr);
   for (IDirectDrawSurface7 *s : textures) s->Release();
   SwSetWideSimd(true);
+}
+
+// A whole frame drawn again with its sprites in place but other textures (of
+// the same size, one stored in another format; of another size) against the
+// reference.
+TEST_F(FastPath, AFrameRepeatedWithOtherTexturesMatchesTheReference) {
+  const int w = 64, h = 100;
+  IDirectDrawSurface7 *fast = makeSurface(w, h, fmtXRGB(), DDSCAPS_3DDEVICE);
+  IDirectDrawSurface7 *ref = makeSurface(w, h, fmtXRGB(), DDSCAPS_3DDEVICE);
+  IDirectDrawSurface7 *textures[4] = {randomTexture(16, 16, fmtARGB()),
+                                      randomTexture(16, 16, fmt4444()),
+                                      randomTexture(32, 8, fmtARGB()),
+                                      randomTexture(12, 10, fmtARGB())};
+  D3DMATRIX proj;
+  dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
+  proj._11 = 2.0f / w;
+  proj._22 = -2.0f / h;
+  for (int iter = 0; iter < 20 && !HasFailure(); ++iter) {
+    Prim back;  // covers the target: the frames are whole frames
+    back.tex = textures[0];
+    back.v = {lv(-0.5f, -0.5f, ~0u, 0, 0), lv(w - 0.5f, -0.5f, ~0u, 1, 0),
+              lv(-0.5f, h - 0.5f, ~0u, 0, 1), lv(w - 0.5f, h - 0.5f, ~0u, 1, 1)};
+    std::vector<Prim> prims = {back};
+    for (int k = 0; k < 40; ++k) prims.push_back(randomPrim(w, h, textures));
+    for (int frame = 0; frame < 3; ++frame) {  // the second again on the reference
+      for (Prim &p : prims)  // 0 and 1 trade places (same size), 2 and 3 (not)
+        if (frame == 1) p.tex = textures[(std::find(textures, textures + 4, p.tex) - textures) ^ 1];
+      SwSetReferenceRasterizer(frame == 2);
+      ASSERT_EQ(D3D_OK, dev->SetRenderTarget(frame < 2 ? fast : ref, 0));
+      dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
+      for (const Prim &p : prims) submit(p);
+      read(frame < 2 ? fast : ref);  // drawn now
+    }
+    SwSetReferenceRasterizer(false);
+    std::vector<uint32_t> a = read(fast), b = read(ref);
+    for (size_t i = 0; i < a.size() && !HasFailure(); ++i)
+      EXPECT_EQ(a[i] & 0xFFFFFFu, b[i] & 0xFFFFFFu) << "frame " << iter << " pixel " << i % w
+                                                    << "," << i / w;
+  }
+  dev->SetTexture(0, nullptr);
+  for (IDirectDrawSurface7 *s : {fast, ref}) s->Release();
+  for (IDirectDrawSurface7 *s : textures) s->Release();
 }
 
 // With and without the eight-pixel spans (where the processor has them).

@@ -22,6 +22,9 @@ namespace {
 const uint32_t kMaxVertices = 0xFFFF;
 // Primitives recorded before they are drawn whether or not anything reads them.
 const size_t kMaxRecorded = 1 << 16;
+// How a banded frame draws each op: as a job set up once, or op by op; the
+// latter set up from texels that were missing, so never taken as a model.
+enum : uint8_t { kNoJob, kJob, kFreshOnly };
 // Rows drawn together when a whole frame is drawn: a band of a wide target and
 // the texels blended into it fit the processor's nearer caches.
 const int kBandRows = 32;
@@ -674,6 +677,10 @@ private:
     std::vector<RecordedState> states;
     uint64_t stamp = 0;
     bool valid = false;
+    // How each op was set up when drawn in bands (see drawBanded).
+    std::vector<SwRectJob> jobs;
+    std::vector<uint8_t> isJob;
+    bool jobsValid = false;
   };
   Drawn _drawn[2];
   std::vector<PixelArea> _areas;  // what differs from the calls the target holds
@@ -682,7 +689,8 @@ private:
   uint32_t _current = UINT32_MAX;
   SwRasterState _base;
   std::vector<SwRectJob> _jobs;
-  std::vector<uint8_t> _isJob;
+  std::vector<uint8_t> _isJob;  // kNoJob, kJob or kFreshOnly per op
+  bool _banded = false;         // _jobs and _isJob hold this flush's set-up
   std::vector<uint32_t> _bandStart, _bandFill, _bandOps;
 
 public:
@@ -726,7 +734,11 @@ public:
       _drawn[0].states.swap(_states);
       _drawn[0].stamp = _target->version();
       _drawn[0].valid = true;
+      _drawn[0].jobs.swap(_jobs);
+      _drawn[0].isJob.swap(_isJob);
+      _drawn[0].jobsValid = _banded;
     }
+    _banded = false;
     _ops.clear();
     _states.clear();
     _selfFed = false;
@@ -791,7 +803,8 @@ private:
     // The state first: sprites that change mostly change texture.
     return a.kind == b.kind && a.color == b.color &&
            (a.kind == RecordedOp::kClear || _states[a.state] == d.states[b.state]) &&
-           std::memcmp(a.v, b.v, sizeof a.v) == 0 && std::memcmp(a.rect, b.rect, sizeof a.rect) == 0;
+           std::memcmp(a.v, b.v, sizeof a.v) == 0 &&
+           std::memcmp(a.rect, b.rect, sizeof a.rect) == 0;
   }
 
   bool sameCalls(const Drawn &d) const {
@@ -818,7 +831,8 @@ private:
       y0 = std::min(y0, v.y), y1 = std::max(y1, v.y);
     }
     // Projected positions lie inside the guard band: they fit an int.
-    return clip.meet({floorToInt(x0) - 1, floorToInt(y0) - 1, ceilToInt(x1) + 2, ceilToInt(y1) + 2});
+    return clip.meet(
+        {floorToInt(x0) - 1, floorToInt(y0) - 1, ceilToInt(x1) + 2, ceilToInt(y1) + 2});
   }
 
   // Fills _areas with where the recorded calls and the held ones can leave
@@ -886,7 +900,13 @@ private:
   void drawBanded(const SwTarget &tg) {
     const int bands = (tg.height + kBandRows - 1) / kBandRows;
     _jobs.resize(_ops.size());
-    _isJob.assign(_ops.size(), 0);
+    _isJob.assign(_ops.size(), kNoJob);
+    _banded = true;
+    // Sprites in the places and states of the frame before are set up as they
+    // were then (the pegs of a board that change colour, say).
+    const Drawn *memo = nullptr;
+    for (const Drawn &d : _drawn)
+      if (!memo && d.valid && d.jobsValid) memo = &d;
     _bandStart.assign(size_t(bands) + 1, 0);
     // Each op goes to the list of every band it may touch, lists in op order.
     for (int pass = 0; pass < 2; ++pass) {
@@ -898,7 +918,7 @@ private:
       for (size_t i = 0; i < _ops.size(); ++i) {
         int y0, y1;
         if (pass == 0) {
-          rowsOf(tg, i, y0, y1);
+          rowsOf(tg, i, memo, y0, y1);
           _jobs[i].y0 = y0, _jobs[i].y1 = y1;  // remembered for the second pass
         } else {
           y0 = _jobs[i].y0, y1 = _jobs[i].y1;
@@ -916,7 +936,7 @@ private:
       const PixelArea band = {0, b * kBandRows, tg.width, std::min(tg.height, (b + 1) * kBandRows)};
       for (uint32_t k = _bandStart[size_t(b)]; k < _bandStart[size_t(b) + 1]; ++k) {
         const uint32_t i = _bandOps[k];
-        if (_isJob[i])
+        if (_isJob[i] == kJob)
           swRunRect(tg, _jobs[i], band.y0, band.y1);
         else
           drawOp(tg, _ops[i], &band);
@@ -927,17 +947,40 @@ private:
 
   // The rows op i may write, [y0, y1); a sprite drawn straight from its texture
   // rows is set up here as a job.
-  void rowsOf(const SwTarget &tg, size_t i, int &y0, int &y1) {
+  void rowsOf(const SwTarget &tg, size_t i, const Drawn *memo, int &y0, int &y1) {
     const RecordedOp &op = _ops[i];
-    if (op.kind == RecordedOp::kQuad && swQuadAsRect(tg, raster(op), op.v[0], op.v[1], op.v[2],
-                                                     op.v[3], _jobs[i])) {
-      _isJob[i] = 1;
-      y0 = _jobs[i].y0, y1 = _jobs[i].y1;
-      return;
+    if (op.kind == RecordedOp::kQuad) {
+      const SwRasterState &st = raster(op);
+      if (!fromMemo(i, memo, st)) {
+        const bool job = swQuadAsRect(tg, st, op.v[0], op.v[1], op.v[2], op.v[3], _jobs[i]);
+        _isJob[i] = job ? kJob : (st.hasTexture && !st.tex.texels) ? kFreshOnly : kNoJob;
+      }
+      if (_isJob[i] == kJob) {
+        y0 = _jobs[i].y0, y1 = _jobs[i].y1;
+        return;
+      }
     }
     const PixelArea r = op.area.meet({0, 0, tg.width, tg.height});
     y0 = r.empty() ? 0 : r.y0;
     y1 = r.empty() ? 0 : r.y1;
+  }
+
+  // Whether op i has the corners and the state of op i of `memo` but for the
+  // texels it reads (of the same size): then it is set up as that one was, its
+  // job reading its own texels.
+  bool fromMemo(size_t i, const Drawn *memo, const SwRasterState &st) {
+    if (!memo || i >= memo->ops.size() || memo->isJob[i] == kFreshOnly) return false;
+    if (st.hasTexture && !st.tex.texels) return false;
+    const RecordedOp &op = _ops[i], &old = memo->ops[i];
+    if (old.kind != op.kind || std::memcmp(old.v, op.v, sizeof op.v) != 0 ||
+        !sameRaster(memo->states[old.state].st, st))
+      return false;
+    _isJob[i] = memo->isJob[i];
+    if (_isJob[i] == kJob) {
+      _jobs[i] = memo->jobs[i];
+      _jobs[i].src = st.tex.texels + _jobs[i].offset;
+    }
+    return true;
   }
 
   // The raster state of a recorded primitive with its texels.

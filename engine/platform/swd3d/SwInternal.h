@@ -272,6 +272,7 @@ struct SwRectJob {
   void (*fn)(const uint32_t *src, long srcStride, uint8_t *dst, long dstPitch, int n, int rows,
              uint32_t texOr, uint32_t flat, uint32_t dstAlphaOr) = nullptr;
   const uint32_t *src = nullptr;  // the texel of pixel (x0, y0)
+  long offset = 0;                // ... as an index into the texture's texels
   long srcStride = 0;             // texels from one row to the next
   int x0 = 0, x1 = 0, y0 = 0, y1 = 0;  // pixels [x0, x1) x [y0, y1); none when empty
   uint32_t texOr = 0, flat = 0, dstAlphaOr = 0;

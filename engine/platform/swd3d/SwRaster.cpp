@@ -962,6 +962,7 @@ bool rectJob(const RectSetup &r, SwRectJob &job) {
   if (r.unitMode < 0 || t.u.a <= 0) return false;
   job.src = r.ctx.tex + size_t(t.v.at(r.px0, r.py0) >> kAttrBits) * size_t(r.ctx.tw) +
             size_t(t.u.at(r.px0, r.py0) >> kAttrBits);
+  job.offset = long(job.src - r.ctx.tex);
   job.srcStride = t.v.b > 0 ? r.ctx.tw : -long(r.ctx.tw);
   job.x0 = r.px0, job.x1 = r.px1, job.y0 = r.py0, job.y1 = r.py1;
   job.texOr = r.ctx.texOr;
