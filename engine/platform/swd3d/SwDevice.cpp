@@ -440,6 +440,7 @@ private:
   void prepare() {
     if (_viewProjDirty) {
       mul(_view, _proj, _vp2);
+      _mTopIsVp2 = false;
       _vp2Finite = true;
       for (auto &row : _vp2)
         for (double x : row) _vp2Finite = _vp2Finite && std::isfinite(x);
@@ -503,9 +504,10 @@ private:
                           w[4] == 0 && w[5] == 1 && w[6] == 0 && w[7] == 0 && w[8] == 0 &&
                           w[9] == 0 && w[10] == 1 && w[11] == 0 && w[15] == 1;
     const int first = moveOnly ? 3 : 0;
-    if (moveOnly)
+    if (moveOnly && !_mTopIsVp2)
       for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c) _m[r][c] = _vp2[r][c];
+    _mTopIsVp2 = moveOnly;
     for (int r = first; r < 4; ++r)
       for (int c = 0; c < 4; ++c)
         _m[r][c] = double(w[r * 4]) * _vp2[0][c] + double(w[r * 4 + 1]) * _vp2[1][c] +
@@ -564,12 +566,11 @@ private:
   bool drawQuad() {
     for (int i = 0; i < 4; ++i)
       if (!inside(_clip[i])) return false;
-    SwVertex v[4];
-    for (int i = 0; i < 4; ++i) project(_clip[i], v[i]);
-    if (culled(v[0], v[1], v[2]) || culled(v[2], v[1], v[3])) return false;
     RecordedOp op;
     op.kind = RecordedOp::kQuad;
-    std::copy(v, v + 4, op.v);
+    SwVertex *v = op.v;
+    for (int i = 0; i < 4; ++i) project(_clip[i], v[i]);
+    if (culled(v[0], v[1], v[2]) || culled(v[2], v[1], v[3])) return false;
     recordPrimitive(op);
     return true;
   }
@@ -661,6 +662,7 @@ private:
   bool _vp2Finite = true;
   bool _matrixDirty = true;  // _m needs remaking
   double _m[4][4];
+  bool _mTopIsVp2 = false;  // _m's first three rows are _vp2's (a world that only moves)
   SwRasterState _st;
   std::vector<ClipVertex> _clip;
 
@@ -766,8 +768,9 @@ private:
     SwSurface *tex = _st.hasTexture ? _texture : nullptr;
     if (tex == _target) _selfFed = true;  // reads what it draws on: never skipped
     const uint64_t version = tex ? tex->version() : 0;
-    if (_states.empty() || !sameRaster(_states.back().st, _st) || _states.back().texture != tex ||
-        _states.back().textureVersion != version) {
+    // The texture first: sprites one after another mostly differ by it alone.
+    if (_states.empty() || _states.back().texture != tex ||
+        _states.back().textureVersion != version || !sameRaster(_states.back().st, _st)) {
       if (tex && tex->heldFor() != _holdStamp) {
         tex->AddRef();
         tex->setHeldFor(_holdStamp);
