@@ -16,14 +16,18 @@ convert "$GFX/sky.bmp" "$P/holiday.png"                              # not the c
 printf 'not a picture' >"$P/Pabrix 2026-01-01 08-00-00 (2).txt"
 press_key g
 move_to 620 470
-wait_pumps 30
-shot gallery >/dev/null
 # Newest first: the monster room in the first frame, the sky (blue) in the
 # second; the third frame stays blank (two pictures).
 stat() { convert "$SHOTS/gallery.png" -crop "$1" +repage -format "$2" info:; }
 sd() { stat "$1" '%[fx:standard_deviation]'; }
 blue() { stat "$1" '%[fx:mean.b-mean.r]'; }
 A=150x110+55+100 B=150x110+245+100 C=150x110+435+100
+# A worker decodes the thumbnails: once both frames show a picture, 30 more
+# frames give a stray third one time to show too before all is judged.
+both_shown() { shot gallery >/dev/null; awk -v a="$(sd $A)" -v b="$(sd $B)" 'BEGIN { exit !(a > 0.05 && b > 0.05) }'; }
+wait_until 60 both_shown || true
+wait_pumps 30
+shot gallery >/dev/null
 awk -v a="$(sd $A)" -v b="$(sd $B)" -v c="$(sd $C)" -v ba="$(blue $A)" -v bb="$(blue $B)" \
   'BEGIN { exit !(a > 0.05 && b > 0.05 && c < 0.02 && bb > ba) }' ||
   die "the thumbnails are not where they belong"
@@ -32,11 +36,14 @@ log "two thumbnails shown, the third frame empty"
 click 130 155                  # the newest picture, whole
 wait_pumps 20
 shot whole >/dev/null
-click 595 338                  # the bin asks...
-[ -f "$P/Pabrix 2026-01-03 09-30-00.png" ] || die "one click on the bin removed the picture"
-click 595 338                  # ...and a second click within three seconds removes
+NEWEST="$P/Pabrix 2026-01-03 09-30-00.png"
+ASKED=$(now_ms); click 595 338 # the bin asks...
+[ -f "$NEWEST" ] || die "one click on the bin removed the picture"
+# ...and a second click within three seconds removes (a press that came later
+# only asked again: then one more).
+for n in 1 2 3; do answer 595 338 && break; wait_pumps 4; [ -f "$NEWEST" ] || break; done
 wait_pumps 10
-[ ! -f "$P/Pabrix 2026-01-03 09-30-00.png" ] || die "two clicks on the bin left the picture"
+[ ! -f "$NEWEST" ] || die "two clicks on the bin left the picture"
 [ -f "$P/Pabrix 2026-01-02 10-00-00.png" ] && [ -f "$P/holiday.png" ] || die "another file went"
 move_to 620 470
 wait_pumps 20
@@ -44,6 +51,6 @@ shot gallery-after >/dev/null
 log "the bin removed the picture after two clicks; the others are still there"
 press_key Escape
 quit_from_menu
-wait_exit 15 || die "the program failed"
+wait_exit 60 || die "the program failed"
 [ -n "${E2E_SHOTS:-}" ] && cp "$SHOTS"/*.png "$E2E_SHOTS"/ 2>/dev/null
 cleanup

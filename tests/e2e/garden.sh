@@ -18,7 +18,7 @@ drag 38 120 320 420            # seed 1 from the panel into the soil
 wait_pumps 30
 press_key Escape
 quit_from_menu
-wait_exit 15 || die "the program failed"
+wait_exit 60 || die "the program failed"
 F="$DOCS/garden.dat"
 [ "$(stat -c %s "$F" 2>/dev/null)" = 9812 ] || die "no whole garden file was written"
 [ "$(od -An -t d2 -j 8 -N 2 "$F" | tr -d ' ')" = 1 ] || die "the first plant is not seed 1"
@@ -35,10 +35,7 @@ start_again() {
   PID=$!
   HOMEDIR=$HOMEDIR_OLD; DOCS="$HOMEDIR/Documents"; SHOTS="$HOMEDIR/shots"
   trap cleanup EXIT
-  WID=$(timeout 20 xdotool search --sync --name '^Pabrix$' | head -1) || die "no window"
-  xdotool windowfocus --sync "$WID" 2>/dev/null || true
-  wait_until 10 window_drawn || die "the window shows no frame"
-  geometry
+  await_window "$HOMEDIR/out2.log"
 }
 start_again
 click 310 230
@@ -47,7 +44,7 @@ wait_pumps 200                 # a few seconds of growth
 shot garden-again >/dev/null
 press_key Escape
 quit_from_menu
-wait_exit 15 || die "the second run failed"
+wait_exit 60 || die "the second run failed"
 [ "$(od -An -t d2 -j 8 -N 2 "$F" | tr -d ' ')" = 1 ] || die "the plant is gone after the second run"
 P1=$(od -An -t f4 -j 26 -N 4 "$HOMEDIR/garden-first.dat" | tr -d ' ')
 P2=$(od -An -t f4 -j 26 -N 4 "$F" | tr -d ' ')

@@ -68,10 +68,18 @@ start_pabrix() {
          SDL_AUDIODRIVER="${E2E_AUDIODRIVER:-dummy}" PABRIX_PUMP_FILE="$PUMPS" "$1" >"$HOMEDIR/out.log" 2>&1) & ;;
   esac
   PID=$!
-  WID=$(timeout 20 xdotool search --sync --name '^Pabrix$' | head -1) || true
-  [ -n "$WID" ] || { cat "$HOMEDIR/out.log"; die "the window did not appear"; }
+  await_window
+}
+
+# await_window [LOG]: the program just started (PID, its output in LOG, else
+# HOMEDIR/out.log) shows its window with a drawn frame; sets WID and the frame's
+# geometry. The bounds are a loaded machine's, where a start takes many times
+# its usual.
+await_window() {
+  WID=$(timeout 60 xdotool search --sync --name '^Pabrix$' | head -1) || true
+  [ -n "$WID" ] || { cat "${1:-$HOMEDIR/out.log}"; die "the window did not appear"; }
   xdotool windowfocus --sync "$WID" 2>/dev/null || true
-  wait_until 10 window_drawn || die "the window shows no frame"
+  wait_until 30 window_drawn || die "the window shows no frame"
   geometry
 }
 
@@ -126,13 +134,15 @@ read_pumps() {
 
 # wait_pumps N: waits until the program has taken in events N more times, so it
 # has had what was just done for N - 1 frames (a screen it opened meanwhile
-# included); returns early when the program has ended, fails after 10 s.
+# included); returns early when the program has ended, fails when it has taken
+# in no events for 30 s (a loaded machine runs frames slowly, never not at all).
 wait_pumps() {
   read_pumps
-  local goal=$(( PUMPED + $1 )) deadline=$(( EPOCHSECONDS + 10 ))
+  local goal=$(( PUMPED + $1 )) last=$PUMPED deadline=$(( EPOCHSECONDS + 30 ))
   until read_pumps; [ "$PUMPED" -ge "$goal" ]; do
     kill -0 "$PID" 2>/dev/null || return 0
-    [ "$EPOCHSECONDS" -lt "$deadline" ] || die "the program took in no events for 10 s"
+    [ "$PUMPED" = "$last" ] || { last=$PUMPED; deadline=$(( EPOCHSECONDS + 30 )); }
+    [ "$EPOCHSECONDS" -lt "$deadline" ] || die "the program took in no events for 30 s"
     sleep 0.01
   done
 }
@@ -165,8 +175,37 @@ board_pegs_are() {
   return 1
 }
 
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# answer X Y: the second press of a question that takes two within three seconds
+# (the way out, the bin), the first made at ASKED (now_ms just before it); it
+# returns on the release, which the program takes in with its next frame.
+# Succeeds when the program saw this press less than three seconds after the
+# first, so it had to take it as the answer. Fails when the machine was so slow
+# that it may not have: the press then asked again, and ASKED is set to when it
+# was made, ready for one more.
+answer() {
+  move_to "$1" "$2"
+  local at span
+  at=$(now_ms)
+  xdotool mousedown 1; wait_pumps 4
+  span=$(( $(now_ms) - ASKED ))
+  xdotool mouseup 1
+  [ "$span" -ge 3000 ] || return 0
+  log "the two presses took up to $span ms: this one may have asked again"
+  ASKED=$at
+  return 1
+}
+
 # The menu's way out asks once: the first click makes it glow, the second quits.
-quit_from_menu() { click 600 450; click 600 450; }
+quit_from_menu() {
+  local n
+  ASKED=$(now_ms); click 600 450
+  for n in 1 2 3; do
+    answer 600 450 && return 0
+    kill -0 "$PID" 2>/dev/null || return 0
+  done
+}
 
 press_key() { xdotool keydown "$1"; wait_pumps 4; xdotool keyup "$1"; wait_pumps 4; }
 
@@ -223,13 +262,13 @@ le32() { od -An -t d4 -j $(( $2 * 4 )) -N 4 "$1" | tr -d ' '; }
 # window in the background pauses the game). Windows made and dropped while the
 # program starts may be found first: search again until one takes the focus.
 focus_game() {
-  local n
-  for n in $(seq 1 50); do
+  local deadline=$(( EPOCHSECONDS + 60 ))
+  while [ "$EPOCHSECONDS" -lt "$deadline" ]; do
     WID=$(xdotool search --onlyvisible --name '^Pabrix$' 2>/dev/null | tail -1) || true
     [ -n "$WID" ] && timeout 5 xdotool windowfocus --sync "$WID" 2>/dev/null && return 0
     sleep 0.2
   done
-  die "the game window did not take the focus in 10 s"
+  die "the game window did not take the focus in 60 s"
 }
 
 looks_like_now() { (looks_like "$(shot "$1")" "$2" "$3") >/dev/null 2>&1; }
@@ -245,10 +284,10 @@ shows_within() {
 }
 
 # soon_like NAME PICTURE GEOMETRY: the screen comes to look like the picture
-# within 30 s (a loaded machine may take a while to show the first frames).
+# within a minute (a loaded machine may take a while to show the first frames).
 soon_like() {
   local n
-  for n in $(seq 1 30); do
+  for n in $(seq 1 60); do
     (looks_like "$(shot "$1")" "$2" "$3") 2>/dev/null && { log "$1 looks like $(basename "$2")"; return 0; }
     focus_game
     sleep 1

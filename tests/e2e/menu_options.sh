@@ -28,7 +28,7 @@ move_to 320 250
 looks_like "$(shot menu2)" "$DATA/pabrix.bmp" 640x120+0+0
 
 quit_from_menu
-wait_exit 15 || die "the program failed"
+wait_exit 60 || die "the program failed"
 P="$DOCS/pabrix.prf"
 [ -f "$P" ] || die "no preferences file was written"
 [ "$(stat -c %s "$P")" = 16 ] || die "the preferences file is not 16 bytes"
@@ -45,7 +45,7 @@ cleanup
 start_pabrix "$BIN"
 wait_pumps 4
 kill -TERM "$PID"
-wait_exit 15 || die "the program failed after SIGTERM"
+wait_exit 60 || die "the program failed after SIGTERM"
 got=$(od -An -t x1 "$DOCS/pabrix.prf" | tr -d ' \n')
 [ "$got" = 2c010000180100000100000000000000 ] || die "default preferences written as $got"
 log "run 2 passed: closed by SIGTERM, default preferences written"

@@ -20,7 +20,7 @@ done
 click 616 20     # the home button
 [ -f "$DOCS/pabglow.dat" ] || die "the home button did not leave the board (no board file)"
 quit_from_menu
-wait_exit 15 || die "the program failed"
+wait_exit 60 || die "the program failed"
 
 F="$DOCS/pabglow.dat"
 [ "$(stat -c %s "$F")" = 26880 ] || die "the board file is $(stat -c %s "$F") bytes, not 26880"

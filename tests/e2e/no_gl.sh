@@ -32,7 +32,7 @@ no_toolkit_mapped
 
 xdotool keydown shift keydown f; wait_pumps 4; xdotool keyup f keyup shift
 wide() { eval "$(xdotool getwindowgeometry --shell "$WID")"; [ "$WIDTH" -gt 640 ]; }
-wait_until 10 wide || true
+wait_until 30 wide || true
 wait_pumps 4   # a frame drawn at the new size
 geometry
 [ "$WIDTH" -gt 640 ] || die "full screen was not entered (${WIDTH}x${HEIGHT})"

@@ -18,7 +18,7 @@ move_to 400 300
 shot board-painted >/dev/null
 press_key Escape
 quit_from_menu
-wait_exit 15 || die "the program failed"
+wait_exit 60 || die "the program failed"
 
 F="$DOCS/pabglow.dat"
 [ -f "$F" ] || die "no board file was written"
@@ -39,7 +39,7 @@ start_pabrix "$BIN" 2c010000180100000000000000000000
 click 140 230
 click_holes 20,7
 kill -TERM "$PID"
-wait_exit 15 || die "the program failed after SIGTERM"
+wait_exit 60 || die "the program failed after SIGTERM"
 F="$DOCS/pabglow.dat"
 [ "$(stat -c %s "$F" 2>/dev/null)" = 26880 ] || die "no whole board file after SIGTERM"
 [ "$(le32 "$F" $(( 20 + 32 * 7 )))" = 4 ] || die "the peg placed before SIGTERM was lost"

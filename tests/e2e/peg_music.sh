@@ -24,7 +24,7 @@ wait_pumps 20
 shot music-stopped >/dev/null
 press_key Escape
 quit_from_menu
-wait_exit 15 || die "the program failed"
+wait_exit 60 || die "the program failed"
 [ -n "${E2E_SHOTS:-}" ] && cp "$SHOTS"/*.png "$E2E_SHOTS"/ 2>/dev/null
 
 python3 - "$RAW" <<'PY' || die "the recording does not hold the tune"

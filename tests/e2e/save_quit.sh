@@ -52,7 +52,7 @@ if want 1; then
   started_on_board
   kill -STOP "$XPID"
   kill -TERM "$PID"; sleep 3.5; kill -TERM "$PID"
-  wait_exit 10 || die "the program failed after the second SIGTERM"
+  wait_exit 60 || die "the program failed after the second SIGTERM"
   board_has "two SIGTERMs with the display stuck" 6 3
   grep -q "saving and leaving now" "$HOMEDIR/out.log" || die "the emergency save was not logged"
   log "a stuck display and a second SIGTERM: the board and the preferences were saved"
@@ -63,7 +63,7 @@ fi
 if want 2; then
   started_on_board
   kill -KILL "$XPID"; XPID=""
-  wait_exit 10 || die "the program failed when the display went away"
+  wait_exit 60 || die "the program failed when the display went away"
   board_has "the display going away" 6 3
   log "the display went away: the board and the preferences were saved, status 0"
   cleanup
@@ -74,7 +74,7 @@ if want 3; then
   start_x
   start_pabrix "$BIN" $PREFS
   FIRST=$PID
-  timeout 10 env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$HOMEDIR" \
+  timeout 60 env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$HOMEDIR" \
     SDL_AUDIODRIVER=dummy "$BIN" >"$HOMEDIR/second.log" 2>&1 || die "the second start did not end by itself"
   kill -0 "$FIRST" 2>/dev/null || die "the first program ended"
   [ "$(xdotool search --name '^Pabrix$' | wc -l)" = 1 ] || die "two game windows"
@@ -106,9 +106,9 @@ if want 5; then
   start_pabrix "$BIN" 2c010000180100000001000000000000   # windowed, printing on
   click 505 230                                          # the monster builder
   move_to 328 437; press                                 # the print button
-  timeout 15 xdotool search --sync --onlyvisible --name '^Print$' >/dev/null || die "no print dialog"
+  timeout 60 xdotool search --sync --onlyvisible --name '^Print$' >/dev/null || die "no print dialog"
   kill -KILL "$XPID"; XPID=""
-  wait_exit 10 || die "the program failed when the display went away in the print dialog"
+  wait_exit 60 || die "the program failed when the display went away in the print dialog"
   [ "$(stat -c %s "$DOCS/mistermon.dat" 2>/dev/null)" = 120000 ] || die "the monsters were not saved"
   [ "$(stat -c %s "$DOCS/pabrix.prf" 2>/dev/null)" = 16 ] || die "the preferences were not saved"
   log "the display went away in the print dialog: the monsters and the preferences were saved"

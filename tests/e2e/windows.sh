@@ -28,15 +28,15 @@ is_iconic() { where | awk -F'[x+]' '{ exit !($1 < 320 && $2 < 100) }'; }
 # No preferences file: full screen, which on this 640x480 display is the whole screen.
 start_pabrix "$BIN"
 focus_game  # a game in the background pauses, showing nothing yet
-until_ok 10 is_full || die "not full screen: $(where)"
+until_ok 30 is_full || die "not full screen: $(where)"
 [ "$SCALE" = 1 ] || die "the frame should fill the screen 1:1 (scale $SCALE)"
 move_to 320 250
 soon_like menu "$DATA/pabrix.bmp" 640x120+0+0
 looks_like "$SHOTS/menu.png" "$DATA/pabrix.bmp" 470x70+170+405
 
 # Left Shift with W: a window; with F: full screen again (keys read by polling).
-xdotool keydown Shift_L keydown w; sleep 0.4; xdotool keyup w keyup Shift_L
-until_ok 10 is_windowed || die "Shift+W left it full screen"
+xdotool keydown Shift_L keydown w; wait_pumps 4; xdotool keyup w keyup Shift_L
+until_ok 30 is_windowed || die "Shift+W left it full screen"
 log "windowed: $(where)"
 xdotool windowfocus "$WID" 2>/dev/null || true
 # The caption takes its share of the 480 lines, so the system clips the client
@@ -53,13 +53,13 @@ click_holes "1,1 30,1 16,10 1,20 30,20"
 press_key Escape
 soon_like windowed-back "$DATA/pabrix.bmp" 640x120+0+0
 xdotool windowfocus "$WID" 2>/dev/null || true
-xdotool keydown Shift_L keydown f; sleep 0.4; xdotool keyup f keyup Shift_L
-until_ok 10 is_full || die "Shift+F did not return to full screen: $(where)"
+xdotool keydown Shift_L keydown f; wait_pumps 4; xdotool keyup f keyup Shift_L
+until_ok 30 is_full || die "Shift+F did not return to full screen: $(where)"
 log "full screen again"
 
 # Alt+F4 in front is a close request: it ends and saves.
 xdotool key --window "$WID" alt+F4
-wait_exit 15 || die "the program failed"
+wait_exit 60 || die "the program failed"
 got=$(od -An -t x1 "$DOCS/pabrix.prf" | tr -d ' \n')
 [ "$got" = 2c010000180100000100000000000000 ] || die "preferences written as '$got'"
 log "closed by Alt+F4, default preferences written"
@@ -72,13 +72,13 @@ cleanup
 # no keys, so this run is ended from outside.)
 start_pabrix "$BIN"
 focus_game
-until_ok 10 is_full || die "not full screen at the second start: $(where)"
+until_ok 30 is_full || die "not full screen at the second start: $(where)"
 xmessage -name other "another program" &
 OTHER=$!
-OWID=$(timeout 10 xdotool search --sync --classname '^other$' | head -1) || true
+OWID=$(timeout 30 xdotool search --sync --classname '^other$' | head -1) || true
 [ -n "$OWID" ] || die "the other program's window did not appear"
 xdotool windowfocus "$OWID"
-until_ok 10 is_iconic || die "the game did not step aside: $(where)"
+until_ok 30 is_iconic || die "the game did not step aside: $(where)"
 log "iconified behind another program: $(where)"
 kill "$OTHER" 2>/dev/null; wait "$OTHER" 2>/dev/null
 cleanup

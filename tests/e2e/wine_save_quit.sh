@@ -14,7 +14,7 @@ FULL=2c010000180100000100000000000000
 PRINTING=2c010000180100000101000000000000
 LOCAL=$(readlink -f "$WINEPREFIX/drive_c/users/$(id -un)")/AppData/Local/Pabrix
 
-send() { timeout 30 wine "$SEND" "$@"; }
+send() { timeout 90 wine "$SEND" "$@"; }
 # started_on_board PREFS: the program runs with a peg at (6,3) on the board.
 started_on_board() {
   start_pabrix "$BIN" "$1"
@@ -47,12 +47,12 @@ move_to 440 250; wait_pumps 4
 xdotool mouseup 1; wait_pumps 4
 move_to 320 440
 xdotool mousedown 1; sleep 0.3; xdotool mouseup 1
-wait_until 20 eval '[ "$(xdotool search --onlyvisible --name . 2>/dev/null | grep -vc "^$WID$")" -gt 0 ]' ||
+wait_until 60 eval '[ "$(xdotool search --onlyvisible --name . 2>/dev/null | grep -vc "^$WID$")" -gt 0 ]' ||
   die "printing showed nothing"
 send close || die "no game window for the first close request"
 sleep 4
 send close || true   # the program may have gone already
-wait_until 10 ended || true
+wait_until 60 ended || true
 kill -KILL "$PID" 2>/dev/null; wait "$PID" 2>/dev/null
 [ "$(stat -c %s "$DOCS/mistermon.dat" 2>/dev/null)" = 120000 ] || die "the monster was lost"
 slot=$(( (500 * 1 + 1) * 3 ))
@@ -78,7 +78,7 @@ cp "$VICTIM" "$HOMEDIR/victim.orig"
 ln -sf "$VICTIM" "$DOCS/pabglow.dat"
 press_key Escape
 quit_from_menu
-wait_exit 20 || die "the program failed with a planted link"
+wait_exit 60 || die "the program failed with a planted link"
 cmp -s "$VICTIM" "$HOMEDIR/victim.orig" || die "a save wrote through a planted link"
 [ -L "$DOCS/pabglow.dat" ] || die "the planted link was replaced"
 board_has_peg "$LOCAL" "a planted link"
@@ -93,7 +93,7 @@ start_pabrix "$BIN" $FULL
 # until it sees a release, here on the title, where a click does nothing.
 click 320 60
 FIRST=$PID
-(cd "$(dirname "$BIN")" && timeout 20 wine "$BIN" >"$HOMEDIR/second.log" 2>&1) ||
+(cd "$(dirname "$BIN")" && timeout 90 wine "$BIN" >"$HOMEDIR/second.log" 2>&1) ||
   die "the second start did not end by itself"
 kill -0 "$FIRST" 2>/dev/null || die "the first program ended"
 [ "$(xdotool search --onlyvisible --name '^Pabrix$' | wc -l)" = 1 ] || die "two game windows"

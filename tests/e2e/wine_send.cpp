@@ -26,10 +26,10 @@ int main(int argc, char **argv) {
   }
   if (std::strcmp(what, "endsession") != 0) return 3;
   DWORD_PTR answer = 0;
-  if (!SendMessageTimeoutA(game, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer))
+  if (!SendMessageTimeoutA(game, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer))
     return 1;
   std::printf("WM_QUERYENDSESSION answered %lu\n", (unsigned long)answer);
-  if (!SendMessageTimeoutA(game, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer))
+  if (!SendMessageTimeoutA(game, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 60000, &answer))
     return 1;
   std::printf("WM_ENDSESSION returned\n");
   return 0;

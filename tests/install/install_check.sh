@@ -49,7 +49,7 @@ layout() {
   cp "$PREFIX/bin/pabrix" "$WORK/lonely/bin/"
   local rc=0
   out=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY HOME="$WORK/lonely" SDL_VIDEODRIVER=dummy \
-        SDL_AUDIODRIVER=dummy timeout 20 "$WORK/lonely/bin/pabrix" 2>&1) || rc=$?
+        SDL_AUDIODRIVER=dummy timeout 60 "$WORK/lonely/bin/pabrix" 2>&1) || rc=$?
   [ "$rc" = 1 ] || die "without data the program ended with $rc, expected 1: $out"
   for where in "$WORK/lonely/bin/data" "$WORK/lonely/share/pabrix/data"; do
     grep -qxF "$where" <<<"$out" || die "the message does not name $where: $out"
@@ -70,17 +70,13 @@ menu() {
   (cd "$HOMEDIR" && exec env -u XDG_DOCUMENTS_DIR -u XDG_CONFIG_HOME HOME="$HOMEDIR" \
      SDL_AUDIODRIVER=dummy PABRIX_PUMP_FILE="$PUMPS" "$bin" >"$HOMEDIR/out.log" 2>&1) &
   PID=$!
-  WID=$(timeout 20 xdotool search --sync --name '^Pabrix$' | head -1) || true
-  [ -n "$WID" ] || { cat "$HOMEDIR/out.log"; die "the window did not appear"; }
-  xdotool windowfocus --sync "$WID" 2>/dev/null || true
-  wait_until 10 window_drawn || die "the window shows no frame"
-  geometry
+  await_window
   move_to 320 250
   local menu="$PREFIX/share/pabrix/data/gfx/pabrix.bmp"
   looks_like "$(shot menu)" "$menu" 640x120+0+0
   looks_like "$SHOTS/menu.png" "$menu" 470x70+170+405
   quit_from_menu  # the way out: a second click quits
-  wait_exit 15 || die "the program failed: $(cat "$HOMEDIR/out.log")"
+  wait_exit 60 || die "the program failed: $(cat "$HOMEDIR/out.log")"
   log "the installed program drew its menu and quit"
 }
 

@@ -101,7 +101,7 @@ soon_like menu "$UNPACKED/$TOP/data/gfx/pabrix.bmp" 640x120+0+0
 looks_like "$SHOTS/menu.png" "$UNPACKED/$TOP/data/gfx/pabrix.bmp" 470x70+170+405
 # Alt+F4 is a close request: the program saves and ends well.
 xdotool key --window "$WID" alt+F4
-wait_exit 15 || die "the program failed: $(cat "$HOMEDIR/out.log")"
+wait_exit 60 || die "the program failed: $(cat "$HOMEDIR/out.log")"
 [ -s "$DOCS/pabrix.prf" ] || die "no preferences in the documents folder"
 [ -z "$(ls -A "$UNPACKED/$TOP" | grep -vx -e pabrix.exe -e README.txt -e LICENSE.txt -e data)" ] ||
   die "the program wrote into its folder: $(ls -A "$UNPACKED/$TOP")"

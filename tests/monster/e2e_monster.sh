@@ -28,7 +28,7 @@ done
 xdotool mouseup 1; wait_pumps 4
 press_key Escape
 quit_from_menu
-wait_exit 15 || die "the program failed"
+wait_exit 60 || die "the program failed"
 
 F="$DOCS/mistermon.dat"
 [ -f "$F" ] || die "no monster file was written"

@@ -15,7 +15,7 @@ command -v pdftoppm >/dev/null || die "poppler-utils is not installed"
 # that it lies over the game window.
 open_dialog() {
   move_to 328 437; press   # the program waits in the dialog from here
-  DLG=$(timeout 15 xdotool search --sync --onlyvisible --name '^Print$' | head -1) || true
+  DLG=$(timeout 60 xdotool search --sync --onlyvisible --name '^Print$' | head -1) || true
   [ -n "$DLG" ] || die "no print dialog appeared"
   eval "$(xdotool getwindowgeometry --shell "$DLG" | sed 's/^/D_/')"
   local cx=$(( D_X + D_WIDTH / 2 )) cy=$(( D_Y + D_HEIGHT / 2 ))
@@ -29,20 +29,14 @@ open_dialog() {
   xdotool windowfocus --sync "$DLG"
 }
 
+dialog_shown() { xdotool search --onlyvisible --name '^Print$' >/dev/null 2>&1; }
+game_focused() { [ "$(xdotool getwindowfocus)" = "$WID" ]; }
+
 # back_in_game: the dialog is gone, the program runs and has the keyboard.
 back_in_game() {
-  local i
-  for i in $(seq 1 20); do
-    xdotool search --onlyvisible --name '^Print$' >/dev/null 2>&1 || break
-    sleep 0.1
-  done
-  xdotool search --onlyvisible --name '^Print$' >/dev/null 2>&1 && die "the dialog stayed open"
+  wait_until 30 eval '! dialog_shown' || die "the dialog stayed open"
   kill -0 "$PID" 2>/dev/null || die "the program ended"
-  for i in $(seq 1 20); do
-    [ "$(xdotool getwindowfocus)" = "$WID" ] && return 0
-    sleep 0.1
-  done
-  die "the game window did not get the keyboard back"
+  wait_until 30 game_focused || die "the game window did not get the keyboard back"
 }
 
 start_pabrix "$BIN" 2c010000180100000001000000000000   # windowed, printing on
@@ -58,19 +52,24 @@ xdotool keydown Escape; sleep 1; xdotool keyup Escape
 back_in_game
 # Still the builder: the Escape that closed the dialog did not close the screen.
 move_to 600 300
-looks_like "$(shot cancelled)" "$DATA/misterback.bmp" 240x30+260+0
+shows_within 30 cancelled "$DATA/misterback.bmp" 240x30+260+0   # drawn again where the dialog was
 ls "$DOCS"/*.pdf >/dev/null 2>&1 && die "a cancelled print wrote a page"
 log "Escape cancelled the print and the builder stayed"
 
 open_dialog
-xdotool key --delay 150 Return   # "Print to File" is preselected: no printer here
-PDF=""
-for i in $(seq 1 50); do
+# "Print to File" is preselected (no printer here) once the printer list has
+# filled in; until then Return does nothing, so it is pressed again while the
+# dialog stays.
+page_written() {
   PDF=$(ls "$DOCS"/Pabrix\ ????-??-??\ ??-??-??.pdf 2>/dev/null | head -1)
-  [ -n "$PDF" ] && [ -s "$PDF" ] && break
-  sleep 0.2
+  [ -n "$PDF" ] && [ -s "$PDF" ]
+}
+for i in 1 2 3 4 5 6; do
+  dialog_shown || break
+  xdotool windowfocus --sync "$DLG" 2>/dev/null && xdotool key --delay 150 Return
+  wait_until 10 eval 'page_written || ! dialog_shown' && break
 done
-[ -n "$PDF" ] && [ -s "$PDF" ] || die "no page was written to the documents folder: $(ls "$DOCS")"
+wait_until 60 page_written || die "no page was written to the documents folder: $(ls "$DOCS")"
 log "printed to $(basename "$PDF")"
 back_in_game
 PAGES=$(pdfinfo "$PDF" | awk '/^Pages:/ { print $2 }')
@@ -101,7 +100,7 @@ press_key Escape   # back to the menu
 # Full screen with printing on: the dialog gets a window, full screen comes back.
 read -r SW SH <<<"$(xdotool getdisplaygeometry)"
 xdotool keydown Shift_L keydown f; wait_pumps 4; xdotool keyup f keyup Shift_L; wait_pumps 4
-wait_until 5 eval '[ "$(xdotool getwindowgeometry --shell "$WID" | grep WIDTH=)" = "WIDTH=$SW" ]' ||
+wait_until 30 eval '[ "$(xdotool getwindowgeometry --shell "$WID" | grep WIDTH=)" = "WIDTH=$SW" ]' ||
   die "Shift+F did not go full screen"
 geometry
 click 505 230   # the monster button
@@ -112,14 +111,14 @@ eval "$(xdotool getwindowgeometry --shell "$WID" | sed 's/^/G_/')"
 log "the game is a ${G_WIDTH}x$G_HEIGHT window while the dialog is open"
 xdotool keydown Escape; sleep 1; xdotool keyup Escape
 back_in_game
-wait_until 5 eval '[ "$(xdotool getwindowgeometry --shell "$WID" | grep WIDTH=)" = "WIDTH=$SW" ]' ||
+wait_until 30 eval '[ "$(xdotool getwindowgeometry --shell "$WID" | grep WIDTH=)" = "WIDTH=$SW" ]' ||
   die "full screen did not come back after the dialog"
 geometry
-shows_within 5 fullscreen-again "$DATA/misterback.bmp" 240x30+260+0
+shows_within 30 fullscreen-again "$DATA/misterback.bmp" 240x30+260+0
 log "full screen again after the dialog"
 press_key Escape
 quit_from_menu
-wait_exit 15 || die "the program failed"
+wait_exit 60 || die "the program failed"
 [ "$(stat -c %s "$DOCS/mistermon.dat" 2>/dev/null)" = 120000 ] || die "no monster file"
 log "printed, cancelled and quit cleanly"
 cleanup

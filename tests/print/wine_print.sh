@@ -37,35 +37,41 @@ PageLog $work/log/page_log
 CONF
 /usr/sbin/cupsd -f -c "$work/cupsd.conf" -s "$work/cups-files.conf" >"$work/log/cupsd.out" 2>&1 &
 cupsd_pid=$!
-for _ in $(seq 1 100); do
+for _ in $(seq 1 600); do
   [ -S "$work/cups.sock" ] && break
   kill -0 "$cupsd_pid" 2>/dev/null || { cat "$work/log/"* >&2; exit 1; }
   sleep 0.1
 done
-[ -S "$work/cups.sock" ] || { echo "wine_print: no CUPS server in 10 s" >&2; exit 1; }
+[ -S "$work/cups.sock" ] || { echo "wine_print: no CUPS server in 60 s" >&2; exit 1; }
 export CUPS_SERVER="$work/cups.sock"
 page="$work/out/page.ps"
-timeout 20 lpadmin -p PabFile -E -v "file://$page" -m drv:///sample.drv/generic.ppd
-timeout 20 lpadmin -d PabFile
+timeout 60 lpadmin -p PabFile -E -v "file://$page" -m drv:///sample.drv/generic.ppd
+timeout 60 lpadmin -d PabFile
 
 # Runs the program's dialog test and answers the dialog with a key.
 answer() {
-  PABRIX_PRINT_ANSWER=$1 timeout 60 wine "$program" \
+  PABRIX_PRINT_ANSWER=$1 timeout 300 wine "$program" \
     --gtest_filter='WindowsPrinting.TheDialog*' >"$work/log/$1.out" 2>&1 &
   prog_pid=$!
   # The previous run has ended, so a dialog on show is this run's.
   local wid=""
-  for _ in $(seq 1 150); do
+  for _ in $(seq 1 450); do
     wid=$(xdotool search --onlyvisible --name '^Print$' 2>/dev/null | head -1) || true
     [ -n "$wid" ] && break
     sleep 0.2
   done
-  [ -n "$wid" ] || { echo "wine_print: no print dialog in 30 s" >&2; cat "$work/log/$1.out" >&2; exit 1; }
-  # Keys go to the focus (the dialog may still be settling: a few tries).
+  [ -n "$wid" ] || { echo "wine_print: no print dialog in 90 s" >&2; cat "$work/log/$1.out" >&2; exit 1; }
+  # Keys go to the focus. A dialog still settling may miss one: the key is
+  # given again while the dialog stays (for 10 s after each, a loaded machine's
+  # answer time), never once it has gone.
   sleep 0.5
-  for _ in 1 2 3; do
-    xdotool windowfocus --sync "$wid" 2>/dev/null && xdotool key "$2" 2>/dev/null && break
-    sleep 0.5
+  local n i
+  for n in 1 2 3 4 5 6; do
+    xdotool windowfocus --sync "$wid" 2>/dev/null && xdotool key "$2" 2>/dev/null
+    for i in $(seq 1 100); do
+      xdotool search --onlyvisible --name '^Print$' >/dev/null 2>&1 || break 2
+      sleep 0.1
+    done
   done
   local status=0
   wait "$prog_pid" || status=$?
@@ -78,11 +84,11 @@ answer cancel Escape
 # The program's own close request: the dialog closes as cancelled, no key needed.
 answer close Shift_L
 answer print Return
-for _ in $(seq 1 200); do
+for _ in $(seq 1 900); do
   [ -s "$page" ] && grep -q '%%EOF' "$page" && break
   sleep 0.1
 done
-[ -s "$page" ] || { echo "wine_print: no page in 20 s" >&2; cat "$work/log/error_log" >&2; exit 1; }
+[ -s "$page" ] || { echo "wine_print: no page in 90 s" >&2; cat "$work/log/error_log" >&2; exit 1; }
 pages=$(grep -c '^%%Page:' "$page" || true)
 [ "$pages" -eq 1 ] || { echo "wine_print: $pages pages, not 1" >&2; exit 1; }
 

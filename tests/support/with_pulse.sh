@@ -29,7 +29,7 @@ export PULSE_SERVER="unix:$work/run/pulse/native"
 
 parec -d pabnull.monitor --file-format=wav "$work/out.wav" &
 rec_pid=$!
-PABRIX_SOUND_SERVER=1 timeout 150 "$@"
+PABRIX_SOUND_SERVER=1 timeout 840 "$@"
 kill "$rec_pid" && wait "$rec_pid" 2>/dev/null || true
 rec_pid=""
 
