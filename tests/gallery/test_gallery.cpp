@@ -80,7 +80,7 @@ TEST_F(GalleryFiles, TheWorkerShrinksPicturesAndGivesBackEmptyOnesForDamagedFile
   loader.request(7, (dir / "Pabrix 2026-01-02 10-00-00.png").string(), 20, 20);
   loader.request(8, (dir / "Pabrix 2026-01-02 10-00-01.png").string(), 20, 20);
   std::vector<sFittedPicture> got;
-  for (int i = 0; i < 400 && got.size() < 2; i++) {
+  for (int i = 0; i < 6000 && got.size() < 2; i++) {  // up to 30 s on a loaded machine
     sFittedPicture p;
     if (loader.take(p)) got.push_back(std::move(p)); else std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }

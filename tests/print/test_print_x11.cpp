@@ -263,13 +263,18 @@ public:
 private:
   void drive() {
     const std::string id = firstLine(
-        run("timeout 20 xdotool search --sync --onlyvisible --name '^Print$' 2>/dev/null"));
+        run("timeout 60 xdotool search --sync --onlyvisible --name '^Print$' 2>/dev/null"));
     if (!id.empty()) {
       found = true;
       dialog = geometryOf(id);
       transientFor = run("xprop -id " + id + " WM_TRANSIENT_FOR 2>/dev/null");
       std::this_thread::sleep_for(std::chrono::milliseconds(500));  // printers listed
-      dialogCentre = screenPixel(dialog.x + dialog.w / 2, dialog.y + dialog.h / 2);
+      // Mapped is not yet drawn: a loaded machine paints the dialog late.
+      for (int i = 0; i < 100; i++) {
+        dialogCentre = screenPixel(dialog.x + dialog.w / 2, dialog.y + dialog.h / 2);
+        if (!near(dialogCentre, kBackground, 40)) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
       // A loaded machine may list the printers late and lose the first keys: the
       // keys go again while the dialog stays open.
       for (int attempt = 0; attempt < 3 && !_done; attempt++) {
@@ -280,11 +285,11 @@ private:
               _keys.substr(5));
         else
           run("xdotool key --delay 150 " + _keys);
-        for (int i = 0; i < 40 && !_done; i++)
+        for (int i = 0; i < 100 && !_done; i++)
           std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
     }
-    for (int i = 0; i < 30 && !_done; i++)
+    for (int i = 0; i < 100 && !_done; i++)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (!_done) {
       watchdogFired = true;

@@ -374,7 +374,7 @@ TEST_F(GLWindowTest, PaintInTheBackgroundPresentsAndWaitsForTheForeground) {
   SDL_RaiseWindow(other);
   SDL_SetWindowInputFocus(other);
   // Only collect messages here: a paint dispatched now would already wait.
-  for (int i = 0; i < 200 && window->hasFocus(); i++) {
+  for (int i = 0; i < 2000 && window->hasFocus(); i++) {
     KNativeWindow::pumpPlatform();
     SDL_Delay(10);
   }

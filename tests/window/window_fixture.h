@@ -51,10 +51,11 @@ protected:
          i++)
       window->processEvents();
   }
-  // Pumps until cond holds or about two seconds pass (outside input arrives late).
+  // Pumps until cond holds or about twenty seconds pass (outside input arrives
+  // late, and much later on a loaded machine).
   template <typename F>
   bool pumpUntil(F cond) {
-    for (int i = 0; i < 200; i++) {
+    for (int i = 0; i < 2000; i++) {
       pump();
       if (cond()) return true;
       SDL_Delay(10);
