@@ -79,4 +79,7 @@ test_home() {
   export XDG_CONFIG_HOME="$TEST_HOME/.config" XDG_DATA_HOME="$TEST_HOME/.local/share" \
     XDG_CACHE_HOME="$TEST_HOME/.cache" XDG_STATE_HOME="$TEST_HOME/.local/state"
   unset XDG_DOCUMENTS_DIR
+  # No print server but the test's own (none unless it starts one): a queue that
+  # another session's server offers would change what the print dialogs preselect.
+  export CUPS_SERVER="$TEST_HOME/no-print-server.sock"
 }
