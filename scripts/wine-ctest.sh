@@ -45,20 +45,21 @@ mkdir -p "$work" "$HOME"
 Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" \
   >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 1 100); do
+for _ in $(seq 1 600); do
   [ -s "$work/display" ] && break
   kill -0 "$xvfb_pid" 2>/dev/null || { echo "wine-ctest: Xvfb did not start" >&2; exit 1; }
   sleep 0.1
 done
-[ -s "$work/display" ] || { echo "wine-ctest: Xvfb gave no display in 10 s" >&2; exit 1; }
+[ -s "$work/display" ] || { echo "wine-ctest: Xvfb gave no display in 60 s" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
 
 start=$(date +%s)
 mkdir -p "$WINEPREFIX"
 wineserver -p
-timeout 180 wineboot -i >"$work/wineboot.log" 2>&1
+# Bounds for a hang: on a loaded machine the prefix takes minutes, not seconds.
+timeout 600 wineboot -i >"$work/wineboot.log" 2>&1
 # Without a window manager every hide or destroy would wait 2 s for one.
-timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+timeout 300 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
   >>"$work/wineboot.log" 2>&1
 # Wine closes the desktop a while after its last program has gone and starts it
 # again for the next one, which then takes ten seconds longer to open a window.
