@@ -37,6 +37,9 @@ looks_like "$SHOTS/menu.png" "$DATA/pabrix.bmp" 470x70+170+405
 # Left Shift with W: a window; with F: full screen again (keys read by polling).
 xdotool keydown Shift_L keydown w; wait_pumps 4; xdotool keyup w keyup Shift_L
 until_ok 30 is_windowed || die "Shift+W left it full screen"
+# Where the client area is read once the window has stopped moving.
+settled() { local was; was=$(where); sleep 0.5; [ "$(where)" = "$was" ]; }
+until_ok 30 settled || true
 log "windowed: $(where)"
 xdotool windowfocus "$WID" 2>/dev/null || true
 # The caption takes its share of the 480 lines, so the system clips the client
