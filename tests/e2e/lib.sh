@@ -10,6 +10,12 @@ test_home
 die() { echo "FAIL: $*" >&2; exit 1; }
 log() { echo "-- $*"; }
 
+# nap SECONDS: a pause that starts no process (a read from a pipe that never
+# has data), for the waits that poll often: on a loaded machine every process
+# started costs as much as a frame.
+exec {LIB_NAP_FD}<> <(:)
+nap() { read -r -t "$1" -u "$LIB_NAP_FD" _ || :; }
+
 # wait_until SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds;
 # fails when it has not within SECONDS.
 wait_until() {
@@ -143,7 +149,7 @@ wait_pumps() {
     kill -0 "$PID" 2>/dev/null || return 0
     [ "$PUMPED" = "$last" ] || { last=$PUMPED; deadline=$(( EPOCHSECONDS + 30 )); }
     [ "$EPOCHSECONDS" -lt "$deadline" ] || die "the program took in no events for 30 s"
-    sleep 0.01
+    nap 0.01
   done
 }
 
@@ -175,34 +181,45 @@ board_pegs_are() {
   return 1
 }
 
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+# now_ms: sets NOW to the wall clock in milliseconds (no process started: these
+# stamps bound what a slow machine did between them).
+now_ms() { NOW=${EPOCHREALTIME//[^0-9]/}; NOW=$(( NOW / 1000 )); }
 
-# answer X Y: the second press of a question that takes two within three seconds
-# (the way out, the bin), the first made at ASKED (now_ms just before it); it
+# ask X Y: the first press of a question that takes two within three seconds of
+# the program's clock (the way out, the bin), made there and held for a frame;
+# ASKED is when. Few frames and no process between the two presses: on a loaded
+# machine each costs a noticeable share of the three seconds.
+ask() {
+  move_to "$1" "$2"
+  now_ms; ASKED=$NOW
+  xdotool mousedown 1; wait_pumps 2; xdotool mouseup 1; wait_pumps 2
+}
+
+# answer: the second press of such a question, where ask left the pointer; it
 # returns on the release, which the program takes in with its next frame.
 # Succeeds when the program saw this press less than three seconds after the
 # first, so it had to take it as the answer. Fails when the machine was so slow
 # that it may not have: the press then asked again, and ASKED is set to when it
 # was made, ready for one more.
 answer() {
-  move_to "$1" "$2"
-  local at span
-  at=$(now_ms)
-  xdotool mousedown 1; wait_pumps 4
-  span=$(( $(now_ms) - ASKED ))
+  local at
+  now_ms; at=$NOW
+  xdotool mousedown 1; wait_pumps 2
+  now_ms
   xdotool mouseup 1
-  [ "$span" -ge 3000 ] || return 0
-  log "the two presses took up to $span ms: this one may have asked again"
+  [ $(( NOW - ASKED )) -ge 3000 ] || return 0
+  log "the two presses took up to $(( NOW - ASKED )) ms: this one may have asked again"
   ASKED=$at
+  wait_pumps 2  # released before the next press
   return 1
 }
 
 # The menu's way out asks once: the first click makes it glow, the second quits.
 quit_from_menu() {
   local n
-  ASKED=$(now_ms); click 600 450
-  for n in 1 2 3; do
-    answer 600 450 && return 0
+  ask 600 450
+  for n in $(seq 1 10); do
+    answer && return 0
     kill -0 "$PID" 2>/dev/null || return 0
   done
 }

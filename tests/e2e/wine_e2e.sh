@@ -203,9 +203,8 @@ geometry
 # lapsed too, both again.
 game_shown() { xdotool search --onlyvisible --name '^Pabrix$' >/dev/null 2>&1; }
 for n in 1 2 3; do
-  ASKED=$(now_ms); click 600 450
-  move_to 600 450
-  xdotool mousedown 1; wait_pumps 4; span=$(( $(now_ms) - ASKED ))
+  ask 600 450
+  xdotool mousedown 1; wait_pumps 2; now_ms; span=$(( NOW - ASKED ))
   xdotool mouseup 1
   [ "$span" -ge 3000 ] || break
   log "the two presses took up to $span ms"

@@ -57,9 +57,9 @@ soon_like tap-menu "$DATA/pabrix.bmp" 640x120+0+0
 # The way out with taps: the first asks, the second quits on its release. (On
 # a machine so loaded that the question's three seconds may have passed between
 # the two, the second may only have asked again: then one more.)
-ASKED=$(now_ms); tap 600 450
+now_ms; ASKED=$NOW; tap 600 450
 for n in 1 2 3; do
-  at=$(now_ms); tap 600 450; span=$(( $(now_ms) - ASKED ))
+  now_ms; at=$NOW; tap 600 450; now_ms; span=$(( NOW - ASKED ))
   [ "$span" -ge 3000 ] && kill -0 "$PID" 2>/dev/null || break
   log "the two taps took up to $span ms: this one may have asked again"
   ASKED=$at
