@@ -58,6 +58,8 @@ private:
   ~KSdlWindow() override;
   void applyWindowedGeometry();
   void coverDisplay();
+  // SDL's pointer position in window points, when it is known to be exact.
+  bool pointerFromEvents(int &wx, int &wy) const;
 
   SDL_Window *_window = nullptr;
   uint32_t _id = 0;
