@@ -253,6 +253,10 @@ bool KWindowD3D::regenerateD3DDevice() {
   }
   if (!_lpD3DDevice) return false;
   if (!setViewport()) return false;
+  // The scene opens with the device, so what is drawn before the first flip (the
+  // program's first frame, or the one after a full-screen switch) is shown by it
+  // instead of being refused and shown black.
+  _lpD3DDevice->BeginScene();
   KGraphicD3D::setDirectX(_lpDD, _lpD3DDevice, _lpDDSBack, _windowWidth, _windowHeight);
   return true;
 }

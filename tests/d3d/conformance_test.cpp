@@ -169,7 +169,7 @@ protected:
     gD3D.window = new KWindowD3D(false);
     gD3D.gl = false;
     ASSERT_TRUE(gD3D.window->createGameWindow(W, H, -1, true, "Pabrix conformance D3D"));
-    gD3D.window->flipBackBuffer(false, true);  // opens the first scene
+    gD3D.window->flipBackBuffer(false, true);  // a first frame, as the program has flipped
     gGL.window = new KWindowGL(false);
     gGL.gl = true;
     ASSERT_TRUE(gGL.window->createGameWindow(W, H, -1, true, "Pabrix conformance GL"));

@@ -48,7 +48,7 @@ protected:
     window = static_cast<KWindowD3D *>(KQMX::createKWindow(K_DIRECTX, false));
     ASSERT_NE(nullptr, window);
     ASSERT_TRUE(window->createGameWindow(640, 480, -1, true, "Pabrix D3D test"));
-    // A new device has no scene open; the first flip opens one.
+    // One frame flipped, as a program has when its tests begin.
     window->flipBackBuffer(false, true);
   }
   void TearDown() override {

@@ -50,6 +50,26 @@ TEST_F(D3DTest, TheWindowShowsTheFrameUnscaledOrScaledBetweenBars) {
   EXPECT_EQ(0xFFFF00u, shown(window, 320, 240));
 }
 
+TEST_F(D3DTest, WhatANewDeviceDrawsBeforeItsFirstFlipIsShown) {
+  // The program's first frame, and the first after a full-screen switch.
+  delete window;
+  window = static_cast<KWindowD3D *>(KQMX::createKWindow(K_DIRECTX, false));
+  ASSERT_TRUE(window->createGameWindow(640, 480, -1, true, "Pabrix D3D test"));
+  std::vector<uint32_t> art(16 * 16, 0xFF00FF00u);
+  for (const bool fullscreen : {false, true}) {
+    window->toggleFullScreen(fullscreen);
+    KGraphicD3D *pic = picture();
+    ASSERT_TRUE(pic->makePictureFromArray(art.data(), 16, 16, true));
+    window->setDefaultWorldView();
+    pic->blitRect(0, 0, 16, 16, 40, 40, false, false);
+    EXPECT_EQ(0x00FF00u, px(45, 45)) << fullscreen;
+    if (!fullscreen) {
+      window->flipBackBuffer(false, true);
+      EXPECT_EQ(0x00FF00u, shown(window, 45, 45));
+    }
+  }
+}
+
 TEST_F(D3DTest, AnUnchangedFramePresentsNothingAndASpriteOnlyItsTiles) {
   auto *presenter = dynamic_cast<KSwPresenter *>(SwDisplayFor(window->getWindowHandle()));
   ASSERT_NE(nullptr, presenter);
