@@ -3,6 +3,7 @@
 #include "app/menu.h"
 
 #include <cmath>
+#include <vector>
 
 #include "app/navigation.h"
 #include "app/pictures.h"
@@ -39,21 +40,30 @@ static bool quitArmed = false;
 static KGraphic *surf_gallery[2] = {nullptr, nullptr};  // off, under the pointer
 static const short kGalleryX = 48, kGalleryY = 392, kGalleryW = 120, kGalleryH = 84;
 
+static const char *const kBackgroundFile = "data\\gfx\\pabrix.bmp";
+static const char *const kNavFile = "data\\gfx\\nav.tga";
+static const char *const kGalleryFiles[2] = {"data\\gfx\\galoff.tga", "data\\gfx\\galon.tga"};
 static const char *const kButtonFiles[3][2] = {
     {"data\\gfx\\pgoff.tga", "data\\gfx\\pgon.tga"},
     {"data\\gfx\\mgoff.tga", "data\\gfx\\mgon.tga"},
     {"data\\gfx\\mmoff.tga", "data\\gfx\\mmon.tga"},
 };
 
+std::vector<const char *> menuPictureFiles() {
+  std::vector<const char *> files = {kBackgroundFile, kNavFile, kGalleryFiles[0], kGalleryFiles[1]};
+  for (const auto &pair : kButtonFiles) files.insert(files.end(), {pair[0], pair[1]});
+  return files;
+}
+
 void initMenu() {
   doVolume();
   freeMenu();  // a second init must not leak the first set
-  surf_menu = loadScreenPicture("data\\gfx\\pabrix.bmp");
-  surf_nav = loadScreenPicture("data\\gfx\\nav.tga");
+  surf_menu = loadScreenPicture(kBackgroundFile);
+  surf_nav = loadScreenPicture(kNavFile);
   if (surf_nav) surf_nav->setTextureQuality(true);
   exitAsked = exitPressHeld = quitArmed = false;
-  surf_gallery[0] = loadScreenPicture("data\\gfx\\galoff.tga");
-  surf_gallery[1] = loadScreenPicture("data\\gfx\\galon.tga");
+  surf_gallery[0] = loadScreenPicture(kGalleryFiles[0]);
+  surf_gallery[1] = loadScreenPicture(kGalleryFiles[1]);
   for (int i = 0; i < 3; i++) {
     gamebuttons[i].surf_gamebt = loadScreenPicture(kButtonFiles[i][0]);
     gamebuttons[i].surf_gamebton = loadScreenPicture(kButtonFiles[i][1]);

@@ -2,6 +2,8 @@
 // button (or G), and the options and quit areas, drawn one frame per doMenu call. Application thread only.
 #pragma once
 
+#include <vector>
+
 class KGraphic;
 
 struct sGameButton {
@@ -15,6 +17,8 @@ extern KGraphic *surf_menu;
 extern sGameButton gamebuttons[3];
 extern float sine;  // bobbing phase in radians, kept across frames and reloads
 
+// The data names of the pictures initMenu loads, in the order it loads them.
+std::vector<const char *> menuPictureFiles();
 // initMenu also withdraws the quit area's question.
 void initMenu();
 void freeMenu();

@@ -6,12 +6,15 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/closeRequest.h"
 #include "app/fileio.h"
 #include "app/menu.h"
 #include "app/preferences.h"
 #include "graphic/KGraphic.h"
+#include "graphic/KPictureAhead.h"
 #include "input/KInput.h"
 #include "sound/KSound.h"
 #include "tools/KMiscTools.h"
@@ -108,6 +111,15 @@ static bool dataFolderFound() {
   return false;
 }
 
+static const char *const kPointerFile = "data\\gfx\\mouse.tga";
+
+// The files of the pictures loaded before the first frame, as they will be read.
+static std::vector<std::string> firstScreenPictures() {
+  std::vector<std::string> paths = {KMiscTools::makeFilePath(kPointerFile)};
+  for (const char *name : menuPictureFiles()) paths.push_back(KMiscTools::makeFilePath(name));
+  return paths;
+}
+
 static bool startUp() {
   KMiscTools::initMiscTools();
   if (!dataFolderFound()) return false;
@@ -117,6 +129,9 @@ static bool startUp() {
     removeStaleTemporaries(userFilePath(name));
   removeStalePictureTemporaries(userFilePath("Pabrix"));
   loadPrefs();
+  // The first screen's pictures are decoded while the window opens; what the
+  // worker has not reached when they are loaded is read there as usual.
+  KPictureAhead ahead(firstScreenPictures());
   setEmergencySave(kEmergencyPreferences, savePrefs);
   // The click that closed a message box or the print dialog is not a click in the game.
   KMiscTools::_modalClosed = KInput::ignoreHeldButton;
@@ -136,7 +151,7 @@ static bool startUp() {
   KInput::ignoreHeldButton();
   KInput::hidePointer();
   surf_mouse = KQMX::createKGraphic();
-  if (surf_mouse) surf_mouse->loadPicture(KMiscTools::makeFilePath("data\\gfx\\mouse.tga"), true, true);
+  if (surf_mouse) surf_mouse->loadPicture(KMiscTools::makeFilePath(kPointerFile), true, true);
   KInput::hidePointer();
   initMenu();
   return true;

@@ -51,7 +51,10 @@ public:
   // The path is tried as given, then with slashes for backslashes, then with
   // each component matched ignoring ASCII case, so that data names written in
   // any case still open.
+  // A picture decoded ahead for this path (KPictureAhead) is taken instead.
   static bool readFile(const char *path, KImage &out);
+  // The same, always from the file (the worker that decodes ahead reads this way).
+  static bool readFileNow(const char *path, KImage &out);
 
   // Reads a whole file through KResource; false when it cannot be opened, is
   // empty, larger than kMaxFileBytes, or cannot be read in full.

@@ -2,6 +2,7 @@
 // KResource, so that archive members load like plain files. Any thread, one
 // KResource per call.
 #include "graphic/KImageCodec.h"
+#include "graphic/KPictureAhead.h"
 
 #include <string>
 
@@ -10,6 +11,12 @@
 #include "tools/KResource.h"
 
 bool KImageCodec::readFile(const char *path, KImage &out) {
+  bool ok = false;
+  if (KPictureAhead::take(path, out, ok)) return ok;
+  return readFileNow(path, out);
+}
+
+bool KImageCodec::readFileNow(const char *path, KImage &out) {
   out = KImage();
   if (path == nullptr) return false;
   KImageFormat format = formatFromPath(path);

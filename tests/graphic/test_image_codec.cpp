@@ -13,6 +13,7 @@
 #include "JpegSize.h"
 #include "support/TestHome.h"
 #include "graphic/KImageCodec.h"
+#include "graphic/KPictureAhead.h"
 
 namespace {
 
@@ -310,4 +311,48 @@ TEST(ImageCodec, APictureThatDoesNotLoadIsLoggedWithItsName) {
   std::remove(damaged.c_str());
   EXPECT_NE(log.find(missing + " could not be read"), std::string::npos) << log;
   EXPECT_NE(log.find(damaged + " could not be decoded"), std::string::npos) << log;
+}
+
+TEST(ImageCodec, PicturesReadAheadAreHandedOnceAsTheFileWouldGiveThem) {
+  const std::string dir = testhome::root() + "/";
+  const std::string tga = dir + "ahead.tga", bmp = dir + "ahead.bmp", missing = dir + "none.tga";
+  const std::vector<uint32_t> other(kPicture.rbegin(), kPicture.rend());
+  auto write = [&] {
+    for (const auto &file : {std::make_pair(tga, makeTga(3, 2, 32, kPicture, false)),
+                             std::make_pair(bmp, makeBmp(3, 2, other))}) {
+      FILE *f = std::fopen(file.first.c_str(), "wb");
+      ASSERT_NE(f, nullptr);
+      std::fwrite(file.second.data(), 1, file.second.size(), f);
+      std::fclose(f);
+    }
+  };
+  write();
+  KImage expected[2], img;
+  ASSERT_TRUE(KImageCodec::readFileNow(tga.c_str(), expected[0]));
+  ASSERT_TRUE(KImageCodec::readFileNow(bmp.c_str(), expected[1]));
+  testing::internal::CaptureStderr();
+  for (const bool inOrder : {true, false}) {
+    SCOPED_TRACE(inOrder ? "decoded before the read" : "read against the worker's order");
+    write();
+    KPictureAhead ahead(inOrder ? std::vector<std::string>{tga, bmp, missing}
+                                : std::vector<std::string>{missing, bmp, tga});
+    if (inOrder) {
+      // Once decoded, the pictures no longer need their files.
+      for (int i = 0; i < 5000 && !KPictureAhead::ready(missing.c_str()); ++i) usleep(1000);
+      ASSERT_TRUE(KPictureAhead::ready(tga.c_str()));
+      std::remove(tga.c_str());
+      std::remove(bmp.c_str());
+    }
+    for (int i = 0; i < 2; ++i) {
+      ASSERT_TRUE(KImageCodec::readFile((i ? bmp : tga).c_str(), img));
+      EXPECT_EQ(expected[i].rgba, img.rgba);
+      EXPECT_EQ(expected[i].hasAlpha, img.hasAlpha);
+    }
+    EXPECT_FALSE(KImageCodec::readFile(missing.c_str(), img));
+    std::remove(tga.c_str());  // handed once: a second read is the file's
+    EXPECT_FALSE(KImageCodec::readFile(tga.c_str(), img));
+    EXPECT_FALSE(KPictureAhead::ready(bmp.c_str()));
+  }
+  testing::internal::GetCapturedStderr();
+  std::remove(bmp.c_str());
 }
