@@ -174,21 +174,25 @@ KNativeWindow *KNativeWindow::create(const KNativeWindowOptions &o) {
     flags |= SDL_WINDOW_OPENGL;
     requestGLVisual(o);
   }
-  int x = 0, y = 0;
+  int x = 0, y = 0, width = o.width, height = o.height;
   SDL_Rect bounds{0, 0, 0, 0};
   if (SDL_GetDisplayBounds(0, &bounds) != 0) bounds = SDL_Rect{0, 0, o.width, o.height};
   if (o.hidden) {
     flags |= SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS;
     x = y = 30;
-  } else {
+  } else if (o.fullscreen) {
     // Full screen is entered after creation, through setFullScreen, so that a
-    // display without a window manager is covered the same way as on a toggle.
+    // display without a window manager is covered the same way as on a toggle;
+    // made over the display already, the window is not resized a moment later.
+    flags |= SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS;
+    x = bounds.x, y = bounds.y, width = bounds.w, height = bounds.h;
+  } else {
     flags |= SDL_WINDOW_SHOWN;
     // Centred with halves truncated toward zero, also when the frame is larger.
     x = bounds.x + (bounds.w - o.width) / 2;
     y = bounds.y + (bounds.h - o.height) / 2;
   }
-  SDL_Window *w = SDL_CreateWindow(o.title ? o.title : "", x, y, o.width, o.height, flags);
+  SDL_Window *w = SDL_CreateWindow(o.title ? o.title : "", x, y, width, height, flags);
   if (!w) {
     logTrouble("video", "window creation failed: %s", SDL_GetError());
     return nullptr;
@@ -196,7 +200,8 @@ KNativeWindow *KNativeWindow::create(const KNativeWindowOptions &o) {
   KSdlWindow *nw = new KSdlWindow(o, w);
   registerWindow(nw);
   if (!gPointerVisible) SDL_ShowCursor(SDL_DISABLE);
-  if (o.fullscreen && !o.hidden) nw->setFullScreen(true);
+  // Refused, it leaves the display-sized window as the centred frame-sized one.
+  if (o.fullscreen && !o.hidden && !nw->setFullScreen(true)) nw->setFullScreen(false);
   return nw;
 }
 
