@@ -476,7 +476,9 @@ HRESULT SwSurface::Blt(RECT *destRect, IDirectDrawSurface7 *srcIface, RECT *srcR
       }
     }
     touched();
-    presentIfPrimary();
+    // A flip chain's front reaches the screen by the next flip: its fill (made with
+    // the chain, before the first frame) is not scaled and pushed on its own.
+    if (!_back) presentIfPrimary();
     return DD_OK;
   }
 
