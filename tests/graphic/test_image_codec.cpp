@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -322,10 +323,8 @@ TEST(ImageCodec, PicturesReadAheadAreHandedOnceAsTheFileWouldGiveThem) {
   for (const bool inOrder : {true, false}) {  // decoded before the reads, or read first
     KImage expected[2], img;
     for (int i = 0; i < 2; ++i) {
-      FILE *f = std::fopen((i ? bmp : tga).c_str(), "wb");
-      ASSERT_NE(f, nullptr);
-      std::fwrite(files[i].data(), 1, files[i].size(), f);
-      std::fclose(f);
+      std::ofstream((i ? bmp : tga).c_str(), std::ios::binary)
+          .write(reinterpret_cast<const char *>(files[i].data()), std::streamsize(files[i].size()));
       ASSERT_TRUE(KImageCodec::readFileNow((i ? bmp : tga).c_str(), expected[i]));
     }
     KPictureAhead ahead(inOrder ? std::vector<std::string>{tga, bmp, missing}

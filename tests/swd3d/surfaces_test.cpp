@@ -147,8 +147,7 @@ TEST_F(Surfaces, FullScreenFlipSwapsBuffersAndPresentsOnTheVerticalBlank) {
   ASSERT_EQ(DD_OK, front->GetAttachedSurface(&caps, &back));
   IDirect3DDevice7 *d = nullptr;
   ASSERT_EQ(D3D_OK, d3d->CreateDevice(IID_IDirect3DRGBDevice, back, &d));
-  DDBLTFX fx;  // the front's fill shows with the first flip, not before it
-  std::memset(&fx, 0, sizeof fx);
+  DDBLTFX fx{};  // the front's fill shows with the first flip, not before it
   fx.dwSize = sizeof fx;
   ASSERT_EQ(DD_OK, front->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx));
   EXPECT_EQ(0, display.presents);
