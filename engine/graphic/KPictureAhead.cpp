@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -59,7 +60,12 @@ KPictureAhead::KPictureAhead(const std::vector<std::string> &paths) {
   for (size_t i = 0; i < paths.size(); ++i) _queue->entries[i].path = paths[i];
   // The entries are fixed from here on: the worker and readers only change states.
   Queue *q = _queue.get();
-  q->worker = std::thread([q] { q->run(); });
+  try {
+    q->worker = std::thread([q] { q->run(); });
+  } catch (const std::system_error &) {
+    _queue.reset();  // no thread to be had: every picture is read where it is used
+    return;
+  }
   gActive = _queue;
 }
 
